@@ -1,0 +1,378 @@
+// Figures of the request server: round-trip latency, concurrent clients, connection churn and
+// idle cost. Runs against "lightservice run" from its own directory on port 48888 when that
+// program is there, else against a Server in this process on a free port (no idle figure then).
+//   light_bench [--in-process] [--cycles N]
+#include "Server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const double lampWaitMs = 50.0;
+const std::string successAnswer = "{\n   \"error\" : 0,\n   \"log\" : \"\"\n}\n";
+const std::string notAnObjectAnswer = "{\n   \"error\" : -1,\n   \"log\" : \"Json doesn't contain an object\"\n}\n";
+
+FILE* report = stdout;
+
+double msSince(Clock::time_point begin)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+}
+
+class Connection {
+public:
+    explicit Connection(int port) : fd(socket(AF_INET, SOCK_STREAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected = fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~Connection()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    bool ok() const { return connected; }
+
+    bool send(const std::string& bytes)
+    {
+        return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    }
+
+    // One answer (up to "}\n"); empty on a time-out or a closed connection.
+    std::string readAnswer(int timeoutMs = 10000)
+    {
+        for (;;) {
+            const std::size_t end = pending.find("}\n");
+            if (end != std::string::npos) {
+                std::string answer = pending.substr(0, end + 2);
+                pending.erase(0, end + 2);
+                return answer;
+            }
+            pollfd waiter{fd, POLLIN, 0};
+            if (poll(&waiter, 1, timeoutMs) <= 0)
+                return "";
+            char chunk[2048];
+            const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+            if (n <= 0)
+                return "";
+            pending.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+
+    std::string leftover(int waitMs)
+    {
+        pollfd waiter{fd, POLLIN, 0};
+        char chunk[2048];
+        while (poll(&waiter, 1, waitMs) > 0) {
+            const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+            if (n <= 0)
+                break;
+            pending.append(chunk, static_cast<std::size_t>(n));
+        }
+        return pending;
+    }
+
+private:
+    int fd;
+    bool connected = false;
+    std::string pending;
+};
+
+struct ProcessFigures {
+    long residentKiB = -1;
+    long threads = -1;
+};
+
+ProcessFigures processFigures(pid_t pid)
+{
+    ProcessFigures figures;
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            figures.residentKiB = std::atol(line.c_str() + 6);
+        else if (line.rfind("Threads:", 0) == 0)
+            figures.threads = std::atol(line.c_str() + 8);
+    }
+    return figures;
+}
+
+double cpuSeconds(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14)
+            utime = std::stoull(field);
+        if (index == 15) {
+            stime = std::stoull(field);
+            break;
+        }
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+void latency(int port)
+{
+    Connection connection(port);
+    if (!connection.ok()) {
+        std::fprintf(report, "(a) latency: cannot connect\n");
+        return;
+    }
+    std::vector<double> times;
+    int wrong = 0;
+    for (int i = 0; i < 200; ++i) {
+        const auto begin = Clock::now();
+        connection.send(i % 2 ? R"({"red":false,"green":true})" : R"({"red":true,"blue":true})");
+        if (connection.readAnswer() != successAnswer)
+            ++wrong;
+        times.push_back(msSince(begin));
+    }
+    const double p50 = percentile(times, 0.50), p99 = percentile(times, 0.99);
+    const double max = *std::max_element(times.begin(), times.end());
+    std::fprintf(report,
+                 "(a) latency, 200 requests on one connection: p50 %.2f ms (%.3f x 50 ms), p99 %.2f ms (%.3f x, target <= 1.10), "
+                 "max %.2f ms (%.3f x); wrong answers %d\n",
+                 p50, p50 / lampWaitMs, p99, p99 / lampWaitMs, max, max / lampWaitMs, wrong);
+}
+
+void concurrentClients(int port)
+{
+    const int clients = 32, requests = 20;
+    std::atomic<int> exact{0}, wrong{0}, extra{0}, failedConnects{0};
+    std::vector<std::thread> workers;
+    const auto begin = Clock::now();
+    for (int c = 0; c < clients; ++c) {
+        workers.emplace_back([&, c] {
+            Connection connection(port);
+            if (!connection.ok()) {
+                ++failedConnects;
+                return;
+            }
+            for (int r = 0; r < requests; ++r) {
+                connection.send(R"({"red":)" + std::string((c + r) % 2 ? "true" : "false") + R"(,"green":true})");
+                (connection.readAnswer(60000) == successAnswer ? exact : wrong)++;
+            }
+            // Tells this connection's answers apart from the others' by their text.
+            connection.send("[" + std::to_string(c) + "]");
+            if (connection.readAnswer(60000) != notAnObjectAnswer)
+                ++wrong;
+            if (!connection.leftover(20).empty())
+                ++extra;
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    const double total = msSince(begin);
+    std::fprintf(report,
+                 "(b) 32 clients x 20 requests: %d of %d answered exactly once and right, %d wrong or missing, %d connections "
+                 "with surplus bytes, %d failed connects; total %.0f ms against 640 x 50 ms = 32000 ms (%.3f x)\n",
+                 exact.load(), clients * requests, wrong.load(), extra.load(), failedConnects.load(), total,
+                 total / (clients * requests * lampWaitMs));
+}
+
+// Connections waiting in the listening socket's accept queue (rx_queue of its /proc/net/tcp line).
+long acceptBacklog(int port)
+{
+    std::ifstream table("/proc/net/tcp");
+    char local[32];
+    std::snprintf(local, sizeof local, "0100007F:%04X", port);
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string slot, localAddress, remoteAddress, state, queues;
+        fields >> slot >> localAddress >> remoteAddress >> state >> queues;
+        if (localAddress == local && state == "0A")
+            return std::stol(queues.substr(queues.find(':') + 1), nullptr, 16);
+    }
+    return 0;
+}
+
+// Waits until the service has taken every queued connection and its threads are down to limit.
+long settle(int port, pid_t pid, long limit, long backlogLimit, int waitMs)
+{
+    const auto begin = Clock::now();
+    long threads = processFigures(pid).threads;
+    while ((threads > limit || acceptBacklog(port) > backlogLimit) && msSince(begin) < waitMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        threads = processFigures(pid).threads;
+    }
+    return threads;
+}
+
+void connectionChurn(int port, pid_t pid, int cycles)
+{
+    const ProcessFigures before = processFigures(pid);
+    int failed = 0;
+    const auto begin = Clock::now();
+    for (int i = 0; i < cycles; ++i) {
+        {
+            Connection connection(port);
+            if (!connection.ok())
+                ++failed;
+        }
+        // Keeps the accept queue short: the figures are the service's, not the kernel's queue.
+        if (i % 64 == 63)
+            settle(port, pid, before.threads + 64, 16, 5000);
+    }
+    const long threadsAfter = settle(port, pid, before.threads, 0, 30000);
+    const double elapsed = msSince(begin);
+    const ProcessFigures after = processFigures(pid);
+    std::fprintf(report,
+                 "(c) %d connect-and-close cycles in %.0f ms (%d failed): resident %ld KiB -> %ld KiB (growth %.2f MiB, target "
+                 "< 2 MiB), threads %ld -> %ld (idle %ld)\n",
+                 cycles, elapsed, failed, before.residentKiB, after.residentKiB,
+                 static_cast<double>(after.residentKiB - before.residentKiB) / 1024.0, before.threads, threadsAfter,
+                 before.threads);
+}
+
+void idleCpu(pid_t pid)
+{
+    const double before = cpuSeconds(pid);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    const double used = cpuSeconds(pid) - before;
+    std::fprintf(report, "(d) idle CPU over 10 s: %.3f s = %.2f %% of one core (target < 1 %%)\n", used, used * 10.0);
+}
+
+std::string ownDirectory()
+{
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return ".";
+    std::string text(path, static_cast<std::size_t>(n));
+    return text.substr(0, text.rfind('/'));
+}
+
+bool waitForPort(int port, int waitMs)
+{
+    const auto begin = Clock::now();
+    while (msSince(begin) < waitMs) {
+        if (Connection(port).ok())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+int freePort()
+{
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    close(probe);
+    return ntohs(address.sin_port);
+}
+
+pid_t startProgram(const std::string& program)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        execl(program.c_str(), program.c_str(), "run", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return child;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    bool inProcess = false;
+    int cycles = 50000;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--in-process") == 0)
+            inProcess = true;
+        else if (std::strcmp(argv[i], "--cycles") == 0 && i + 1 < argc)
+            cycles = std::atoi(argv[++i]);
+    }
+
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const std::string statePath = "/tmp/light-bench-lampsim-" + std::to_string(getpid());
+    setenv("LAMPSIM_STATE", statePath.c_str(), 1);
+    const std::string program = ownDirectory() + "/lightservice";
+    if (!inProcess && access(program.c_str(), X_OK) != 0) {
+        std::fprintf(report, "no %s: using a Server in this process\n", program.c_str());
+        inProcess = true;
+    }
+
+    if (inProcess) {
+        // The server's console lines go to /dev/null; the figures to the original output.
+        const int saved = dup(STDOUT_FILENO);
+        report = fdopen(saved, "w");
+        std::fflush(stdout);
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        const int port = freePort();
+        std::setvbuf(report, nullptr, _IOLBF, 0);
+        std::fprintf(report, "in-process Server on port %d\n", port);
+        {
+            Norvik::Server server(port);
+            latency(port);
+            concurrentClients(port);
+            connectionChurn(port, getpid(), cycles);
+            std::fprintf(report, "(d) idle CPU: needs the lightservice program\n");
+        }
+        std::remove(statePath.c_str());
+        return 0;
+    }
+
+    std::printf("lightservice run (pid below) on port %d\n", Norvik::Server::port);
+    const pid_t service = startProgram(program);
+    std::printf("pid %d\n", static_cast<int>(service));
+    std::fflush(stdout);
+    if (!waitForPort(Norvik::Server::port, 10000)) {
+        std::printf("lightservice did not listen on %d\n", Norvik::Server::port);
+        kill(service, SIGTERM);
+        waitpid(service, nullptr, 0);
+        return 1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    latency(Norvik::Server::port);
+    concurrentClients(Norvik::Server::port);
+    connectionChurn(Norvik::Server::port, service, cycles);
+    idleCpu(service);
+    kill(service, SIGTERM);
+    waitpid(service, nullptr, 0);
+    std::remove(statePath.c_str());
+    return 0;
+}

@@ -1,0 +1,58 @@
+# Installation layout and the Debian package (Linux).
+#
+#   bin/                      lightservice, lightctl, lampview
+#   lib/lightservice/         libBrillLamp.so and the hardware port-access module beside it
+#   lib/systemd/system/       the service unit, ExecStart naming the installed program
+#   share/doc/norvik-light/   README.md
+
+set(LAMP_PACKAGE_NAME norvik-light)
+set(LAMP_INSTALL_BINDIR bin)
+set(LAMP_INSTALL_PRIVATE_LIBDIR lib/lightservice)
+set(LAMP_SERVICE_UNIT norvik-tessaro-light-velk77.service)
+# lightservice loads libBrillLamp.so by bare name through this RUNPATH; the driver's own $ORIGIN
+# then finds the port-access module beside it.
+file(RELATIVE_PATH LAMP_BIN_TO_PRIVATE_LIBDIR /${LAMP_INSTALL_BINDIR} /${LAMP_INSTALL_PRIVATE_LIBDIR})
+set(LAMP_PRIVATE_LIBDIR_RPATH "$ORIGIN/${LAMP_BIN_TO_PRIVATE_LIBDIR}")
+
+if(WIN32)
+    return()
+endif()
+
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION share/doc/${LAMP_PACKAGE_NAME})
+
+# The unit is written at install time, when the prefix the package or `cmake --install --prefix`
+# uses is known. Its text is the one `lightservice install` writes.
+install(CODE "
+    set(LIGHTSERVICE_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${LAMP_INSTALL_BINDIR}/lightservice\")
+    configure_file(\"${CMAKE_CURRENT_LIST_DIR}/${LAMP_SERVICE_UNIT}.in\"
+                   \"${CMAKE_BINARY_DIR}/packaging/${LAMP_SERVICE_UNIT}\" @ONLY)
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\" TYPE FILE
+         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+         FILES \"${CMAKE_BINARY_DIR}/packaging/${LAMP_SERVICE_UNIT}\")
+")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ${LAMP_PACKAGE_NAME})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "NORVIK")
+set(CPACK_PACKAGE_CONTACT "NORVIK kiosk support <support@norvik.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Signal-lamp service of the NORVIK Tessaro self-service checkout")
+set(CPACK_PACKAGE_DESCRIPTION "Answers lamp requests on 127.0.0.1:48888 and switches the red, green and blue \
+lamps through the BrillLamp driver, with the lightctl client and the lampview viewer.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES OFF)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+find_program(LAMP_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(LAMP_DPKG_SHLIBDEPS)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1, liblog4cpp5v5, libjsoncpp25, zlib1g, libsystemd0")
+endif()
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_CURRENT_LIST_DIR}/debian/postinst
+    ${CMAKE_CURRENT_LIST_DIR}/debian/prerm
+    ${CMAKE_CURRENT_LIST_DIR}/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "../utils/Routine.h"
+
+#include <atomic>
+#include <memory>
+
+namespace Norvik {
+
+namespace Utils::Threading {
+class Thread;
+}
+
+// Switches one colour once, on a thread of its own. When given a start flag, the pass waits for
+// it so that the colours of one request change together.
+class LightSwitch : public Utils::Threading::Routine {
+public:
+    LightSwitch(int colour, bool on, const std::atomic<bool>* startFlag = nullptr);
+    virtual ~LightSwitch();
+
+    void run() override;
+    virtual bool isFinished() const;
+
+    // Runs run() once on the switch's thread.
+    void start();
+    // Lets the thread leave right after its pass instead of pausing first; the pass still runs.
+    void requestStop();
+    // Waits until that pass has ended.
+    void join();
+
+    // The lamp call for a colour and state; a colour outside Red..Blue calls nothing.
+    static void switchColour(int colour, bool on);
+
+    LightSwitch(const LightSwitch&) = delete;
+    LightSwitch& operator=(const LightSwitch&) = delete;
+
+private:
+    std::unique_ptr<Utils::Threading::Thread> thread;
+    int colour;
+    bool on;
+    const std::atomic<bool>* startFlag;
+};
+
+} // namespace Norvik

@@ -1,0 +1,93 @@
+#include "Server.h"
+
+#include "Console.h"
+#include "LightVelk77Service.h"
+#include "RequestFramer.h"
+#include "RequestHandler.h"
+
+#include "../ports/SocketServer.h"
+#include "../utils/Mutex.h"
+
+#include <string>
+
+namespace Norvik {
+
+namespace {
+
+using Utils::Threading::ScopedLock;
+
+const char* const socketCategory = "SServer";
+
+} // namespace
+
+Server::Server() : Server(port) {}
+
+Server::Server(int listenPort) : buffersLock(Utils::Threading::Mutex::create())
+{
+    // The lamp is ready (or knows why not) before the first request can arrive.
+    lightService.reset(LightVelk77Service::create());
+    // The accept thread starts inside create(); answers wait for the pointer to be stored.
+    ScopedLock lock(buffersLock.get());
+    socketServer.reset(Ports::SocketServer::create(listenPort, this, socketCategory));
+}
+
+Server::~Server()
+{
+    socketServer->stop();
+    receiveBuffers.clear();
+    lightService.reset();
+    socketServer.reset();
+}
+
+bool Server::isFinished() const
+{
+    return finished;
+}
+
+void Server::onDataReceived(unsigned short clientPort, const std::vector<std::uint8_t>& data)
+{
+    std::vector<RequestFramer::Frame> frames;
+    {
+        ScopedLock lock(buffersLock.get());
+        std::shared_ptr<RequestFramer>& framer = receiveBuffers[clientPort];
+        if (!framer)
+            framer = std::make_shared<RequestFramer>();
+        frames = framer->feed(data);
+    }
+
+    RequestHandler handler(*lightService);
+    for (const RequestFramer::Frame& frame : frames) {
+        if (frame.kind == RequestFramer::Frame::TooLong) {
+            answer(clientPort, RequestHandler::render(RequestHandler::tooLong()));
+            continue;
+        }
+        Console::writeLine("Client data " + std::string(frame.bytes.begin(), frame.bytes.end()));
+        answer(clientPort, RequestHandler::render(handler.handle(frame.bytes)));
+    }
+}
+
+void Server::onClientConnected(unsigned short clientPort)
+{
+    Console::writeLine("Client connected " + std::to_string(clientPort));
+}
+
+void Server::onClientDisconnected(unsigned short clientPort)
+{
+    {
+        ScopedLock lock(buffersLock.get());
+        receiveBuffers.erase(clientPort);
+    }
+    Console::writeLine("Client disconnected " + std::to_string(clientPort));
+}
+
+void Server::answer(unsigned short clientPort, const std::vector<std::uint8_t>& bytes)
+{
+    std::shared_ptr<Ports::SocketServer> server;
+    {
+        ScopedLock lock(buffersLock.get());
+        server = socketServer;
+    }
+    server->send(clientPort, bytes);
+}
+
+} // namespace Norvik

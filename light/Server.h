@@ -1,0 +1,50 @@
+#pragma once
+
+#include "../ports/IServerDataCallback.h"
+
+#include <map>
+#include <memory>
+
+namespace Norvik {
+
+namespace Ports {
+class SocketServer;
+}
+namespace Utils::Threading {
+class Mutex;
+}
+class LightVelk77Service;
+class RequestFramer;
+
+// The request server: listens on 127.0.0.1:48888, frames JSON requests by brace balance,
+// switches the lamp and answers each request with {"error","log"}.
+class Server : public Ports::IServerDataCallback {
+public:
+    static constexpr int port = 48888;
+
+    Server();
+    // Another port, for tests and benchmarks.
+    explicit Server(int listenPort);
+    ~Server();
+
+    bool isFinished() const;
+
+    void onDataReceived(unsigned short clientPort, const std::vector<std::uint8_t>& data) override;
+    void onClientConnected(unsigned short clientPort) override;
+    void onClientDisconnected(unsigned short clientPort) override;
+
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+private:
+    void answer(unsigned short clientPort, const std::vector<std::uint8_t>& bytes);
+
+    std::shared_ptr<Ports::SocketServer> socketServer;
+    std::shared_ptr<LightVelk77Service> lightService;
+    // One receive buffer per connection, so requests of two clients are never mixed.
+    std::map<unsigned short, std::shared_ptr<RequestFramer>> receiveBuffers;
+    std::unique_ptr<Utils::Threading::Mutex> buffersLock;
+    bool finished = false;
+};
+
+} // namespace Norvik

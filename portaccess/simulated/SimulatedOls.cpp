@@ -1,0 +1,85 @@
+// Port-access module over the simulated Super I/O chip: port accesses go to the state file
+// named by LAMPSIM_STATE, read again at every InitializeOls.
+
+#include "LampSimState.h"
+#include "OlsFunctions.h"
+
+#include <memory>
+#include <mutex>
+
+namespace {
+
+std::mutex chipLock;
+std::unique_ptr<LampSim::StateFile>& chipFile()
+{
+    static std::unique_ptr<LampSim::StateFile> file;
+    return file;
+}
+
+// Caller holds chipLock.
+LampSim::StateFile* openChip(bool again)
+{
+    auto& file = chipFile();
+    const std::string path = LampSim::StateFile::defaultPath();
+    if (!file || (again && file->path() != path)) {
+        try {
+            file = std::make_unique<LampSim::StateFile>(path);
+        } catch (const std::exception&) {
+            file.reset();
+        }
+    }
+    return file.get();
+}
+
+std::uint32_t readPort(unsigned width, Ols::Word port)
+{
+    std::lock_guard<std::mutex> guard(chipLock);
+    LampSim::StateFile* chip = openChip(false);
+    return chip ? chip->portRead(width, port) : 0xFFFFFFFFu >> (32 - 8 * width);
+}
+
+void writePort(unsigned width, Ols::Word port, std::uint32_t value)
+{
+    std::lock_guard<std::mutex> guard(chipLock);
+    if (LampSim::StateFile* chip = openChip(false))
+        chip->portWrite(width, port, value);
+}
+
+} // namespace
+
+extern "C" {
+
+OLS_EXPORT Ols::Bool OLS_CALL InitializeOls()
+{
+#if defined(LAMPSIM_INIT_FAILS)
+    return 0;
+#else
+    std::lock_guard<std::mutex> guard(chipLock);
+    return openChip(true) != nullptr;
+#endif
+}
+
+OLS_EXPORT Ols::Byte OLS_CALL ReadIoPortByte(Ols::Word port)
+{
+    return static_cast<Ols::Byte>(readPort(1, port));
+}
+
+OLS_EXPORT Ols::Dword OLS_CALL ReadIoPortDword(Ols::Word port)
+{
+    return readPort(4, port);
+}
+
+OLS_EXPORT void OLS_CALL WriteIoPortByte(Ols::Word port, Ols::Byte value)
+{
+    writePort(1, port, value);
+}
+
+OLS_EXPORT void OLS_CALL WriteIoPortDword(Ols::Word port, Ols::Dword value)
+{
+    writePort(4, port, value);
+}
+
+} // extern "C"
+
+// The chip answers only the calls the lamp driver makes; the rest report failure.
+OLS_FUNCTIONS(OLS_STUB)

@@ -1,0 +1,55 @@
+#if !defined(_WIN32)
+
+#include "PosixClient.h"
+
+#include <cerrno>
+#include <sys/socket.h>
+
+namespace Norvik::Ports {
+
+PosixClient::PosixClient(PosixSocket socket, unsigned short clientPort, IServerDataCallback* callback,
+    const std::string& categoryName)
+    : ClientConnection(clientPort, callback, categoryName), socket(std::move(socket))
+{
+}
+
+PosixClient::~PosixClient()
+{
+    stop();
+}
+
+ClientConnection::Transfer PosixClient::receiveSome(std::uint8_t* buffer, std::size_t size)
+{
+    for (;;) {
+        const ssize_t count = ::recv(socket.get(), buffer, size, 0);
+        if (count >= 0) {
+            return {static_cast<long>(count), 0};
+        }
+        if (errno != EINTR) {
+            return {-1, errno};
+        }
+    }
+}
+
+ClientConnection::Transfer PosixClient::sendSome(const std::uint8_t* data, std::size_t size)
+{
+    for (;;) {
+        // MSG_NOSIGNAL: a peer that has gone must give EPIPE, not end the process with SIGPIPE.
+        const ssize_t count = ::send(socket.get(), data, size, MSG_NOSIGNAL);
+        if (count >= 0) {
+            return {static_cast<long>(count), 0};
+        }
+        if (errno != EINTR) {
+            return {-1, errno};
+        }
+    }
+}
+
+void PosixClient::shutdownSocket()
+{
+    ::shutdown(socket.get(), SHUT_RDWR);
+}
+
+} // namespace Norvik::Ports
+
+#endif

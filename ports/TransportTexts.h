@@ -1,0 +1,19 @@
+#pragma once
+
+// The transport's log texts and results, shared by both socket layers.
+namespace Norvik::Ports::Texts {
+
+inline constexpr const wchar_t* createServer = L"Create server";
+inline constexpr const wchar_t* clientConnected = L"Client has connected on port %d";
+inline constexpr const wchar_t* receiveFailed = L"Ошибка при получении данных %d - %ls";
+inline constexpr const wchar_t* sendFailed = L"Ошибка при отправке данных WSAGetLastError %d";
+inline constexpr const wchar_t* listenFailed = L"Can't listen on port %d: %ls";
+inline constexpr const wchar_t* listenFailedCode = L"Can't listen on port %d: error %d";
+inline constexpr const wchar_t* receiveThreadFailed = L"Can't start the receive thread of the client on port %d";
+
+} // namespace Norvik::Ports::Texts
+
+namespace Norvik::Ports {
+// What a failed send returns, as Winsock's SOCKET_ERROR.
+inline constexpr int socketError = -1;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#if defined(_WIN32)
+
+#include "ClientConnection.h"
+#include "WindowsSocket.h"
+
+namespace Norvik::Ports {
+
+// A connection on a Winsock socket; closing the socket makes a blocked recv fail.
+class WindowsClient : public ClientConnection {
+public:
+    WindowsClient(SOCKET socket, unsigned short clientPort, IServerDataCallback* callback,
+        const std::string& categoryName);
+    ~WindowsClient() override;
+
+protected:
+    Transfer receiveSome(std::uint8_t* buffer, std::size_t size) override;
+    Transfer sendSome(const std::uint8_t* data, std::size_t size) override;
+    void shutdownSocket() override;
+
+private:
+    WindowsSocket socket;
+};
+
+} // namespace Norvik::Ports
+
+#endif

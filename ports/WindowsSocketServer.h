@@ -1,0 +1,31 @@
+#pragma once
+
+#if defined(_WIN32)
+
+#include "SocketServerBase.h"
+#include "WindowsSocket.h"
+
+#include <memory>
+
+namespace Norvik::Ports {
+
+class WindowsSocketServer : public SocketServerBase {
+public:
+    WindowsSocketServer(int port, IServerDataCallback* callback, const std::string& categoryName);
+    ~WindowsSocketServer() override;
+
+protected:
+    bool openListener(int& error) override;
+    ClientConnection* acceptClient() override;
+    void wakeListener() override;
+    void closeListener() override;
+    void cleanup() override;
+
+private:
+    std::unique_ptr<WindowsSocket> listenSocket;
+    bool winsockStarted = false;
+};
+
+} // namespace Norvik::Ports
+
+#endif

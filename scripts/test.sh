@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite: natively, with AddressSanitizer and
+# UndefinedBehaviorSanitizer, with ThreadSanitizer for the threaded parts, and the Windows
+# build (cross-compiled, tested under Wine). Installs what it needs first (run as root).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh test || exit 1
+
+jobs=$(nproc)
+# Tests never write into the user's own data directory.
+export XDG_DATA_HOME="$PWD/build/test-data"
+mkdir -p "$XDG_DATA_HOME"
+failed=0
+summaries=()
+
+# suite NAME DIR CTEST-ARGS -- CMAKE-ARGS...
+suite() {
+    local name=$1 dir=$2 ctest_args=$3
+    shift 4
+    echo "== $name: configure and build in $dir"
+    mkdir -p "$dir"
+    if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$dir.configure.log" 2>&1; then
+        cat "$dir.configure.log"; failed=1; summaries+=("$name: configure failed"); return
+    fi
+    if ! cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1; then
+        grep -E 'error|Error' "$dir.build.log" | head -40; failed=1; summaries+=("$name: build failed"); return
+    fi
+    echo "== $name: test"
+    # shellcheck disable=SC2086
+    (cd "$dir" && ctest --output-on-failure -j "$jobs" $ctest_args) | tee "$dir.ctest.log"
+    [ "${PIPESTATUS[0]}" = 0 ] || failed=1
+    summaries+=("$name: $(grep -E 'tests passed' "$dir.ctest.log" | tail -1)")
+}
+
+mkdir -p build
+suite native build/native "" --
+suite sanitizers build/asan "" -- -DLAMP_SANITIZE=address,undefined
+suite threads build/tsan "-L thread" -- -DLAMP_SANITIZE=thread
+
+if [ -f scripts/windows-tests.sh ]; then
+    echo "== windows: cross build and Wine tests"
+    bash scripts/windows-tests.sh build/windows || failed=1
+fi
+
+echo
+echo "== summary"
+printf '%s\n' "${summaries[@]}"
+echo
+echo "== native suite, closing lines"
+sed -n '/tests passed, /,$p' build/native.ctest.log 2>/dev/null
+exit $failed

@@ -1,0 +1,279 @@
+#if !defined(_WIN32)
+
+#include "ServiceInstaller.h"
+
+#include "ServiceTexts.h"
+#include "StringUtils.h"
+
+#include <systemd/sd-daemon.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace Norvik {
+
+namespace {
+
+using Utils::StringUtils::toNarrow;
+
+std::string environmentOr(const char* name, const char* fallback)
+{
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+
+unsigned long installErrorFor(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return AccessDenied;
+    case ENAMETOOLONG:
+        return InvalidName;
+    case EEXIST:
+        return ServiceExists;
+    default:
+        return UndefinedInstallError;
+    }
+}
+
+// In the program name of ExecStart only "%" needs escaping ("$" stays literal there); quotes and
+// backslashes are refused by systemd, so such a path cannot be installed.
+std::string quotedCommand(const std::string& path)
+{
+    std::string quoted = "\"";
+    for (char c : path)
+        quoted += c == '%' ? std::string("%%") : std::string(1, c);
+    return quoted + "\"";
+}
+
+bool installablePath(const std::string& path)
+{
+    for (unsigned char c : path) {
+        if (c < 0x20 || c == 0x7F || c == '"' || c == '\'' || c == '\\')
+            return false;
+    }
+    return true;
+}
+
+std::string programPath()
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof path)
+        return std::string();
+    return std::string(path, static_cast<size_t>(length));
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd; }
+    // The result of close, which can report a failed write-back.
+    int close()
+    {
+        const int result = ::close(fd);
+        fd = -1;
+        return result;
+    }
+
+private:
+    int fd;
+};
+
+class PosixServiceInstaller : public ServiceInstaller {
+public:
+    PosixServiceInstaller()
+        : unitDirectory(environmentOr("LIGHTSERVICE_UNIT_DIR", "/etc/systemd/system")),
+          systemctl(environmentOr("LIGHTSERVICE_SYSTEMCTL", "systemctl")),
+          unitName(toNarrow(serviceName, Utils::StringUtils::Utf8) + ".service"),
+          unitPath(unitDirectory + "/" + unitName)
+    {
+    }
+
+    void install() override
+    {
+        if (!directoryReachable()) {
+            printLine(Texts::cantOpenManager);
+            return;
+        }
+        const std::string program = programPath();
+        if (program.empty() || !installablePath(program)) {
+            printLine(installErrorLine(program.empty() ? UndefinedInstallError : InvalidName));
+            return;
+        }
+        const int error = writeUnit(unitText(program));
+        if (error != 0) {
+            printLine(installErrorLine(installErrorFor(error)));
+            return;
+        }
+        if (runSystemctl("enable") != 0) {
+            // A unit that is not enabled would not start with the system: leave nothing behind.
+            ::unlink(unitPath.c_str());
+            printLine(installErrorLine(UndefinedInstallError));
+            return;
+        }
+        printLine(Texts::installed);
+    }
+
+    void remove() override
+    {
+        if (!directoryReachable()) {
+            printLine(Texts::cantOpenManager);
+            return;
+        }
+        struct stat info;
+        if (::lstat(unitPath.c_str(), &info) != 0) {
+            printLine(Texts::cantRemove);
+            return;
+        }
+        // A running service is not stopped; it only loses its unit.
+        runSystemctl("disable");
+        if (::unlink(unitPath.c_str()) != 0) {
+            printLine(Texts::cantRemove);
+            return;
+        }
+        if (sd_booted() > 0)
+            runSystemctl("daemon-reload", false);
+        printLine(Texts::removed);
+    }
+
+    void start() override
+    {
+        struct stat info;
+        if (::stat(unitPath.c_str(), &info) != 0 || runSystemctl("start") != 0)
+            printLine(Texts::cantStart);
+    }
+
+private:
+    bool directoryReachable() const
+    {
+        struct stat info;
+        return ::stat(unitDirectory.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    }
+
+    std::string unitText(const std::string& program) const
+    {
+        const std::string name = toNarrow(serviceName, Utils::StringUtils::Utf8);
+        return "[Unit]\n"
+               "Description=" + toNarrow(serviceDisplayName, Utils::StringUtils::Utf8) + ": " +
+               toNarrow(serviceDescription, Utils::StringUtils::Utf8) + "\n"
+               "\n"
+               "[Service]\n"
+               "Type=notify\n"
+               "ExecStart=" + quotedCommand(program) + "\n"
+               "Restart=on-failure\n"
+               "RestartSec=2\n"
+               "StateDirectory=" + name + "\n"
+               // The log goes below the service's own state directory, as a Windows service's
+               // goes below its account's application data.
+               "Environment=XDG_DATA_HOME=%S/" + name + "\n"
+               // ioperm needs CAP_SYS_RAWIO; the serial ports belong to root, who needs no other.
+               "CapabilityBoundingSet=CAP_SYS_RAWIO\n"
+               "NoNewPrivileges=yes\n"
+               // Not PrivateDevices: it would drop CAP_SYS_RAWIO and hide the serial ports.
+               "ProtectSystem=full\n"
+               "ProtectHome=read-only\n"
+               "ProtectKernelTunables=yes\n"
+               "ProtectKernelModules=yes\n"
+               "ProtectKernelLogs=yes\n"
+               "ProtectControlGroups=yes\n"
+               "ProtectHostname=yes\n"
+               "RestrictAddressFamilies=AF_UNIX AF_INET\n"
+               "RestrictNamespaces=yes\n"
+               "RestrictRealtime=yes\n"
+               "RestrictSUIDSGID=yes\n"
+               "LockPersonality=yes\n"
+               "MemoryDenyWriteExecute=yes\n"
+               "SystemCallArchitectures=native\n"
+               "SystemCallFilter=@system-service @raw-io\n"
+               "SystemCallErrorNumber=EPERM\n"
+               "\n"
+               "[Install]\n"
+               "WantedBy=multi-user.target\n";
+    }
+
+    // 0, or the errno of the failure; a partly written unit is removed.
+    int writeUnit(const std::string& text) const
+    {
+        FileDescriptor file(::open(unitPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        if (file.get() < 0)
+            return errno;
+        size_t written = 0;
+        while (written < text.size()) {
+            const ssize_t n = ::write(file.get(), text.data() + written, text.size() - written);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                const int error = n < 0 ? errno : EIO;
+                ::unlink(unitPath.c_str());
+                return error;
+            }
+            written += static_cast<size_t>(n);
+        }
+        if (file.close() != 0) {
+            const int error = errno;
+            ::unlink(unitPath.c_str());
+            return error;
+        }
+        return 0;
+    }
+
+    // The exit status of "systemctl VERB [unit]", or -1 when it could not be run. Its standard
+    // output goes to standard error so that ours keeps only the program's own lines.
+    int runSystemctl(const char* verb, bool withUnit = true) const
+    {
+        std::string verbText = verb;
+        std::string unitText = unitName;
+        char* arguments[] = {const_cast<char*>(systemctl.c_str()), &verbText[0], withUnit ? &unitText[0] : nullptr,
+                             nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
+        pid_t child = -1;
+        const int spawned = posix_spawnp(&child, systemctl.c_str(), &actions, nullptr, arguments, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0)
+            return -1;
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0) {
+            if (errno != EINTR)
+                return -1;
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    const std::string unitDirectory;
+    const std::string systemctl;
+    const std::string unitName;
+    const std::string unitPath;
+};
+
+} // namespace
+
+ServiceInstaller* ServiceInstaller::create()
+{
+    return new PosixServiceInstaller();
+}
+
+} // namespace Norvik
+
+#endif

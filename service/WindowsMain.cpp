@@ -1,0 +1,13 @@
+#if defined(_WIN32)
+
+#include "CommandLine.h"
+
+#include <string>
+#include <vector>
+
+int wmain(int argc, wchar_t* argv[])
+{
+    return Norvik::CommandLine::run(std::vector<std::wstring>(argv, argv + argc));
+}
+
+#endif

@@ -1,0 +1,174 @@
+#include "LampSimState.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using LampSim::Access;
+using LampSim::StateFile;
+
+namespace {
+
+class LampSimStateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        path = ::testing::TempDir() + "lampsim-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".state";
+        ::unlink(path.c_str());
+        chip = std::make_unique<StateFile>(path);
+    }
+    void TearDown() override
+    {
+        chip.reset();
+        ::unlink(path.c_str());
+    }
+    void write(std::uint16_t port, std::uint8_t value) { chip->portWrite(1, port, value); }
+    std::uint8_t read(std::uint16_t port) { return static_cast<std::uint8_t>(chip->portRead(1, port)); }
+    void unlock()
+    {
+        for (std::uint8_t key : {0x87, 0x01, 0x55, 0x55})
+            write(0x2E, key);
+    }
+    std::uint8_t configRead(std::uint8_t index)
+    {
+        write(0x2E, index);
+        return read(0x2F);
+    }
+
+    std::string path;
+    std::unique_ptr<StateFile> chip;
+};
+
+TEST_F(LampSimStateTest, PowersOnLockedWithOutputsHigh)
+{
+    EXPECT_TRUE(chip->locked());
+    for (std::uint16_t port = 0xA00; port <= 0xA09; ++port)
+        EXPECT_EQ(0xFF, chip->readByte(port)) << std::hex << port;
+    EXPECT_EQ(0u, chip->readDword(0x588));
+    EXPECT_EQ(0u, chip->accessCount());
+}
+
+TEST_F(LampSimStateTest, UnlocksOnlyAfterTheWholeKeyInOrder)
+{
+    for (std::uint8_t key : {0x87, 0x01, 0x55, 0x87, 0x01, 0x55}) // broken after three bytes
+        write(0x2E, key);
+    EXPECT_TRUE(chip->locked());
+    write(0x2E, 0x55);
+    EXPECT_FALSE(chip->locked()) << "a restarted key counts from its first byte";
+
+    chip->reset();
+    for (std::uint8_t key : {0x01, 0x87, 0x55, 0x55})
+        write(0x2E, key);
+    EXPECT_TRUE(chip->locked());
+}
+
+TEST_F(LampSimStateTest, ConfigurationRegistersAnswerOnlyWhileUnlocked)
+{
+    write(0x2E, 0x27);
+    write(0x2F, 0x80); // ignored: locked
+    EXPECT_EQ(0xFF, read(0x2F));
+    unlock();
+    EXPECT_EQ(0x87, configRead(0x20));
+    EXPECT_EQ(0x00, configRead(0x27));
+    write(0x2F, 0x80);
+    EXPECT_EQ(0x80, configRead(0x27));
+    write(0x2E, 0x02);
+    write(0x2F, 0x02);
+    EXPECT_TRUE(chip->locked());
+    EXPECT_EQ(0xFF, configRead(0x27));
+    EXPECT_EQ(0x80, chip->configRegister(7, 0x27)) << "locking keeps the registers";
+}
+
+TEST_F(LampSimStateTest, DeviceRegistersBelongToTheSelectedLogicalDevice)
+{
+    unlock();
+    write(0x2E, 0x07);
+    write(0x2F, 0x07);
+    write(0x2E, 0xC2);
+    write(0x2F, 0x80);
+    write(0x2E, 0x29);
+    write(0x2F, 0x10);
+    write(0x2E, 0x07);
+    write(0x2F, 0x04);
+    EXPECT_EQ(0x04, chip->logicalDevice());
+    EXPECT_EQ(0x00, configRead(0xC2));
+    EXPECT_EQ(0x10, configRead(0x29)) << "global registers are shared";
+    EXPECT_EQ(0x80, chip->configRegister(7, 0xC2));
+}
+
+TEST_F(LampSimStateTest, OutputsAndDwordsIgnoreTheLock)
+{
+    write(0xA09, 0xF7);
+    EXPECT_EQ(0xF7, read(0xA09));
+    chip->portWrite(4, 0x588, 0x00800000);
+    EXPECT_EQ(0x00800000u, chip->portRead(4, 0x588));
+    EXPECT_EQ(0xFFFFFFFFu, chip->portRead(4, 0x58C)) << "nothing answers there";
+    EXPECT_EQ(0xFF, read(0x588)) << "the dword registers take dword accesses only";
+}
+
+TEST_F(LampSimStateTest, RecordsEveryAccessInOrderAndBoundsTheLog)
+{
+    write(0xA02, 0x3F);
+    read(0xA02);
+    chip->portWrite(4, 0x584, 0x12345678);
+    const std::vector<Access> expected = {
+        {Access::Write, 1, 0xA02, 0x3F}, {Access::Read, 1, 0xA02, 0x3F},
+        {Access::Write, 4, 0x584, 0x12345678}};
+    EXPECT_EQ(expected, chip->accesses());
+    EXPECT_EQ("W4 584=12345678", chip->accesses().back().toString());
+
+    const std::size_t extra = StateFile::logCapacity() + 5;
+    for (std::size_t i = 0; i < extra; ++i)
+        write(0xA00, static_cast<std::uint8_t>(i));
+    const auto log = chip->accesses();
+    ASSERT_EQ(StateFile::logCapacity(), log.size());
+    EXPECT_EQ(static_cast<std::uint8_t>(extra - 1), log.back().value);
+    EXPECT_EQ(static_cast<std::uint8_t>(extra - StateFile::logCapacity()), log.front().value);
+    EXPECT_EQ(3 + extra, chip->accessCount());
+    chip->clearLog();
+    EXPECT_TRUE(chip->accesses().empty());
+}
+
+TEST_F(LampSimStateTest, AnotherProcessSeesAndChangesTheSameChip)
+{
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        StateFile other(path);
+        other.portWrite(1, 0xA04, 0xEF);
+        ::_exit(other.readByte(0xA04) == 0xEF ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(0xEF, chip->readByte(0xA04));
+    EXPECT_EQ(1u, chip->accessCount());
+    StateFile again(path); // an existing state file is kept as it is
+    EXPECT_EQ(0xEF, again.readByte(0xA04));
+}
+
+TEST_F(LampSimStateTest, ReplacesAFileThatIsNoStateFile)
+{
+    chip.reset();
+    FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(nullptr, f);
+    std::fputs("not a chip", f);
+    std::fclose(f);
+    chip = std::make_unique<StateFile>(path);
+    EXPECT_TRUE(chip->locked());
+    EXPECT_EQ(0xFF, chip->readByte(0xA09));
+}
+
+TEST(LampSimPath, ComesFromTheEnvironment)
+{
+    ::setenv("LAMPSIM_STATE", "/tmp/elsewhere.state", 1);
+    EXPECT_EQ("/tmp/elsewhere.state", StateFile::defaultPath());
+    ::unsetenv("LAMPSIM_STATE");
+    EXPECT_EQ("/tmp/lampsim.state", StateFile::defaultPath());
+}
+
+} // namespace

@@ -1,0 +1,74 @@
+// lampview reads what another process switched through the driver's exports.
+
+#include "DriverTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+struct ViewRun {
+    int status;
+    std::string output;
+};
+
+ViewRun lampview(const std::vector<std::string>& args, const DriverTest::Environment& env = {})
+{
+    std::vector<std::string> argv = {DriverTest::binDir() + "/lampview"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    DriverTest::Process child(argv, env);
+    const int status = child.wait();
+    return {status, child.rest()};
+}
+
+TEST(LampView, PlainLineFollowsTheColourCalls)
+{
+    DriverTest::TempDir dir;
+    const std::string state = dir.file("chip.state");
+    const DriverTest::Environment env = {{"LAMPSIM_STATE", state}};
+    DriverTest::lampCall(DriverTest::libraryPath(), {"init", "6", "0", "red-on", "blue-on"}, env);
+    EXPECT_EQ("red=on green=off blue=on\n", lampview({"--plain"}, env).output);
+    DriverTest::lampCall(DriverTest::libraryPath(), {"red-off", "init", "6", "0", "green-on"}, env);
+    EXPECT_EQ("red=off green=on blue=off\n", lampview({"--plain", "--state", state}).output);
+
+    DriverTest::lampCall(DriverTest::libraryPath(), {"init", "1", "0", "blue-on"}, env);
+    EXPECT_EQ("red=off green=off blue=on\n", lampview({"--plain", "--type", "1"}, env).output)
+        << "lamp type 1 lights on a set bit";
+    const ViewRun drawn = lampview({"--type", "1"}, env);
+    EXPECT_EQ(0, drawn.status);
+    EXPECT_NE(std::string::npos, drawn.output.find("blue  on"));
+    EXPECT_NE(std::string::npos, drawn.output.find("red  off"));
+}
+
+TEST(LampView, WatchRedrawsOnChangeUntilInterrupted)
+{
+    DriverTest::TempDir dir;
+    const DriverTest::Environment env = {{"LAMPSIM_STATE", dir.file("chip.state")}};
+    DriverTest::Process view({DriverTest::binDir() + "/lampview", "--watch"}, env);
+    auto waitFor = [&](const std::string& text) {
+        for (std::string line; (line = view.readLine()).find('<') != 0;)
+            if (line.find(text) != std::string::npos)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(waitFor("green  off"));
+    DriverTest::lampCall(DriverTest::libraryPath(), {"init", "6", "0", "green-on"}, env);
+    EXPECT_TRUE(waitFor("green  on")) << "no redraw after the change";
+    view.signal(SIGINT);
+    EXPECT_EQ(0, view.wait());
+}
+
+TEST(LampView, RefusesLampTypesWithoutChipOutputs)
+{
+    DriverTest::TempDir dir;
+    for (const char* type : {"3", "4", "5", "8", "x"}) {
+        const ViewRun run = lampview({"--plain", "--type", type, "--state", dir.file("chip.state")});
+        EXPECT_NE(0, run.status) << type;
+        EXPECT_EQ("", run.output) << type;
+    }
+    EXPECT_EQ(0, lampview({"--help"}).status);
+    EXPECT_NE(0, lampview({"--bogus"}).status);
+}
+
+} // namespace

@@ -1,0 +1,70 @@
+// The relay lamp types against a real Modbus RTU peer across a null-modem pair of ptys.
+
+#include "DriverTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <thread>
+
+namespace {
+
+class ModbusPeerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        socat = std::make_unique<DriverTest::Process>(
+            std::vector<std::string>{"/usr/bin/socat", "PTY,raw,echo=0,link=" + ports.file("com3"),
+                                     "PTY,raw,echo=0,link=" + ports.file("board")},
+            DriverTest::Environment{});
+        for (int i = 0; i < 200 && !(exists("com3") && exists("board")); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(exists("com3") && exists("board"));
+        board = std::make_unique<DriverTest::Process>(
+            std::vector<std::string>{"/usr/bin/python3", LAMP_TEST_SOURCE_DIR "/modbus_peer.py",
+                                     ports.file("board")},
+            DriverTest::Environment{});
+        ASSERT_EQ("ready", board->readLine(std::chrono::seconds(20)));
+    }
+
+    bool exists(const std::string& name) const
+    {
+        struct stat info {};
+        return ::stat(ports.file(name).c_str(), &info) == 0;
+    }
+
+    std::vector<std::string> coilReports(std::size_t count)
+    {
+        std::vector<std::string> lines;
+        while (lines.size() < count)
+            lines.push_back(board->readLine(std::chrono::seconds(5)));
+        return lines;
+    }
+
+    void call(const std::vector<std::string>& commands)
+    {
+        DriverTest::lampCall(DriverTest::libraryPath(), commands,
+                             {{"BRILLLAMP_PORTS", ports.path()}});
+    }
+
+    DriverTest::TempDir ports;
+    std::unique_ptr<DriverTest::Process> socat;
+    std::unique_ptr<DriverTest::Process> board;
+};
+
+TEST_F(ModbusPeerTest, LampType3SwitchesRedGreenBlueRelays)
+{
+    call({"init", "3", "3", "red-on", "green-on", "blue-on", "yellow-on", "red-off", "green-off"});
+    const std::vector<std::string> expected = {"coils=100", "coils=110", "coils=111", "coils=011",
+                                               "coils=001"};
+    EXPECT_EQ(expected, coilReports(expected.size()));
+}
+
+TEST_F(ModbusPeerTest, LampType5SwitchesRedYellowGreenRelays)
+{
+    call({"init", "5", "3", "red-on", "yellow-on", "blue-on", "green-on", "yellow-off"});
+    const std::vector<std::string> expected = {"coils=100", "coils=110", "coils=111", "coils=101"};
+    EXPECT_EQ(expected, coilReports(expected.size()));
+}
+
+} // namespace

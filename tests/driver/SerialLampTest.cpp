@@ -1,0 +1,195 @@
+// Serial lamp types over a pseudo-terminal that the port link directory names as a COM port.
+
+#include "DriverTestSupport.h"
+#include "PosixLineSettings.h"
+#include "SerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <termios.h>
+
+using DriverTest::Bytes;
+using DriverTest::hex;
+
+namespace {
+
+const Bytes Coil0On = {0xFE, 0x05, 0x00, 0x00, 0xFF, 0x00, 0x98, 0x35};
+const Bytes Coil0Off = {0xFE, 0x05, 0x00, 0x00, 0x00, 0x00, 0xD9, 0xC5};
+const Bytes Coil1On = {0xFE, 0x05, 0x00, 0x01, 0xFF, 0x00, 0xC9, 0xF5};
+const Bytes Coil1Off = {0xFE, 0x05, 0x00, 0x01, 0x00, 0x00, 0x88, 0x05};
+const Bytes Coil2On = {0xFE, 0x05, 0x00, 0x02, 0xFF, 0x00, 0x39, 0xF5};
+const Bytes Coil2Off = {0xFE, 0x05, 0x00, 0x02, 0x00, 0x00, 0x78, 0x05};
+
+Bytes join(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+class SerialLampTest : public ::testing::Test {
+protected:
+    SerialLampTest() { ports.link(pty.slavePath(), "com7"); }
+
+    DriverTest::Environment env() const { return {{"BRILLLAMP_PORTS", ports.path()}}; }
+    std::string call(const std::vector<std::string>& commands)
+    {
+        return DriverTest::lampCall(DriverTest::libraryPath(), commands, env());
+    }
+    std::unique_ptr<DriverTest::Process> start(std::vector<std::string> commands)
+    {
+        commands.insert(commands.begin(), {DriverTest::binDir() + "/lampcall", DriverTest::libraryPath()});
+        return std::make_unique<DriverTest::Process>(commands, env());
+    }
+    termios lineSettings() const
+    {
+        termios settings{};
+        ::tcgetattr(pty.slaveFd(), &settings);
+        return settings;
+    }
+
+    DriverTest::TempDir ports;
+    DriverTest::Pty pty;
+};
+
+TEST_F(SerialLampTest, LampType3SendsOneFramePerColourCommand)
+{
+    EXPECT_EQ("init=true\nred-on\nred-off\nyellow-on\nblue-on\ngreen-off\nclosed\nred-on\n",
+              call({"init", "3", "7", "red-on", "red-off", "yellow-on", "blue-on", "green-off",
+                    "close", "red-on"}));
+    EXPECT_EQ(hex(join({Coil0On, Coil0Off, Coil2On, Coil1Off})), hex(pty.readRest()));
+}
+
+TEST_F(SerialLampTest, LampType5HasYellowOnCoil1AndNoBlue)
+{
+    call({"init", "5", "7", "green-on", "yellow-on", "blue-on", "blue-off", "red-on", "yellow-off",
+          "green-off"});
+    EXPECT_EQ(hex(join({Coil2On, Coil1On, Coil0On, Coil1Off, Coil2Off})), hex(pty.readRest()));
+}
+
+TEST_F(SerialLampTest, LampType4SendsItsStateByte)
+{
+    call({"init", "4", "7", "green-on", "red-on", "blue-on", "green-off", "close", "init", "4", "7",
+          "blue-on", "blue-off", "yellow-on", "close", "close"});
+    // The second close finds the port closed: it sends nothing more.
+    EXPECT_EQ("F1 F3 F7 F6 F0 F4 F0 F0", hex(pty.readRest()));
+}
+
+TEST_F(SerialLampTest, LampType4LeavesTheLineSettingsAsTheyAre)
+{
+    termios before = lineSettings();
+    before.c_oflag |= OPOST | ONLCR;
+    before.c_cflag |= PARODD; // a pty drops PARENB by itself
+    before.c_iflag |= INPCK;
+    ::cfsetospeed(&before, B1200);
+    ASSERT_EQ(0, ::tcsetattr(pty.slaveFd(), TCSANOW, &before));
+    auto child = start({"init", "4", "7", "red-on", "pause"});
+    EXPECT_EQ("init=true", child->readLine());
+    EXPECT_EQ("red-on", child->readLine());
+    EXPECT_EQ("paused", child->readLine());
+    const termios after = lineSettings();
+    EXPECT_EQ(before.c_iflag, after.c_iflag);
+    EXPECT_EQ(before.c_oflag, after.c_oflag);
+    EXPECT_EQ(before.c_cflag, after.c_cflag);
+    EXPECT_EQ(before.c_lflag, after.c_lflag);
+    // Output processing stays on, yet the state byte (0xF0 to 0xF7) passes it unchanged.
+    EXPECT_EQ("F2", hex(pty.readRest()));
+}
+
+TEST_F(SerialLampTest, LampType3SetsTheLineAndKeepsTheParityKind)
+{
+    termios before = lineSettings();
+    before.c_cflag |= PARODD | CSTOPB;
+    before.c_iflag |= INPCK;
+    before.c_oflag |= OPOST | ONLCR;
+    before.c_lflag |= ECHO | ICANON;
+    ::cfsetispeed(&before, B115200);
+    ::cfsetospeed(&before, B115200);
+    ASSERT_EQ(0, ::tcsetattr(pty.slaveFd(), TCSANOW, &before));
+    auto child = start({"init", "3", "7", "pause"});
+    EXPECT_EQ("init=true", child->readLine());
+    EXPECT_EQ("paused", child->readLine());
+    const termios after = lineSettings();
+    EXPECT_TRUE(after.c_cflag & PARODD);
+    EXPECT_FALSE(after.c_iflag & INPCK);
+    EXPECT_EQ(static_cast<tcflag_t>(CS8), after.c_cflag & CSIZE);
+    EXPECT_FALSE(after.c_cflag & CSTOPB);
+    EXPECT_FALSE(after.c_oflag & OPOST);
+    EXPECT_FALSE(after.c_lflag & (ECHO | ICANON));
+    EXPECT_EQ(static_cast<speed_t>(B9600), ::cfgetospeed(&after));
+    EXPECT_TRUE(pty.readRest().empty()) << "nothing is sent on open";
+}
+
+// A pty cannot hold a parity setting (it forces PARENB off), so the even-parity case is
+// checked on the settings themselves.
+TEST(LampLineSettings, EvenParityStaysWhileItsCheckingGoes)
+{
+    termios settings{};
+    settings.c_cflag = PARENB | CS7 | CSTOPB;
+    settings.c_iflag = INPCK | ICRNL;
+    ::cfsetospeed(&settings, B115200);
+    BrillLamp::lampLineSettings(settings);
+    EXPECT_TRUE(settings.c_cflag & PARENB);
+    EXPECT_FALSE(settings.c_cflag & PARODD);
+    EXPECT_FALSE(settings.c_iflag & (INPCK | ICRNL));
+    EXPECT_EQ(static_cast<tcflag_t>(CS8), settings.c_cflag & CSIZE);
+    EXPECT_FALSE(settings.c_cflag & CSTOPB);
+    EXPECT_EQ(static_cast<speed_t>(B9600), ::cfgetospeed(&settings));
+}
+
+TEST_F(SerialLampTest, APortOpenForOneTypeCannotBeOpenedAgain)
+{
+    EXPECT_EQ("init=true\ninit=false\ninit=false\n",
+              call({"init", "3", "7", "init", "5", "7", "init", "4", "7"}));
+    auto holder = start({"init", "5", "7", "pause"});
+    EXPECT_EQ("init=true", holder->readLine());
+    EXPECT_EQ("paused", holder->readLine());
+    EXPECT_EQ("init=false\n", call({"init", "3", "7"})) << "another process got the port";
+    holder->writeLine("");
+    EXPECT_EQ(0, holder->wait());
+    EXPECT_EQ("init=true\n", call({"init", "3", "7"})) << "released with its holder";
+}
+
+TEST_F(SerialLampTest, InitialisingAnOpenTypeAgainReplacesItsHandle)
+{
+    EXPECT_EQ("init=true\ninit=true\nred-on\n", call({"init", "3", "7", "init", "3", "7", "red-on"}));
+    EXPECT_EQ(hex(Coil0On), hex(pty.readRest()));
+}
+
+TEST_F(SerialLampTest, AFailedWriteDoesNotStopTheNextCommand)
+{
+    DriverTest::Pty replacement;
+    ports.link(replacement.slavePath(), "com8");
+    auto child = start({"init", "3", "7", "pause", "red-on", "green-on", "close", "init", "3", "8",
+                        "blue-on"});
+    EXPECT_EQ("init=true", child->readLine());
+    EXPECT_EQ("paused", child->readLine());
+    pty.closeMaster(); // the device goes away: writes on the port fail from now on
+    child->writeLine("");
+    EXPECT_EQ(0, child->wait());
+    EXPECT_EQ("red-on\ngreen-on\nclosed\ninit=true\nblue-on\n", child->rest());
+    EXPECT_EQ(hex(Coil2On), hex(replacement.readRest()));
+}
+
+TEST_F(SerialLampTest, PortNumbersMapToTheirLinks)
+{
+    for (const char* number : {"0", "9", "10", "-1"}) {
+        SCOPED_TRACE(number);
+        ports.link(pty.slavePath(), std::string("com") + number);
+        EXPECT_EQ("init=true\nred-off\n", call({"init", "3", number, "red-off"}));
+        EXPECT_EQ(hex(Coil0Off), hex(pty.readRest()));
+    }
+    EXPECT_EQ("init=false\n", call({"init", "3", "11"})) << "no link, no device";
+}
+
+TEST(SerialPortName, ShortFormBelowTenElseDeviceNamespace)
+{
+    EXPECT_EQ("COM0", BrillLamp::serialPortName(0));
+    EXPECT_EQ("COM9", BrillLamp::serialPortName(9));
+    EXPECT_EQ("\\\\.\\COM10", BrillLamp::serialPortName(10));
+    EXPECT_EQ("\\\\.\\COM-1", BrillLamp::serialPortName(-1));
+    EXPECT_EQ("\\\\.\\COM-2147483648", BrillLamp::serialPortName(-2147483647 - 1));
+}
+
+} // namespace

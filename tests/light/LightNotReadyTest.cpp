@@ -1,0 +1,102 @@
+// Built twice: in a directory without the lamp library, and beside a port-access module whose
+// initialisation fails (LIGHT_EXPECT_INIT_FAILURE).
+#include "LightTestSupport.h"
+#include "LightVelk77Service.h"
+#include "Server.h"
+
+#include "../../utils/StringUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace Norvik {
+namespace {
+
+using Testing::CapturedStdout;
+using Testing::TestClient;
+using Testing::TestLamp;
+
+const std::string exceptionPrefix = "[-] Exception: ";
+
+class LampNotReady : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        lamp = std::make_unique<TestLamp>();
+        console = std::make_unique<CapturedStdout>();
+    }
+    void TearDown() override
+    {
+        const std::string written = console->text();
+        console.reset();
+        if (HasFailure())
+            std::fprintf(stderr, "--- output ---\n%s---\n", written.c_str());
+    }
+
+    // The start-up failure text as the console showed it, after checking the lines before it.
+    std::string reportedFailure() const
+    {
+        const auto lines = console->lines();
+#if defined(LIGHT_EXPECT_INIT_FAILURE)
+        EXPECT_EQ(lines, (std::vector<std::string>{"[-] Initialization is failed",
+                                                   exceptionPrefix + "Не удалось выполнить инициализацию устройства"}));
+#else
+        EXPECT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines.empty() ? "" : lines[0].substr(0, exceptionPrefix.size() + 26),
+                  exceptionPrefix + "Library loading is failed ");
+        EXPECT_NE(console->text().find("BrillLamp"), std::string::npos);
+#endif
+        return lines.empty() ? "" : lines.back().substr(exceptionPrefix.size());
+    }
+
+    std::unique_ptr<TestLamp> lamp;
+    std::unique_ptr<CapturedStdout> console;
+};
+
+TEST_F(LampNotReady, EveryRequestGetsTheStartUpFailure)
+{
+    const int port = Testing::freeTcpPort();
+    Server server(port);
+    const std::string failure = reportedFailure();
+    ASSERT_FALSE(failure.empty());
+
+    TestClient client(port);
+    for (const char* request : {R"({"red":true})", R"({})", R"({"blue":1})"}) {
+        client.send(request);
+        EXPECT_EQ(client.readAnswer(), Testing::failureAnswer(failure)) << request;
+    }
+    client.send("[true]");
+    EXPECT_EQ(client.readAnswer(), Testing::failureAnswer("Json doesn't contain an object"));
+    EXPECT_EQ(console->text().find("START"), std::string::npos);
+    EXPECT_EQ(lamp->colours(), (TestLamp::Colours{false, false, false}));
+}
+
+TEST_F(LampNotReady, ServiceHandsOutItsFailureAndSwitchColourStaysQuiet)
+{
+    std::unique_ptr<LightVelk77Service> service(LightVelk77Service::create());
+    const std::wstring failure = Utils::StringUtils::toWide(reportedFailure(), Utils::StringUtils::Utf8);
+    std::wstring log;
+    EXPECT_EQ(service->setLights(true, true, true, log), -1);
+    EXPECT_FALSE(log.empty());
+    std::wstring offLog;
+    EXPECT_EQ(service->switchAllOff(offLog), -1);
+    EXPECT_EQ(offLog, log);
+
+    std::wstring kept = L"kept";
+    EXPECT_EQ(service->switchColour(0, true, kept), 0);
+    EXPECT_EQ(kept, L"kept");
+    EXPECT_EQ(console->text().find("START"), std::string::npos);
+#if !defined(LIGHT_EXPECT_INIT_FAILURE)
+    EXPECT_EQ(log, failure);
+    EXPECT_EQ(lamp->accessCount(), 0u);
+    service.reset();
+    EXPECT_EQ(lamp->accessCount(), 0u);
+#else
+    EXPECT_EQ(log, L"Не удалось выполнить инициализацию устройства");
+#endif
+}
+
+} // namespace
+} // namespace Norvik

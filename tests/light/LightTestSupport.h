@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace LampSim {
+class StateFile;
+}
+
+namespace Norvik::Testing {
+
+// A simulated chip of the test's own: LAMPSIM_STATE names a fresh file for this process.
+class TestLamp {
+public:
+    TestLamp();
+    ~TestLamp();
+
+    struct Colours {
+        bool red, green, blue;
+        bool operator==(const Colours& other) const;
+    };
+    Colours colours() const;
+    std::uint64_t accessCount() const;
+    bool chipLocked() const;
+
+private:
+    std::string path;
+    std::unique_ptr<LampSim::StateFile> state;
+};
+
+std::ostream& operator<<(std::ostream& out, const TestLamp::Colours& colours);
+
+// Standard output of this process, diverted into a file while the object lives.
+class CapturedStdout {
+public:
+    CapturedStdout();
+    ~CapturedStdout();
+    std::string text() const;
+    std::vector<std::string> lines() const;
+    // Waits (up to 5 s) until a line equal to line has been written.
+    bool waitForLine(const std::string& line) const;
+
+private:
+    std::string path;
+    int savedStdout;
+};
+
+// A loopback client of the request server.
+class TestClient {
+public:
+    explicit TestClient(int port);
+    ~TestClient();
+
+    void send(const std::string& bytes);
+    // One complete answer (ends with "}\n"); empty on a time-out.
+    std::string readAnswer(int timeoutMs = 5000);
+    // Whatever arrives within timeoutMs.
+    std::string readAvailable(int timeoutMs);
+    unsigned short localPort() const;
+    void close();
+
+private:
+    int fd;
+    std::string pending;
+};
+
+int freeTcpPort();
+
+extern const std::string successAnswer;
+std::string failureAnswer(const std::string& log);
+
+} // namespace Norvik::Testing

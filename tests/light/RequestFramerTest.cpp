@@ -1,0 +1,212 @@
+#include "RequestFramer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace Norvik {
+namespace {
+
+using Frame = RequestFramer::Frame;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes bytes(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+std::string text(const Bytes& data)
+{
+    return std::string(data.begin(), data.end());
+}
+
+// "R:<bytes>" for a request, "TooLong" for an overlong one, in order.
+std::vector<std::string> describe(const std::vector<Frame>& frames)
+{
+    std::vector<std::string> out;
+    for (const Frame& frame : frames)
+        out.push_back(frame.kind == Frame::TooLong ? "TooLong" : "R:" + text(frame.bytes));
+    return out;
+}
+
+std::vector<std::string> feedWhole(const std::string& input)
+{
+    RequestFramer framer;
+    return describe(framer.feed(bytes(input)));
+}
+
+using Names = std::vector<std::string>;
+
+TEST(RequestFramer, CompleteObjectsComeOutWithTheirExactBytes)
+{
+    EXPECT_EQ(feedWhole(R"({"red":true})"), Names{R"(R:{"red":true})"});
+    EXPECT_EQ(feedWhole(R"({"a":{"b":{}},"c":{}})"), Names{R"(R:{"a":{"b":{}},"c":{}})"});
+    EXPECT_EQ(feedWhole(R"({"red":true}{"red":false})"), (Names{R"(R:{"red":true})", R"(R:{"red":false})"}));
+}
+
+TEST(RequestFramer, BracesInsideStringsDoNotCount)
+{
+    EXPECT_EQ(feedWhole(R"({"note":"}"})"), Names{R"(R:{"note":"}"})"});
+    EXPECT_EQ(feedWhole(R"({"note":"{"})"), Names{R"(R:{"note":"{"})"});
+    EXPECT_EQ(feedWhole(R"({"a":"\"}"})"), Names{R"(R:{"a":"\"}"})"});
+    EXPECT_EQ(feedWhole(R"({"a":"\\"})"), Names{R"(R:{"a":"\\"})"});
+    EXPECT_EQ(feedWhole(R"({"a":"\\\"}{"})"), Names{R"(R:{"a":"\\\"}{"})"});
+    EXPECT_EQ(feedWhole(R"({"\\":"}","b":"x\\\\"}{})"), (Names{R"(R:{"\\":"}","b":"x\\\\"})", "R:{}"}));
+}
+
+TEST(RequestFramer, BracesInsideCommentsDoNotCount)
+{
+    EXPECT_EQ(feedWhole(R"({"red":true /* on */})"), Names{R"(R:{"red":true /* on */})"});
+    EXPECT_EQ(feedWhole(R"({"red":true /* on } **/})"), Names{R"(R:{"red":true /* on } **/})"});
+    EXPECT_EQ(feedWhole("{\"red\":true // }\n}"), Names{"R:{\"red\":true // }\n}"});
+    EXPECT_EQ(feedWhole("{\"a\":1/2}"), Names{"R:{\"a\":1/2}"});
+    EXPECT_EQ(feedWhole(R"({"a":"/*"}{})"), (Names{R"(R:{"a":"/*"})", "R:{}"}));
+}
+
+TEST(RequestFramer, SplittingAtEveryByteGivesTheSameRequests)
+{
+    const std::string inputs[] = {
+        R"({"red":true,"green":1,"blue":0.0})",
+        R"(xx{"note":"}{\"\\"}{"a":{"b":"\\\""}}  {}[1])",
+        "\xEF\xBB\xBF{\"a\":\"\xFF\xC3\"}\n",
+        R"(}{"red":null}})",
+        "{\"red\":true /* } */ // {\r\n}{/}",
+    };
+    for (const std::string& input : inputs) {
+        RequestFramer reference;
+        std::vector<std::string> whole;
+        for (const std::string& frame : describe(reference.feed(bytes(input))))
+            if (frame.rfind("R:{", 0) == 0)
+                whole.push_back(frame);
+        for (std::size_t cut = 1; cut < input.size(); ++cut) {
+            RequestFramer framer;
+            std::vector<std::string> got;
+            for (const std::string& part : {input.substr(0, cut), input.substr(cut)})
+                for (const std::string& frame : describe(framer.feed(bytes(part))))
+                    if (frame.rfind("R:{", 0) == 0)
+                        got.push_back(frame);
+            EXPECT_EQ(got, whole) << "input " << input << " cut at " << cut;
+        }
+    }
+}
+
+TEST(RequestFramer, ByteAtATimeEmitsEachRequestWithItsClosingBrace)
+{
+    const std::string input = R"({"a":"}"}{"b":{"c":"{"}})";
+    RequestFramer framer;
+    std::vector<std::size_t> completedAt;
+    Names got;
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        const auto frames = describe(framer.feed(bytes(input.substr(i, 1))));
+        if (!frames.empty())
+            completedAt.push_back(i);
+        got.insert(got.end(), frames.begin(), frames.end());
+        EXPECT_EQ(framer.isPending(), i != 8 && i != input.size() - 1) << i;
+    }
+    EXPECT_EQ(got, (Names{R"(R:{"a":"}"})", R"(R:{"b":{"c":"{"}})"}));
+    EXPECT_EQ(completedAt, (std::vector<std::size_t>{8, input.size() - 1}));
+}
+
+TEST(RequestFramer, UnfinishedRequestWaitsForItsRest)
+{
+    RequestFramer framer;
+    EXPECT_TRUE(framer.feed(bytes(R"({"red":)")).empty());
+    EXPECT_TRUE(framer.isPending());
+    EXPECT_EQ(describe(framer.feed(bytes("true}"))), Names{R"(R:{"red":true})"});
+    EXPECT_FALSE(framer.isPending());
+}
+
+TEST(RequestFramer, BlankTextIsNoRequest)
+{
+    EXPECT_EQ(feedWhole("\n"), Names{});
+    EXPECT_EQ(feedWhole(" \t\r\n"), Names{});
+    EXPECT_EQ(feedWhole("\xEF\xBB\xBF"), Names{});
+    EXPECT_EQ(feedWhole("{}\n"), Names{"R:{}"});
+    EXPECT_EQ(feedWhole("\r\n{}\r\n{} \n"), (Names{"R:{}", "R:{}"}));
+    EXPECT_EQ(feedWhole(""), Names{});
+}
+
+TEST(RequestFramer, TextOutsideObjects)
+{
+    // Before a "{" it is dropped; a "}" with nothing open drops it too.
+    EXPECT_EQ(feedWhole(R"(xx{"red":true})"), Names{R"(R:{"red":true})"});
+    EXPECT_EQ(feedWhole("}"), Names{});
+    EXPECT_EQ(feedWhole("hello}"), Names{});
+    EXPECT_EQ(feedWhole(R"(}{"red":true})"), Names{R"(R:{"red":true})"});
+    // Otherwise it is a request of its own at the end of the chunk, as it came.
+    EXPECT_EQ(feedWhole("hello"), Names{"R:hello"});
+    EXPECT_EQ(feedWhole("[true]"), Names{"R:[true]"});
+    EXPECT_EQ(feedWhole(" null\n"), Names{"R: null\n"});
+    EXPECT_EQ(feedWhole(R"({"red":true}hello)"), (Names{R"(R:{"red":true})", "R:hello"}));
+
+    RequestFramer framer;
+    EXPECT_EQ(describe(framer.feed(bytes("hello"))), Names{"R:hello"});
+    EXPECT_EQ(describe(framer.feed(bytes("{}"))), Names{"R:{}"});
+}
+
+TEST(RequestFramer, BytesReachTheReaderAsTheyCame)
+{
+    const std::string odd = "{\"a\":\"\xC3\x28\xFF\xEF\xBB\xBF\",\"red\":true}";
+    EXPECT_EQ(feedWhole("\xEF\xBB\xBF" + odd), Names{"R:" + odd});
+    EXPECT_EQ(feedWhole("\xC3" + odd), Names{"R:" + odd});
+    EXPECT_EQ(feedWhole(std::string("{\"a\":\"\0\",\"b\":1}", 15)), Names{std::string("R:{\"a\":\"\0\",\"b\":1}", 17)});
+}
+
+TEST(RequestFramer, DeepNestingNeedsNoRecursion)
+{
+    const std::size_t levels = 20000;
+    const std::string input = std::string(levels, '{') + std::string(levels, '}');
+    const auto frames = feedWhole(input);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0], "R:" + input);
+}
+
+std::string requestOfSize(std::size_t size)
+{
+    const std::string head = R"({"red":true,"pad":")";
+    const std::string tail = R"("})";
+    return head + std::string(size - head.size() - tail.size(), 'x') + tail;
+}
+
+TEST(RequestFramer, RequestsUpTo64KiBAreWhole)
+{
+    const std::string largest = requestOfSize(RequestFramer::maxRequestSize);
+    RequestFramer framer;
+    Names got;
+    for (std::size_t at = 0; at < largest.size(); at += 1024) {
+        const auto frames = describe(framer.feed(bytes(largest.substr(at, 1024))));
+        got.insert(got.end(), frames.begin(), frames.end());
+    }
+    EXPECT_EQ(got, Names{"R:" + largest});
+}
+
+TEST(RequestFramer, OverlongRequestGetsOneTooLongAndItsRestIsSkipped)
+{
+    // Objects inside the overlong request's remainder must not pass for requests.
+    std::string overlong = requestOfSize(RequestFramer::maxRequestSize + 1);
+    overlong.insert(overlong.size() - 1, R"(,"inner":{"red":false},"s":"}{")");
+    RequestFramer framer;
+    Names got;
+    for (std::size_t at = 0; at < overlong.size(); at += 1024) {
+        const auto frames = describe(framer.feed(bytes(overlong.substr(at, 1024))));
+        got.insert(got.end(), frames.begin(), frames.end());
+    }
+    EXPECT_EQ(got, Names{"TooLong"});
+    EXPECT_FALSE(framer.isPending());
+    EXPECT_EQ(describe(framer.feed(bytes(R"({"green":true})"))), Names{R"(R:{"green":true})"});
+
+    const std::string justOver = requestOfSize(RequestFramer::maxRequestSize + 1);
+    EXPECT_EQ(feedWhole(justOver + "{}"), (Names{"TooLong", "R:{}"}));
+}
+
+TEST(RequestFramer, OverlongLooseTextGetsOneTooLong)
+{
+    const std::string loose(RequestFramer::maxRequestSize + 10, 'a');
+    EXPECT_EQ(feedWhole(loose), Names{"TooLong"});
+    EXPECT_EQ(feedWhole(loose + "{}"), (Names{"TooLong", "R:{}"}));
+    EXPECT_EQ(feedWhole(std::string(RequestFramer::maxRequestSize, 'a')), Names{"R:" + std::string(RequestFramer::maxRequestSize, 'a')});
+}
+
+} // namespace
+} // namespace Norvik

@@ -1,0 +1,184 @@
+#include "LightVelk77Service.h"
+#include "RequestHandler.h"
+
+#include "../../utils/Exception.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace Norvik {
+namespace {
+
+using LightsCall = std::tuple<bool, bool, bool>;
+
+// Records what the handler asks of the lamp; can be told how to answer.
+class RecordingService : public LightVelk77Service {
+public:
+    int setLights(bool red, bool green, bool blue, std::wstring& log) override
+    {
+        calls.emplace_back(red, green, blue);
+        if (behaviour)
+            return behaviour(log);
+        return 0;
+    }
+    int switchAllOff(std::wstring& log) override { return setLights(false, false, false, log); }
+    int switchColour(int, bool, std::wstring&) override { return 0; }
+
+    std::vector<LightsCall> calls;
+    std::function<int(std::wstring&)> behaviour;
+};
+
+std::vector<std::uint8_t> bytes(const std::string& text)
+{
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+struct Handled {
+    Answer answer;
+    std::vector<LightsCall> calls;
+};
+
+Handled handle(const std::string& request)
+{
+    RecordingService service;
+    Answer answer = RequestHandler(service).handle(bytes(request));
+    return {answer, service.calls};
+}
+
+using Calls = std::vector<LightsCall>;
+
+TEST(RequestHandler, SwitchStatesFollowTheMembers)
+{
+    const struct {
+        const char* request;
+        LightsCall expected;
+    } cases[] = {
+        {R"({"red":true,"green":1,"blue":0.0})", {true, true, false}},
+        {R"({})", {false, false, false}},
+        {R"({"yellow":true})", {false, false, false}},
+        {R"({"red":null,"green":false,"blue":-0.5})", {false, false, true}},
+        {R"({"red":-1,"green":1e-300,"blue":18446744073709551615})", {true, true, true}},
+        {R"({"blue":true /* on */, "red":0 // off
+           })", {false, false, true}},
+        {"{\"note\":\"\xFF\xC3\",\"green\":true}", {false, true, false}},
+        {R"({"red":true} trailing text is not looked at)", {true, false, false}},
+    };
+    for (const auto& c : cases) {
+        const Handled handled = handle(c.request);
+        EXPECT_EQ(handled.answer.error, 0) << c.request;
+        EXPECT_EQ(handled.answer.log, L"") << c.request;
+        EXPECT_EQ(handled.calls, Calls{c.expected}) << c.request;
+    }
+}
+
+TEST(RequestHandler, TextThatIsNoObjectIsRefused)
+{
+    const struct {
+        const char* request;
+        const wchar_t* log;
+    } cases[] = {
+        {"hello", L"Can't parse Json"},
+        {"{\"red\":true", L"Can't parse Json"},
+        {"{\"red\" true}", L"Can't parse Json"},
+        {"", L"Can't parse Json"},
+        {"[true]", L"Json doesn't contain an object"},
+        {"true", L"Json doesn't contain an object"},
+        {"null", L"Json doesn't contain an object"},
+        {"5", L"Json doesn't contain an object"},
+        {"\"text\"", L"Json doesn't contain an object"},
+    };
+    for (const auto& c : cases) {
+        const Handled handled = handle(c.request);
+        EXPECT_EQ(handled.answer.error, -1) << c.request;
+        EXPECT_EQ(handled.answer.log, c.log) << c.request;
+        EXPECT_TRUE(handled.calls.empty()) << c.request;
+    }
+}
+
+TEST(RequestHandler, MemberOfWrongTypeIsNamedAndNothingIsSwitched)
+{
+    const struct {
+        const char* request;
+        const wchar_t* log;
+    } cases[] = {
+        {R"({"red":"yes"})", L"Json member red has a wrong type"},
+        {R"({"red":true,"green":[]})", L"Json member green has a wrong type"},
+        {R"({"red":true,"green":true,"blue":{}})", L"Json member blue has a wrong type"},
+    };
+    for (const auto& c : cases) {
+        const Handled handled = handle(c.request);
+        EXPECT_EQ(handled.answer.error, -1) << c.request;
+        EXPECT_EQ(handled.answer.log, c.log) << c.request;
+        EXPECT_TRUE(handled.calls.empty()) << c.request;
+    }
+}
+
+TEST(RequestHandler, ReaderNestingLimitBecomesAnAnswer)
+{
+    const std::string deep = "{\"a\":" + std::string(1200, '[') + std::string(1200, ']') + ",\"red\":true}";
+    const Handled handled = handle(deep);
+    EXPECT_EQ(handled.answer.error, -1);
+    EXPECT_NE(handled.answer.log.find(L"stackLimit"), std::wstring::npos);
+    EXPECT_TRUE(handled.calls.empty());
+
+    const std::string fine = "{\"a\":" + std::string(500, '[') + std::string(500, ']') + ",\"red\":true}";
+    EXPECT_EQ(handle(fine).calls, (Calls{{true, false, false}}));
+}
+
+TEST(RequestHandler, ServiceResultsAndFailuresReachTheAnswer)
+{
+    RecordingService service;
+    RequestHandler handler(service);
+    const auto request = bytes(R"({"red":true})");
+
+    service.behaviour = [](std::wstring& log) {
+        log = L"Не удалось выполнить инициализацию устройства";
+        return -1;
+    };
+    Answer answer = handler.handle(request);
+    EXPECT_EQ(answer.error, -1);
+    EXPECT_EQ(answer.log, L"Не удалось выполнить инициализацию устройства");
+
+    service.behaviour = [](std::wstring&) -> int { throw Utils::Exception(7, L"лампа"); };
+    answer = handler.handle(request);
+    EXPECT_EQ(answer.error, -1);
+    EXPECT_EQ(answer.log, L"лампа");
+
+    service.behaviour = [](std::wstring&) -> int { throw std::runtime_error("port gone"); };
+    answer = handler.handle(request);
+    EXPECT_EQ(answer.error, -1);
+    EXPECT_EQ(answer.log, L"port gone");
+
+    service.behaviour = [](std::wstring&) -> int { throw 42; };
+    answer = handler.handle(request);
+    EXPECT_EQ(answer.error, -1);
+    EXPECT_EQ(answer.log, L"Unknown error while handling the request");
+    EXPECT_EQ(service.calls.size(), 4u);
+}
+
+std::string rendered(const Answer& answer)
+{
+    const auto data = RequestHandler::render(answer);
+    return std::string(data.begin(), data.end());
+}
+
+TEST(RequestHandler, AnswersAreStyledJson)
+{
+    const std::string success = rendered({0, L""});
+    EXPECT_EQ(success, "{\n   \"error\" : 0,\n   \"log\" : \"\"\n}\n");
+    EXPECT_EQ(success.size(), 34u);
+
+    EXPECT_EQ(rendered({-1, L"Не удалось загрузить"}),
+              "{\n   \"error\" : -1,\n   \"log\" : \"\xD0\x9D\xD0\xB5 \xD1\x83\xD0\xB4\xD0\xB0\xD0\xBB\xD0\xBE\xD1\x81\xD1\x8C "
+              "\xD0\xB7\xD0\xB0\xD0\xB3\xD1\x80\xD1\x83\xD0\xB7\xD0\xB8\xD1\x82\xD1\x8C\"\n}\n");
+    EXPECT_EQ(rendered({-1, L"a\"b\\c\nd\x1f"}), "{\n   \"error\" : -1,\n   \"log\" : \"a\\\"b\\\\c\\nd\\u001F\"\n}\n");
+    EXPECT_EQ(rendered(RequestHandler::tooLong()), "{\n   \"error\" : -1,\n   \"log\" : \"Request is too long\"\n}\n");
+}
+
+} // namespace
+} // namespace Norvik

@@ -1,0 +1,205 @@
+#include "LightTestSupport.h"
+#include "Server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace Norvik {
+namespace {
+
+using Testing::CapturedStdout;
+using Testing::failureAnswer;
+using Testing::successAnswer;
+using Testing::TestClient;
+using Testing::TestLamp;
+using Colours = TestLamp::Colours;
+
+class ServerProtocol : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        lamp = std::make_unique<TestLamp>();
+        console = std::make_unique<CapturedStdout>();
+        port = Testing::freeTcpPort();
+        server = std::make_unique<Server>(port);
+    }
+
+    void TearDown() override
+    {
+        server.reset();
+        const std::string written = console->text();
+        console.reset();
+        if (HasFailure())
+            std::fprintf(stderr, "--- server output ---\n%s---\n", written.c_str());
+    }
+
+    int count(const std::string& line) const
+    {
+        const auto lines = console->lines();
+        return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+    }
+
+    std::unique_ptr<TestLamp> lamp;
+    std::unique_ptr<CapturedStdout> console;
+    int port = 0;
+    std::unique_ptr<Server> server;
+};
+
+TEST_F(ServerProtocol, RequestInTwoChunksIsAnsweredOnceAfterTheSecond)
+{
+    TestClient client(port);
+    client.send(R"({"red":)");
+    EXPECT_EQ(client.readAvailable(100), "");
+    client.send("true}");
+    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
+    EXPECT_EQ(count(R"(Client data {"red":true})"), 1);
+    EXPECT_EQ(count("START"), 1);
+    EXPECT_EQ(count("STOP"), 1);
+    EXPECT_EQ(client.readAvailable(50), "");
+}
+
+TEST_F(ServerProtocol, TextThatIsNoObjectIsAnsweredWithoutSwitching)
+{
+    TestClient client(port);
+    client.send(R"({"red":true,"green":1,"blue":0.0})");
+    ASSERT_EQ(client.readAnswer(), successAnswer);
+    ASSERT_EQ(lamp->colours(), (Colours{true, true, false}));
+    client.send(R"({"red":null,"green":true /* on */,"yellow":true})");
+    ASSERT_EQ(client.readAnswer(), successAnswer);
+
+    client.send("hello");
+    EXPECT_EQ(client.readAnswer(), failureAnswer("Can't parse Json"));
+    client.send("[true]");
+    EXPECT_EQ(client.readAnswer(), failureAnswer("Json doesn't contain an object"));
+    client.send(R"({"red":"yes"})");
+    EXPECT_EQ(client.readAnswer(), failureAnswer("Json member red has a wrong type"));
+    client.send("{\"a\":" + std::string(1500, '[') + std::string(1500, ']') + ",\"red\":true}");
+    const std::string deep = client.readAnswer();
+    EXPECT_EQ(deep.rfind(failureAnswer("").substr(0, 20), 0), 0u) << deep;
+    EXPECT_NE(deep.find("stackLimit"), std::string::npos) << deep;
+    EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
+
+    EXPECT_EQ(count("Client data hello"), 1);
+    EXPECT_EQ(count("START"), 2);
+    client.send(R"({"red":true})");
+    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
+}
+
+TEST_F(ServerProtocol, BlankTextAndStrayClosingBracesGetNoAnswer)
+{
+    TestClient client(port);
+    client.send(R"({"red":true})");
+    ASSERT_EQ(client.readAnswer(), successAnswer);
+    client.send("\n");
+    client.send("} \r\n");
+    client.send(R"(xx{"green":true})");
+    EXPECT_EQ(client.readAvailable(100), successAnswer);
+    EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
+    EXPECT_EQ(count(R"(Client data {"green":true})"), 1);
+    EXPECT_EQ(count("Client data xx{\"green\":true}"), 0);
+}
+
+TEST_F(ServerProtocol, EveryObjectOfAChunkIsAnsweredInOrder)
+{
+    TestClient client(port);
+    client.send(R"({"red":true}{"red":false}{"note":"}","blue":true})");
+    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(client.readAvailable(50), "");
+    EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
+    EXPECT_EQ(count("START"), 3);
+    EXPECT_EQ(count(R"(Client data {"note":"}","blue":true})"), 1);
+}
+
+TEST_F(ServerProtocol, OddBytesReachTheReaderAsTheyCame)
+{
+    TestClient client(port);
+    const std::string request = "{\"note\":\"\xFF\xC3(\",\"red\":true}";
+    client.send("\xEF\xBB\xBF" + request);
+    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
+    EXPECT_EQ(count("Client data " + request), 1);
+}
+
+TEST_F(ServerProtocol, OverlongRequestGetsOneAnswerAndTheConnectionGoesOn)
+{
+    TestClient client(port);
+    std::string overlong = R"({"red":true,"pad":")" + std::string(70 * 1024, 'x') + R"(","inner":{"blue":true}})";
+    client.send(overlong);
+    EXPECT_EQ(client.readAnswer(), failureAnswer("Request is too long"));
+    client.send(R"({"green":true})");
+    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(client.readAvailable(50), "");
+    EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
+    EXPECT_EQ(count("START"), 1);
+}
+
+TEST_F(ServerProtocol, ConnectionsKeepTheirOwnRequests)
+{
+    TestClient first(port);
+    TestClient second(port);
+    first.send(R"({"red":)");
+    EXPECT_EQ(first.readAvailable(50), "");
+    second.send(R"({"green":true})");
+    EXPECT_EQ(second.readAnswer(), successAnswer);
+    EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
+    first.send(R"(true})");
+    EXPECT_EQ(first.readAnswer(), successAnswer);
+    EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
+    EXPECT_EQ(second.readAvailable(50), "");
+}
+
+TEST_F(ServerProtocol, ConnectAndDisconnectAreReported)
+{
+    unsigned short clientPort = 0;
+    {
+        TestClient client(port);
+        clientPort = client.localPort();
+        EXPECT_TRUE(console->waitForLine("Client connected " + std::to_string(clientPort)));
+        client.send(R"({"red":)");
+        EXPECT_EQ(client.readAvailable(50), "");
+    }
+    EXPECT_TRUE(console->waitForLine("Client disconnected " + std::to_string(clientPort)));
+    // A new connection starts with an empty buffer.
+    TestClient client(port);
+    client.send(R"({"blue":true})");
+    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
+}
+
+TEST_F(ServerProtocol, ConcurrentClientsEachGetEveryAnswerOnce)
+{
+    const int clients = 4;
+    const int requests = 3;
+    std::vector<std::string> received(clients);
+    std::vector<std::thread> workers;
+    for (int c = 0; c < clients; ++c) {
+        workers.emplace_back([&, c] {
+            TestClient client(port);
+            for (int r = 0; r < requests; ++r) {
+                client.send(r % 2 ? "[1]" : R"({"red":true,"green":true})");
+                received[c] += client.readAnswer();
+            }
+            received[c] += client.readAvailable(20);
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    const std::string expected = successAnswer + failureAnswer("Json doesn't contain an object") + successAnswer;
+    for (int c = 0; c < clients; ++c)
+        EXPECT_EQ(received[c], expected) << "client " << c;
+    EXPECT_EQ(count("START"), clients * 2);
+    EXPECT_EQ(count("STOP"), clients * 2);
+    EXPECT_EQ(lamp->colours(), (Colours{true, true, false}));
+}
+
+} // namespace
+} // namespace Norvik

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace LoaderTest {
+
+// A fresh directory of this test process, removed when it (not a forked child) exits.
+inline const std::string& scratchDirectory()
+{
+    static struct Scratch {
+        pid_t owner = getpid();
+        std::string directory = (std::filesystem::temp_directory_path() / "loader-test-XXXXXX").string();
+        Scratch() { mkdtemp(directory.data()); }
+        ~Scratch()
+        {
+            std::error_code ignored;
+            if (getpid() == owner) {
+                std::filesystem::remove_all(directory, ignored);
+            }
+        }
+    } scratch;
+    return scratch.directory;
+}
+
+// Where the test tree's lamp libraries lie ("full", "no-init", ...).
+inline std::string libraryDirectory(const std::string& variant)
+{
+    return std::string(LOADER_TEST_LIBS) + "/" + variant;
+}
+
+inline std::wstring wide(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+inline std::vector<std::string> readLines(const std::string& file, std::size_t from = 0)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(from, lines.size())));
+    return lines;
+}
+
+// Lines that start with prefix, with it removed.
+inline std::vector<std::string> withPrefix(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    std::vector<std::string> found;
+    for (const std::string& line : lines) {
+        if (line.compare(0, prefix.size(), prefix) == 0) {
+            found.push_back(line.substr(prefix.size()));
+        }
+    }
+    return found;
+}
+
+// The process's log: "DL" at INFO as "<priority> <message>" lines. Must exist before the first
+// log call, since it sets DRV_LOG_CONFIG_FILE. newLines gives what was written since the last call.
+class LogCapture {
+public:
+    LogCapture()
+    {
+        const std::string config = scratchDirectory() + "/log.properties";
+        std::ofstream(config) << "log4cpp.rootCategory=ERROR, dl\nlog4cpp.category.DL=INFO, dl\n"
+                                 "log4cpp.appender.dl=FileAppender\nlog4cpp.appender.dl.fileName=" << file << "\n"
+                                 "log4cpp.appender.dl.layout=PatternLayout\n"
+                                 "log4cpp.appender.dl.layout.ConversionPattern=%p %m%n\n";
+        setenv("DRV_LOG_CONFIG_FILE", config.c_str(), 1);
+    }
+    std::vector<std::string> newLines()
+    {
+        std::vector<std::string> lines = readLines(file, seen);
+        seen += lines.size();
+        return lines;
+    }
+
+private:
+    std::string file = scratchDirectory() + "/dl.log";
+    std::size_t seen = 0;
+};
+
+} // namespace LoaderTest

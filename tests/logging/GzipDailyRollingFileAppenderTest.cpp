@@ -1,0 +1,140 @@
+#include "GzipDailyRollingFileAppender.h"
+#include "LogCompressor.h"
+#include "LogTestFiles.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace LogTestFiles;
+
+namespace {
+
+constexpr std::time_t day = 24 * 60 * 60;
+
+// The appender with a clock the test sets, so a day can end at once.
+class ClockedAppender : public Norvik::Utils::GzipDailyRollingFileAppender {
+public:
+    ClockedAppender(const std::string& file, unsigned int maxDaysKeep)
+        : GzipDailyRollingFileAppender("file", file, maxDaysKeep)
+    {
+        setLayout(new log4cpp::PatternLayout());
+        static_cast<log4cpp::PatternLayout&>(_getLayout()).setConversionPattern("%m%n");
+    }
+    void write(const std::string& message)
+    {
+        doAppend(log4cpp::LoggingEvent("DL", message, "", log4cpp::Priority::ERROR));
+    }
+    std::time_t clock = std::time(nullptr);
+
+protected:
+    std::time_t now() const override { return clock; }
+};
+
+class GzipDailyRollingFileAppenderTest : public testing::Test {
+protected:
+    const std::string directory = makeTempDirectory();
+    const std::string logFile = directory + "/tdriver.log";
+    const std::time_t start = std::time(nullptr);
+
+    void TearDown() override { removeTree(directory); }
+};
+
+} // namespace
+
+TEST_F(GzipDailyRollingFileAppenderTest, DayChangeMovesCompressesAndOpensNewFileSilently)
+{
+    testing::internal::CaptureStdout();
+    {
+        ClockedAppender appender(logFile, 14);
+        appender.write("first day, line one");
+        appender.write("first day, line two");
+        EXPECT_EQ(readFile(logFile), "first day, line one\nfirst day, line two\n");
+        appender.clock = start + day;
+        appender.write("second day");
+        appender.waitForCompression();
+        EXPECT_EQ(readFile(logFile), "second day\n");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    const std::string rolled = logFile + "." + localDate(start);
+    EXPECT_EQ(readGzip(rolled + ".gz"), "first day, line one\nfirst day, line two\n");
+    EXPECT_FALSE(exists(rolled)) << "uncompressed dated file left behind";
+}
+
+TEST_F(GzipDailyRollingFileAppenderTest, SameDaySeenTwiceKeepsBothArchives)
+{
+    ClockedAppender appender(logFile, 14);
+    appender.write("one");
+    appender.clock = start + day;
+    appender.write("two");
+    appender.clock = start;
+    appender.write("three");
+    appender.clock = start + day;
+    appender.write("four");
+    appender.waitForCompression();
+
+    const std::string first = logFile + "." + localDate(start);
+    EXPECT_EQ(readGzip(first + ".gz"), "one\n");
+    EXPECT_EQ(readGzip(first + ".1.gz"), "three\n");
+    EXPECT_EQ(readGzip(logFile + "." + localDate(start + day) + ".gz"), "two\n");
+    EXPECT_EQ(readFile(logFile), "four\n");
+}
+
+TEST_F(GzipDailyRollingFileAppenderTest, RollOverPurgesOnlyOldFilesBeginningWithTheName)
+{
+    const std::time_t old = start - 20 * day;
+    const std::string purged[] = {logFile + ".2020-01-01.gz", logFile + ".old"};
+    const std::string kept[] = {logFile + ".recent", directory + "/copy-of-tdriver.log", directory + "/other.txt"};
+    for (const std::string& path : purged) {
+        writeFile(path, "x");
+        setModificationTime(path, old);
+    }
+    for (const std::string& path : kept) {
+        writeFile(path, "x");
+        setModificationTime(path, old);
+    }
+    setModificationTime(logFile + ".recent", start - 5 * day);
+    const std::string directoryWithName = logFile + ".d";
+    ASSERT_EQ(mkdir(directoryWithName.c_str(), 0755), 0);
+    setModificationTime(directoryWithName, old);
+
+    ClockedAppender appender(logFile, 14);
+    appender.write("before");
+    for (const std::string& path : purged) {
+        EXPECT_TRUE(exists(path)) << "purged before any roll-over: " << path;
+    }
+    appender.clock = start + day;
+    appender.write("after");
+    appender.waitForCompression();
+
+    for (const std::string& path : purged) {
+        EXPECT_FALSE(exists(path)) << path;
+    }
+    for (const std::string& path : kept) {
+        EXPECT_TRUE(exists(path)) << path;
+    }
+    EXPECT_TRUE(isDirectory(directoryWithName));
+    EXPECT_EQ(readGzip(logFile + "." + localDate(start) + ".gz"), "before\n");
+}
+
+TEST_F(GzipDailyRollingFileAppenderTest, CompressorRoundTripsManyBlocksAndKeepsSourceOnFailure)
+{
+    std::string text;
+    for (int i = 0; text.size() < 5000; ++i) {
+        text += "line " + std::to_string(i * 7919 % 1000) + " Зелёный\n";
+    }
+    const std::string source = directory + "/tdriver.log.2026-01-02";
+    writeFile(source, text);
+    std::wstring wideSource(source.begin(), source.end());
+    EXPECT_TRUE(Norvik::Utils::LogCompressor::compress(wideSource, wideSource + L".gz"));
+    EXPECT_EQ(readGzip(source + ".gz"), text);
+    EXPECT_FALSE(exists(source));
+
+    writeFile(source, text);
+    const std::wstring unwritable = wideSource + L".missing-dir/archive.gz";
+    EXPECT_FALSE(Norvik::Utils::LogCompressor::compress(wideSource, unwritable));
+    EXPECT_EQ(readFile(source), text) << "the log was lost although no archive was written";
+
+    EXPECT_FALSE(Norvik::Utils::LogCompressor::compress(wideSource + L".none", wideSource + L".none.gz"));
+    EXPECT_FALSE(exists(source + ".none.gz"));
+}

@@ -1,0 +1,200 @@
+#include "ServerFixture.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <pthread.h>
+#include <thread>
+
+namespace Norvik::Ports::Testing {
+namespace {
+
+std::string errorLine(const char* format, int code, bool withText)
+{
+    std::string line = "ERROR [SServer] ";
+    line += format;
+    line += std::to_string(code);
+    if (withText) {
+        line += " - ";
+        line += std::strerror(code);
+    }
+    return line;
+}
+
+const char* const receiveError = "Ошибка при получении данных ";
+const char* const sendError = "Ошибка при отправке данных WSAGetLastError ";
+
+using DataTest = ServerTest;
+
+TEST_F(DataTest, LongMessageArrivesInOrderedChunksOfAtMost1024Bytes)
+{
+    LogWatch log;
+    startServer();
+    Peer peer = connectClient();
+    const unsigned short clientPort = peer.localPort();
+    const std::vector<std::uint8_t> message = pattern(3000, 7);
+    peer.sendAll(message);
+
+    ASSERT_TRUE(recorder.waitFor([&] { return recorder.bytes(clientPort).size() >= message.size(); }));
+    EXPECT_EQ(recorder.bytes(clientPort), message);
+    const auto events = recorder.events();
+    ASSERT_EQ(events.front().kind, Recorder::Connected);
+    int chunks = 0;
+    for (const auto& event : events) {
+        if (event.kind == Recorder::Data) {
+            ++chunks;
+            EXPECT_GE(event.data.size(), 1u);
+            EXPECT_LE(event.data.size(), 1024u);
+        }
+    }
+    EXPECT_GE(chunks, 3);
+    EXPECT_TRUE(log.waitForLine("INFO [SServer] Create server"));
+    EXPECT_TRUE(log.waitForLine("INFO [SServer] Client has connected on port " + std::to_string(clientPort)));
+}
+
+TEST_F(DataTest, TwoConnectionsNeverMixTheirChunks)
+{
+    startServer();
+    Peer first = connectClient();
+    Peer second = connectClient();
+    const std::vector<std::uint8_t> firstBytes = pattern(20000, 1);
+    const std::vector<std::uint8_t> secondBytes = pattern(20000, 100);
+    auto feed = [](const Peer& peer, const std::vector<std::uint8_t>& bytes) {
+        for (std::size_t at = 0; at < bytes.size(); at += 500) {
+            peer.sendAll(std::vector<std::uint8_t>(bytes.begin() + at, bytes.begin() + at + 500));
+        }
+    };
+    std::thread one(feed, std::cref(first), std::cref(firstBytes));
+    std::thread two(feed, std::cref(second), std::cref(secondBytes));
+    one.join();
+    two.join();
+
+    ASSERT_TRUE(recorder.waitFor([&] {
+        return recorder.bytes(first.localPort()).size() >= firstBytes.size() &&
+            recorder.bytes(second.localPort()).size() >= secondBytes.size();
+    }));
+    EXPECT_EQ(recorder.bytes(first.localPort()), firstBytes);
+    EXPECT_EQ(recorder.bytes(second.localPort()), secondBytes);
+}
+
+TEST_F(DataTest, PeerCloseReportsOneDisconnectAndLogsNothing)
+{
+    startServer();
+    LogWatch log;
+    Peer peer = connectClient();
+    const unsigned short clientPort = peer.localPort();
+    peer.close();
+
+    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected, clientPort) > 0; }));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(recorder.count(Recorder::Disconnected, clientPort), 1);
+    EXPECT_EQ(log.countContaining("ERROR"), 0);
+    server->stop();
+    EXPECT_EQ(recorder.count(Recorder::Disconnected, clientPort), 1);
+}
+
+TEST_F(DataTest, PeerResetLogsTheReceiveErrorWithTheSystemText)
+{
+    startServer();
+    LogWatch log;
+    Peer peer = connectClient();
+    const unsigned short clientPort = peer.localPort();
+    peer.reset();
+
+    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected, clientPort) > 0; }));
+    EXPECT_TRUE(log.waitForLine(errorLine(receiveError, ECONNRESET, true)));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(log.countContaining(receiveError), 1);
+    EXPECT_EQ(recorder.count(Recorder::Disconnected, clientPort), 1);
+}
+
+TEST_F(DataTest, AnswersReachTheClientAndEmptyOrUnknownSendsDoNothing)
+{
+    startServer();
+    recorder.onData = [this](unsigned short clientPort, const std::vector<std::uint8_t>& data) {
+        std::vector<std::uint8_t> answer(data.rbegin(), data.rend());
+        EXPECT_EQ(server->send(clientPort, answer), static_cast<int>(answer.size()));
+    };
+    Peer peer = connectClient();
+    const unsigned short clientPort = peer.localPort();
+    LogWatch log;
+    peer.sendAll({'a', 'b', 'c'});
+    EXPECT_EQ(peer.receive(3), (std::vector<std::uint8_t>{'c', 'b', 'a'}));
+
+    EXPECT_EQ(server->send(clientPort, {}), 0);
+    const unsigned short unknown = static_cast<unsigned short>(clientPort + 1);
+    EXPECT_EQ(server->send(unknown, {'x'}), -1);
+    server->closeClient(unknown);
+    EXPECT_EQ(recorder.count(Recorder::Disconnected), 0);
+    EXPECT_EQ(log.countContaining("ERROR"), 0);
+}
+
+TEST_F(DataTest, SendToAnEndedConnectionLogsTheSendErrorAndFails)
+{
+    startServer();
+    Peer peer = connectClient();
+    const unsigned short clientPort = peer.localPort();
+    peer.close();
+    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected, clientPort) > 0; }));
+    LogWatch log;
+
+    // A raised SIGPIPE would end the test program here.
+    EXPECT_EQ(server->send(clientPort, {'l', 'a', 't', 'e'}), -1);
+    EXPECT_TRUE(log.waitForLine(errorLine(sendError, EPIPE, false)));
+}
+
+TEST_F(DataTest, CloseClientEndsTheConnectionOnce)
+{
+    startServer();
+    recorder.onData = [this](unsigned short clientPort, const std::vector<std::uint8_t>&) {
+        server->closeClient(clientPort);
+    };
+    Peer peer = connectClient();
+    const unsigned short clientPort = peer.localPort();
+    peer.sendAll({'q'});
+    EXPECT_TRUE(peer.seesEnd());
+    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected, clientPort) > 0; }));
+    server->stop();
+    EXPECT_EQ(recorder.count(Recorder::Disconnected, clientPort), 1);
+}
+
+extern "C" void ignoreSignal(int) {}
+
+// A blocking send that a signal interrupts returns with part of the data written; the rest must
+// still go out, in order.
+TEST_F(DataTest, SendCompletesWritesCutShortBySignals)
+{
+    struct sigaction action {};
+    action.sa_handler = ignoreSignal;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+
+    startServer();
+    Peer peer = connectClient();
+    const unsigned short clientPort = peer.localPort();
+    const std::vector<std::uint8_t> message = pattern(4 << 20, 3);
+
+    std::atomic<bool> done{false};
+    int result = 0;
+    std::thread sender([&] {
+        result = server->send(clientPort, message);
+        done = true;
+    });
+    std::thread interrupter([&, target = sender.native_handle()] {
+        while (!done) {
+            pthread_kill(target, SIGUSR1);
+            std::this_thread::sleep_for(200us);
+        }
+    });
+    const std::vector<std::uint8_t> received = peer.receive(message.size(), 5s);
+    sender.join();
+    interrupter.join();
+    sigaction(SIGUSR1, &previous, nullptr);
+
+    EXPECT_EQ(result, static_cast<int>(message.size()));
+    EXPECT_TRUE(received == message) << received.size() << " of " << message.size() << " bytes arrived";
+}
+
+} // namespace
+} // namespace Norvik::Ports::Testing

@@ -1,0 +1,257 @@
+#include "ServerFixture.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <pthread.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <thread>
+
+namespace Norvik::Ports::Testing {
+namespace {
+
+using LifecycleTest = ServerTest;
+
+std::chrono::milliseconds elapsedSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+}
+
+TEST_F(LifecycleTest, StopWakesConnectionsBlockedInReceive)
+{
+    startServer();
+    LogWatch log;
+    std::vector<Peer> peers;
+    for (int i = 0; i < 3; ++i) {
+        peers.push_back(connectClient());
+    }
+    std::this_thread::sleep_for(50ms);
+
+    const auto start = std::chrono::steady_clock::now();
+    server->stop();
+    EXPECT_LT(elapsedSince(start), 1000ms);
+
+    for (const Peer& peer : peers) {
+        EXPECT_EQ(recorder.count(Recorder::Disconnected, peer.localPort()), 1);
+        EXPECT_TRUE(peer.seesEnd(1s));
+    }
+    EXPECT_EQ(clientCount(), 0u);
+    // Shutting a socket down makes recv see an orderly end on Linux: no receive error is logged.
+    EXPECT_EQ(log.countContaining("ERROR"), 0);
+
+    const auto again = std::chrono::steady_clock::now();
+    server->stop();
+    EXPECT_LT(elapsedSince(again), 50ms);
+    EXPECT_EQ(recorder.count(Recorder::Disconnected), 3);
+    EXPECT_FALSE(Peer::connectTo(port).isConnected());
+}
+
+TEST_F(LifecycleTest, StopWhileTheHandlerRunsStillReportsTheEndOnce)
+{
+    startServer();
+    std::atomic<bool> inHandler{false};
+    recorder.onData = [&](unsigned short, const std::vector<std::uint8_t>&) {
+        inHandler = true;
+        std::this_thread::sleep_for(200ms);
+    };
+    Peer peer = connectClient();
+    peer.sendAll({'x'});
+    ASSERT_TRUE(recorder.waitFor([&] { return inHandler.load(); }));
+    server->stop();
+    EXPECT_EQ(recorder.count(Recorder::Disconnected, peer.localPort()), 1);
+}
+
+TEST_F(LifecycleTest, DestroyingARunningServerStopsIt)
+{
+    startServer();
+    Peer peer = connectClient();
+    server.reset();
+    EXPECT_EQ(recorder.count(Recorder::Disconnected, peer.localPort()), 1);
+    EXPECT_TRUE(peer.seesEnd(1s));
+}
+
+TEST_F(LifecycleTest, TakenPortIsReportedThenServedOnceFreed)
+{
+    PortBlocker blocker(port);
+    LogWatch log;
+    ::testing::internal::CaptureStdout();
+    ASSERT_NO_THROW(startServer());
+    std::this_thread::sleep_for(1300ms);
+    const std::string console = ::testing::internal::GetCapturedStdout();
+
+    const std::string line = "Can't listen on port " + std::to_string(port) + ": " + std::strerror(EADDRINUSE);
+    EXPECT_EQ(console, line + "\n");
+    EXPECT_TRUE(log.waitForLine("ERROR [SServer] " + line));
+    // Retried every second, but said once.
+    EXPECT_EQ(log.countContaining("Can't listen"), 1);
+
+    blocker.release();
+    const auto freed = std::chrono::steady_clock::now();
+    Peer peer;
+    while (!peer.isConnected() && elapsedSince(freed) < 3s) {
+        std::this_thread::sleep_for(20ms);
+        peer = Peer::connectTo(port);
+    }
+    ASSERT_TRUE(peer.isConnected());
+    EXPECT_LT(elapsedSince(freed), 1500ms);
+    EXPECT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Connected, peer.localPort()) == 1; }));
+}
+
+TEST_F(LifecycleTest, StopIsPromptWhileWaitingToBind)
+{
+    PortBlocker blocker(port);
+    ::testing::internal::CaptureStdout();
+    startServer();
+    std::this_thread::sleep_for(100ms);
+    const auto start = std::chrono::steady_clock::now();
+    server->stop();
+    EXPECT_LT(elapsedSince(start), 300ms);
+    ::testing::internal::GetCapturedStdout();
+}
+
+TEST_F(LifecycleTest, EndedConnectionsAreReapedWhileTheServerRuns)
+{
+    startServer();
+    connectClient().close();
+    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected) == 1; }));
+    std::this_thread::sleep_for(50ms);
+    const std::size_t descriptors = openDescriptorCount();
+    const std::size_t threads = threadCount();
+
+    const int cycles = 500;
+    for (int i = 0; i < cycles; ++i) {
+        Peer peer = Peer::connectTo(port);
+        ASSERT_TRUE(peer.isConnected()) << peer.error();
+    }
+    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected) == cycles + 1; }, 20s));
+    std::this_thread::sleep_for(50ms);
+    Peer last = connectClient();
+
+    EXPECT_LE(clientCount(), 2u);
+    EXPECT_LE(openDescriptorCount(), descriptors + 3);
+    EXPECT_LE(threadCount(), threads + 2);
+
+    // Every connection was announced before any of its data or its end.
+    std::map<unsigned short, bool> open;
+    for (const auto& event : recorder.events()) {
+        const bool wasOpen = open[event.port];
+        EXPECT_EQ(wasOpen, event.kind != Recorder::Connected) << "port " << event.port;
+        if (event.kind != Recorder::Data) {
+            open[event.port] = event.kind == Recorder::Connected;
+        }
+    }
+}
+
+TEST_F(LifecycleTest, NewConnectionFromTheSamePortReplacesTheOld)
+{
+    startServer();
+    const unsigned short shared = freePort();
+    Peer first = Peer::connectTo(port, "127.0.0.1", "127.0.0.1", shared);
+    ASSERT_TRUE(first.isConnected()) << first.error();
+    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Connected, shared) == 1; }));
+
+    Peer second = Peer::connectTo(port, "127.0.0.1", "127.0.0.2", shared);
+    ASSERT_TRUE(second.isConnected()) << second.error();
+    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Connected, shared) == 2; }));
+
+    EXPECT_TRUE(first.seesEnd(1s));
+    const auto events = recorder.events();
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[1].kind, Recorder::Disconnected);
+    EXPECT_EQ(clientCount(), 1u);
+    EXPECT_EQ(server->send(shared, {'h', 'i'}), 2);
+    EXPECT_EQ(second.receive(2), (std::vector<std::uint8_t>{'h', 'i'}));
+}
+
+// Threads made from now on ask for a stack larger than the machine can give, so creating one fails.
+class ThreadCreationFails {
+public:
+    ThreadCreationFails()
+    {
+        pthread_getattr_default_np(&saved);
+        pthread_attr_t huge;
+        pthread_attr_init(&huge);
+        pthread_attr_setstacksize(&huge, std::size_t(1) << (sizeof(std::size_t) * 8 - 2));
+        pthread_setattr_default_np(&huge);
+        pthread_attr_destroy(&huge);
+    }
+    ~ThreadCreationFails()
+    {
+        pthread_setattr_default_np(&saved);
+        pthread_attr_destroy(&saved);
+    }
+
+private:
+    pthread_attr_t saved;
+};
+
+TEST_F(LifecycleTest, ClientWhoseThreadCannotStartIsClosedAndTheServerGoesOn)
+{
+    startServer();
+    LogWatch log;
+    Peer refused;
+    {
+        ThreadCreationFails failing;
+        refused = Peer::connectTo(port);
+        ASSERT_TRUE(refused.isConnected());
+        ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected) == 1; }));
+    }
+    const unsigned short refusedPort = refused.localPort();
+    EXPECT_TRUE(refused.seesEnd(1s));
+    EXPECT_TRUE(log.waitForLine("ERROR [SServer] Can't start the receive thread of the client on port " +
+        std::to_string(refusedPort)));
+    EXPECT_EQ(recorder.count(Recorder::Connected, refusedPort), 1);
+    EXPECT_EQ(recorder.count(Recorder::Disconnected, refusedPort), 1);
+    EXPECT_EQ(clientCount(), 0u);
+
+    Peer accepted = connectClient();
+    accepted.sendAll({'o', 'k'});
+    EXPECT_TRUE(recorder.waitFor([&] { return recorder.bytes(accepted.localPort()).size() == 2; }));
+}
+
+std::vector<std::string> otherLocalAddresses()
+{
+    std::vector<std::string> result{"127.0.0.2"};
+    ifaddrs* interfaces = nullptr;
+    if (::getifaddrs(&interfaces) == 0) {
+        for (const ifaddrs* entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
+            if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET) {
+                char text[INET_ADDRSTRLEN] = {};
+                const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+                ::inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
+                if (std::strcmp(text, "127.0.0.1") != 0) {
+                    result.push_back(text);
+                }
+            }
+        }
+        ::freeifaddrs(interfaces);
+    }
+    return result;
+}
+
+TEST_F(LifecycleTest, ListensOnTheLoopbackAddressOnly)
+{
+    startServer();
+    for (const std::string& address : otherLocalAddresses()) {
+        const Peer peer = Peer::connectTo(port, address.c_str());
+        EXPECT_FALSE(peer.isConnected()) << address;
+        EXPECT_EQ(peer.error(), ECONNREFUSED) << address;
+    }
+    // The port stays free on other addresses, so the server holds no wildcard address.
+    const int probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in other{};
+    other.sin_family = AF_INET;
+    other.sin_port = htons(port);
+    ::inet_pton(AF_INET, "127.0.0.2", &other.sin_addr);
+    EXPECT_EQ(::bind(probe, reinterpret_cast<const sockaddr*>(&other), sizeof other), 0) << std::strerror(errno);
+    ::close(probe);
+    EXPECT_TRUE(connectClient().isConnected());
+}
+
+} // namespace
+} // namespace Norvik::Ports::Testing

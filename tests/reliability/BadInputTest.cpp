@@ -1,0 +1,244 @@
+// Hostile and broken input on a live request server over the simulated chip: each case gets
+// the right answer or none, switches nothing it should not, and leaves the connection and the
+// server answering normally.
+
+#include "LightTestSupport.h"
+#include "ReliabilitySupport.h"
+#include "Server.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Norvik::Testing::TestLamp;
+using Reliability::Connection;
+using Reliability::failureAnswer;
+using Reliability::successAnswer;
+using Colours = TestLamp::Colours;
+
+const std::string cannotParse = failureAnswer("Can't parse Json");
+const std::string tooLong = failureAnswer("Request is too long");
+const std::string greenOnly = R"({"green":true})";
+const Colours greenLit{false, true, false};
+
+std::string nested(const std::string& open, const std::string& close, int levels, const std::string& core)
+{
+    std::string text;
+    for (int i = 0; i < levels; ++i)
+        text += open;
+    text += core;
+    for (int i = 0; i < levels; ++i)
+        text += close;
+    return text;
+}
+
+// An object request of exactly size bytes.
+std::string requestOfSize(std::size_t size)
+{
+    const std::string head = R"({"red":true,"pad":")";
+    const std::string tail = R"("})";
+    return head + std::string(size - head.size() - tail.size(), 'x') + tail;
+}
+
+std::string garbage(std::size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes;
+    while (bytes.size() < size) {
+        const char byte = static_cast<char>(random() & 0xFF);
+        // Without "{" no object can start, so whatever comes back must be a failure.
+        if (byte != '{')
+            bytes += byte;
+    }
+    return bytes;
+}
+
+struct Case {
+    const char* name;
+    std::vector<std::string> chunks; // each sent on its own, a short pause between them
+    std::vector<std::string> answers;
+    Colours after;
+};
+
+std::vector<Case> cases()
+{
+    const std::string nul(1, '\0');
+    return {
+        {"invalid UTF-8 inside a string", {"{\"red\":true,\"x\":\"\xC3\x28\xFF\xFE\"}"}, {successAnswer}, {true, false, false}},
+        {"invalid UTF-8 outside strings", {"{\"red\":true\xFF}"}, {cannotParse}, greenLit},
+        {"byte-order mark", {"\xEF\xBB\xBF{\"blue\":true}"}, {successAnswer}, {false, false, true}},
+        {"NUL inside the object", {"{\"red\":" + nul + "true}"}, {cannotParse}, greenLit},
+        {"NUL bytes alone", {nul + nul + nul}, {cannotParse}, greenLit},
+        {"NUL after a request", {"{\"red\":true}" + nul}, {successAnswer, cannotParse}, {true, false, false}},
+        {"10,000 levels of arrays", {"{\"red\":true,\"a\":" + nested("[", "]", 10000, "") + "}"}, {"-1"}, greenLit},
+        {"10,000 levels of objects", {nested("{\"a\":", "}", 10000, "1")}, {"-1"}, greenLit},
+        {"huge integer", {R"({"red":123456789012345678901234567890123456789})"}, {successAnswer}, {true, false, false}},
+        {"huge exponent", {R"({"blue":1e999999})"}, {cannotParse}, greenLit},
+        {"negative zero is off", {R"({"red":-0.0,"green":1})"}, {successAnswer}, greenLit},
+        {"duplicate members: the last counts", {R"({"red":true,"red":false,"blue":1})"}, {successAnswer}, {false, false, true}},
+        {"comments", {"{\"red\":true /* } */, // }\n\"green\":true}"}, {successAnswer}, {true, true, false}},
+        {"white space between requests", {"{\"red\":true}\n\r\n \t", "\n"}, {successAnswer}, {true, false, false}},
+        {"two objects in one chunk", {R"({"red":true}{"blue":true})"}, {successAnswer, successAnswer}, {false, false, true}},
+        {"closing brace first", {"}", R"({"red":true})"}, {successAnswer}, {true, false, false}},
+        {"string member is refused", {R"({"red":"yes"})"}, {failureAnswer("Json member red has a wrong type")}, greenLit},
+        {"array root", {"[true]"}, {failureAnswer("Json doesn't contain an object")}, greenLit},
+        {"64 KiB request", {requestOfSize(64 * 1024)}, {successAnswer}, {true, false, false}},
+        {"64 KiB + 1 request", {requestOfSize(64 * 1024 + 1)}, {tooLong}, greenLit},
+    };
+}
+
+class BadInput : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        lamp = std::make_unique<TestLamp>();
+        port = static_cast<unsigned short>(Norvik::Testing::freeTcpPort());
+        server = std::make_unique<Norvik::Server>(port);
+    }
+
+    void TearDown() override
+    {
+        server.reset();
+    }
+
+    // Known lamp state before each case: green only.
+    void setGreen(Connection& connection)
+    {
+        ASSERT_TRUE(connection.send(greenOnly));
+        ASSERT_EQ(connection.readAnswer(), successAnswer);
+        ASSERT_EQ(lamp->colours(), greenLit);
+    }
+
+    // The same connection and a new one are both answered normally.
+    void expectServing(Connection& connection, const char* name)
+    {
+        ASSERT_TRUE(connection.send(greenOnly)) << name;
+        EXPECT_EQ(connection.readAnswer(), successAnswer) << name;
+        Connection other(port);
+        ASSERT_TRUE(other.send(R"({"red":true,"green":true,"blue":true})")) << name;
+        EXPECT_EQ(other.readAnswer(), successAnswer) << name;
+        EXPECT_EQ(lamp->colours(), (Colours{true, true, true})) << name;
+    }
+
+    std::unique_ptr<TestLamp> lamp;
+    unsigned short port = 0;
+    std::unique_ptr<Norvik::Server> server;
+};
+
+TEST_F(BadInput, EachCaseIsAnsweredAsItShouldAndTheServerGoesOn)
+{
+    for (const Case& c : cases()) {
+        Connection connection(port);
+        ASSERT_TRUE(connection.isOpen());
+        setGreen(connection);
+        const auto accessesBefore = lamp->accessCount();
+        for (const std::string& chunk : c.chunks) {
+            ASSERT_TRUE(connection.send(chunk)) << c.name;
+            std::this_thread::sleep_for(20ms);
+        }
+        for (const std::string& expected : c.answers) {
+            const std::string answer = connection.readAnswer();
+            if (expected == "-1")
+                EXPECT_EQ(answer.rfind("{\n   \"error\" : -1,\n   \"log\" : \"", 0), 0u) << c.name << ": " << answer;
+            else
+                EXPECT_EQ(answer, expected) << c.name;
+        }
+        EXPECT_EQ(connection.drain(100ms), "") << c.name << ": answered more than once";
+        EXPECT_EQ(lamp->colours(), c.after) << c.name;
+        if (c.after == greenLit && c.answers.front() != successAnswer) {
+            EXPECT_EQ(lamp->accessCount(), accessesBefore) << c.name << ": the chip was touched";
+        }
+        expectServing(connection, c.name);
+    }
+}
+
+TEST_F(BadInput, RequestSplitAtEveryByteIsAnsweredOnce)
+{
+    Connection connection(port);
+    setGreen(connection);
+    const std::string request = R"({"red" : true, "note" : "{\"}", /* } */ "blue" : 1})";
+    for (char byte : request) {
+        ASSERT_TRUE(connection.send(std::string(1, byte)));
+        std::this_thread::sleep_for(2ms);
+    }
+    EXPECT_EQ(connection.readAnswer(), successAnswer);
+    EXPECT_EQ(connection.drain(200ms), "");
+    EXPECT_EQ(lamp->colours(), (Colours{true, false, true}));
+    expectServing(connection, "split");
+}
+
+TEST_F(BadInput, BinaryGarbageGetsOnlyFailuresAndSwitchesNothing)
+{
+    Connection connection(port);
+    setGreen(connection);
+    const auto accessesBefore = lamp->accessCount();
+    for (unsigned seed = 1; seed <= 8; ++seed)
+        ASSERT_TRUE(connection.send(garbage(3000, seed)));
+    const std::string answers = connection.drain(500ms);
+    EXPECT_FALSE(answers.empty());
+    // Every answer is a whole failure answer: nothing was half written or mixed.
+    std::size_t at = 0;
+    while (at < answers.size()) {
+        const std::size_t end = answers.find("}\n", at);
+        ASSERT_NE(end, std::string::npos) << "cut answer at " << at;
+        const std::string answer = answers.substr(at, end + 2 - at);
+        EXPECT_EQ(answer.rfind("{\n   \"error\" : -1,\n   \"log\" : \"", 0), 0u) << answer;
+        at = end + 2;
+    }
+    EXPECT_EQ(lamp->colours(), greenLit);
+    EXPECT_EQ(lamp->accessCount(), accessesBefore);
+    expectServing(connection, "garbage");
+}
+
+TEST_F(BadInput, UnclosedBracesAreHeldThenCutOffAtTheBound)
+{
+    Connection open(port);
+    setGreen(open);
+    ASSERT_TRUE(open.send(R"({"red":true,"more":{"a":)"));
+    // Held, not answered, while other clients are served.
+    EXPECT_EQ(open.readAnswer(200ms), "");
+    Connection other(port);
+    ASSERT_TRUE(other.send(R"({"blue":true})"));
+    EXPECT_EQ(other.readAnswer(), successAnswer);
+
+    // Growing past the bound gets one "too long" answer; the rest of that request is skipped.
+    const std::string filler(1000, 'x');
+    for (int i = 0; i < 70; ++i)
+        ASSERT_TRUE(open.send(filler));
+    EXPECT_EQ(open.readAnswer(), tooLong);
+    ASSERT_TRUE(open.send("}}"));
+    EXPECT_EQ(open.drain(200ms), "");
+    EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
+    expectServing(open, "unclosed");
+}
+
+TEST_F(BadInput, HalfARequestThenDisconnectLeavesNoTrace)
+{
+    {
+        Connection half(port);
+        Connection first(port);
+        setGreen(first);
+        ASSERT_TRUE(half.send(R"({"red":true,"blue":)"));
+        std::this_thread::sleep_for(50ms);
+    }
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(lamp->colours(), greenLit);
+    // A later connection, whatever port it gets, starts from an empty buffer.
+    for (int i = 0; i < 20; ++i) {
+        Connection next(port);
+        ASSERT_TRUE(next.send(R"(true})"));
+        EXPECT_EQ(next.drain(50ms), "");
+    }
+    EXPECT_EQ(lamp->colours(), greenLit);
+    Connection last(port);
+    expectServing(last, "half");
+}
+
+} // namespace

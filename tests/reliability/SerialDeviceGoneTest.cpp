@@ -1,0 +1,154 @@
+// A serial lamp whose device goes away while in use, through the driver's exports: the calls
+// keep returning, and once the device is back the next initialisation works.
+
+#include "ReliabilitySupport.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+namespace Reliability {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr int comNumber = 5;
+
+// The device end of a pseudo-terminal; the driver opens the other end by the link's name.
+class Device {
+public:
+    explicit Device(const std::string& link)
+    {
+        int slave = -1;
+        char name[128] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        termios raw{};
+        ::tcgetattr(slave, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(slave, TCSANOW, &raw);
+        ::close(slave);
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(name, link);
+    }
+    ~Device() { unplug(); }
+
+    void unplug()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+
+    Bytes read(std::size_t count)
+    {
+        Bytes bytes;
+        pollfd waiter{master, POLLIN, 0};
+        while (bytes.size() < count && ::poll(&waiter, 1, 2000) > 0) {
+            std::uint8_t chunk[64];
+            const ssize_t n = ::read(master, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        }
+        return bytes;
+    }
+
+private:
+    int master = -1;
+};
+
+class Driver {
+public:
+    Driver() : library(::dlopen((binDir() + "/libBrillLamp.so").c_str(), RTLD_NOW | RTLD_LOCAL))
+    {
+        if (!library)
+            throw std::runtime_error(::dlerror());
+    }
+    ~Driver() { ::dlclose(library); }
+
+    bool init(int lampType) { return call<bool (*)(int, int)>("InitBrillLamp")(lampType, comNumber); }
+    void close() { call<void (*)()>("CloseConnectBrillLamp")(); }
+    // Returns how long the export took.
+    std::chrono::milliseconds colour(const char* name)
+    {
+        const auto begun = std::chrono::steady_clock::now();
+        call<void (*)()>(name)();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begun);
+    }
+
+private:
+    template <typename Function> Function call(const char* name)
+    {
+        void* address = ::dlsym(library, name);
+        if (!address)
+            throw std::runtime_error(std::string("missing ") + name);
+        Function function;
+        std::memcpy(&function, &address, sizeof function);
+        return function;
+    }
+
+    void* library;
+};
+
+class SerialDeviceGone : public ::testing::Test {
+protected:
+    void SetUp() override { ::setenv("BRILLLAMP_PORTS", ports.path().c_str(), 1); }
+    std::string link() const { return ports.file("com" + std::to_string(comNumber)); }
+
+    TempDir ports;
+    Driver driver;
+};
+
+TEST_F(SerialDeviceGone, StateByteLampKeepsAnsweringAndComesBack)
+{
+    auto device = std::make_unique<Device>(link());
+    ASSERT_TRUE(driver.init(4));
+    driver.colour("RedOpenBrillLamp");
+    EXPECT_EQ(device->read(1), Bytes{0xF2});
+
+    device->unplug();
+    std::filesystem::remove(link());
+    for (const char* call : {"RedCloseBrillLamp", "GreenOpenBrillLamp", "BlueOpenBrillLamp", "GreenCloseBrillLamp"})
+        EXPECT_LT(driver.colour(call), 1000ms) << call;
+    driver.close();
+    // Gone for good: the port cannot be opened.
+    EXPECT_FALSE(driver.init(4));
+
+    device = std::make_unique<Device>(link());
+    ASSERT_TRUE(driver.init(4));
+    driver.colour("GreenOpenBrillLamp");
+    EXPECT_EQ(device->read(1), Bytes{0xF1});
+    driver.close();
+    EXPECT_EQ(device->read(1), Bytes{0xF0});
+}
+
+TEST_F(SerialDeviceGone, RelayBoardKeepsAnsweringAndComesBack)
+{
+    auto device = std::make_unique<Device>(link());
+    ASSERT_TRUE(driver.init(3));
+    driver.colour("RedOpenBrillLamp");
+    EXPECT_EQ(device->read(8), (Bytes{0xFE, 0x05, 0x00, 0x00, 0xFF, 0x00, 0x98, 0x35}));
+
+    device->unplug();
+    for (const char* call : {"RedCloseBrillLamp", "GreenOpenBrillLamp", "BlueOpenBrillLamp"})
+        EXPECT_LT(driver.colour(call), 1000ms) << call;
+
+    // Back under the same name, as a re-plugged adapter would be.
+    device = std::make_unique<Device>(link());
+    driver.close();
+    ASSERT_TRUE(driver.init(3));
+    driver.colour("GreenOpenBrillLamp");
+    EXPECT_EQ(device->read(8), (Bytes{0xFE, 0x05, 0x00, 0x01, 0xFF, 0x00, 0xC9, 0xF5}));
+    driver.close();
+}
+
+} // namespace
+} // namespace Reliability

@@ -1,0 +1,303 @@
+// The program lightservice under faults around it: missing or broken lamp modules, a taken
+// port, a hard kill, a stop request under traffic, a lost or spoilt log configuration.
+
+#include "ServiceFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+namespace Reliability {
+namespace {
+
+const std::string request = R"({"red":true,"green":false,"blue":true})";
+
+std::string moduleOf(const std::string& dir)
+{
+    return dir + "/libWinRing0.so";
+}
+
+// A listening socket on the port, as another program would hold it.
+class PortHolder {
+public:
+    explicit PortHolder(unsigned short port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        const int reuse = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        held = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(fd, 64) == 0;
+    }
+    ~PortHolder() { release(); }
+    void release()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    bool held = false;
+
+private:
+    int fd;
+};
+
+// The test's end of NOTIFY_SOCKET.
+class NotifySocket {
+public:
+    explicit NotifySocket(const std::string& path) : fd(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path.copy(address.sun_path, sizeof address.sun_path - 1);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    ~NotifySocket() { ::close(fd); }
+    // Reads datagrams until one holds text.
+    bool waitFor(const std::string& text, std::chrono::milliseconds timeout)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (received.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd waiter{fd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&waiter, 1, static_cast<int>(left.count())) <= 0)
+                return false;
+            char datagram[4096];
+            const ssize_t n = ::recv(fd, datagram, sizeof datagram, 0);
+            if (n > 0)
+                received.append(datagram, static_cast<std::size_t>(n)).append("\n");
+        }
+        return true;
+    }
+
+private:
+    int fd;
+    std::string received;
+};
+
+using ServiceFaults = ServiceFixture;
+
+TEST_F(ServiceFaults, MissingOrBrokenLampModulesGetTheirTextAndTheServiceGoesOn)
+{
+    const std::string library = binDir() + "/libBrillLamp.so";
+    // A library that cannot be found at all is reported with the loader's own text.
+    const std::string cannotLoad = failureAnswer("Library loading is failed libBrillLamp.so (libBrillLamp.so - "
+                                                 "libBrillLamp.so: cannot open shared object file: No such file or directory)");
+    const std::string cannotInit = failureAnswer("Не удалось выполнить инициализацию устройства");
+    const struct {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> files;
+        std::string answer;
+    } layouts[] = {
+        {"no-library", {}, cannotLoad},
+        {"no-module", {{library, "libBrillLamp.so"}}, cannotInit},
+        {"module-lacking-a-name", {{library, "libBrillLamp.so"}, {moduleOf(RELIABILITY_LACKING_NAME_DIR), "libWinRing0.so"}}, cannotInit},
+        {"module-init-fails", {{library, "libBrillLamp.so"}, {moduleOf(RELIABILITY_INIT_FAILS_DIR), "libWinRing0.so"}}, cannotInit},
+        {"library-lacking-a-name", {{RELIABILITY_LAMP_LACKING_NAME, "libBrillLamp.so"}}, cannotInit},
+    };
+    for (const auto& layout : layouts) {
+        const auto service = start(binFolder(layout.name, layout.files), {"run"});
+        const std::string first = answerWithin(servicePort, request, 5s);
+        EXPECT_EQ(first, layout.answer) << layout.name;
+        // The same text for every later request, on old and new connections alike.
+        Connection kept(servicePort);
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(kept.send(request));
+            EXPECT_EQ(kept.readAnswer(), first) << layout.name;
+            Connection fresh(servicePort);
+            ASSERT_TRUE(fresh.send("{}"));
+            EXPECT_EQ(fresh.readAnswer(), first) << layout.name;
+        }
+        EXPECT_TRUE(service->running()) << layout.name;
+        const auto asked = std::chrono::steady_clock::now();
+        service->signal(SIGTERM);
+        EXPECT_EQ(service->waitExit(5s), 0) << layout.name;
+        std::printf("%s: stopped in %lld ms\n", layout.name, static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked).count()));
+    }
+}
+
+TEST_F(ServiceFaults, TakenPortIsServedWithinASecondOfBeingFreed)
+{
+    PortHolder holder(servicePort);
+    ASSERT_TRUE(holder.held);
+    const auto service = startAsIs(binDir(), {"run"});
+    ASSERT_TRUE(waitUntil([&] { return service->output().find("Can't listen on port 48888") != std::string::npos; }, 5s));
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(service->running());
+
+    holder.release();
+    const auto freed = std::chrono::steady_clock::now();
+    EXPECT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - freed);
+    std::printf("served %lld ms after the port was freed\n", static_cast<long long>(waited.count()));
+    EXPECT_LT(waited, 1500ms);
+}
+
+TEST_F(ServiceFaults, KilledServiceStartsAgainOnThePortAtOnce)
+{
+    auto service = start(binDir(), {"run"});
+    ASSERT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
+    // Connections open and closed at the kill leave the port in every state TCP has.
+    Connection open(servicePort);
+    ASSERT_TRUE(open.send(request));
+    ASSERT_EQ(open.readAnswer(), successAnswer);
+    service->signal(SIGKILL);
+    ASSERT_EQ(service->waitExit(5s), 128 + SIGKILL);
+
+    const auto restarted = std::chrono::steady_clock::now();
+    service = start(binDir(), {"run"});
+    EXPECT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - restarted);
+    std::printf("answered %lld ms after the restart\n", static_cast<long long>(waited.count()));
+    EXPECT_LT(waited, 1000ms);
+    EXPECT_EQ(service->output().find("Can't listen"), std::string::npos);
+}
+
+TEST_F(ServiceFaults, StopRequestUnderTrafficEndsCleanlyWithinTwoSeconds)
+{
+    const std::string notifyPath = home.file("notify");
+    NotifySocket notify(notifyPath);
+    const auto service = start(binDir(), {}, {{"NOTIFY_SOCKET", notifyPath}});
+    ASSERT_TRUE(notify.waitFor("READY=1", 10s));
+
+    constexpr int clientCount = 32;
+    struct Tally {
+        int sent = 0, answered = 0, wrong = 0;
+        bool ended = false, hung = false, connected = false;
+        std::string partial;
+    };
+    std::vector<Tally> tallies(clientCount);
+    std::atomic<int> connected{0};
+    std::vector<std::thread> clients;
+    for (int i = 0; i < clientCount; ++i) {
+        clients.emplace_back([&, i] {
+            Tally& tally = tallies[static_cast<std::size_t>(i)];
+            Connection connection(servicePort);
+            tally.connected = connection.isOpen();
+            ++connected;
+            while (connection.isOpen()) {
+                if (!connection.send(i % 2 ? request : "{\"green\":1}"))
+                    break;
+                ++tally.sent;
+                const std::string answer = connection.readAnswer(3s);
+                if (!answer.empty()) {
+                    ++tally.answered;
+                    tally.wrong += answer != successAnswer;
+                    continue;
+                }
+                tally.ended = connection.ended();
+                tally.hung = !tally.ended;
+                break;
+            }
+            tally.ended = tally.ended || connection.seesEnd(3s);
+            tally.partial = connection.partial();
+        });
+    }
+    ASSERT_TRUE(waitUntil([&] { return connected == clientCount; }, 10s));
+    std::this_thread::sleep_for(500ms);
+
+    const auto asked = std::chrono::steady_clock::now();
+    service->signal(SIGTERM);
+    const int status = service->waitExit(5s);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked);
+    for (std::thread& client : clients)
+        client.join();
+
+    EXPECT_EQ(status, 0);
+    EXPECT_LT(took, 2000ms);
+    EXPECT_TRUE(notify.waitFor("STOPPING=1", 1s));
+    int answered = 0;
+    for (int i = 0; i < clientCount; ++i) {
+        const Tally& tally = tallies[static_cast<std::size_t>(i)];
+        EXPECT_TRUE(tally.connected) << "client " << i;
+        EXPECT_FALSE(tally.hung) << "client " << i << " got neither an answer nor the end";
+        EXPECT_TRUE(tally.ended) << "client " << i;
+        EXPECT_EQ(tally.wrong, 0) << "client " << i;
+        EXPECT_EQ(tally.partial, "") << "client " << i << " got half an answer";
+        // At most the request in flight at the stop goes unanswered.
+        EXPECT_GE(tally.answered, tally.sent - 1) << "client " << i;
+        answered += tally.answered;
+    }
+    std::printf("stopped in %lld ms with %d clients; %d requests answered before\n",
+        static_cast<long long>(took.count()), clientCount, answered);
+}
+
+TEST_F(ServiceFaults, LostOrSpoiltLogConfigurationDoesNotStopTheAnswers)
+{
+    const std::string config = home.file("config/log.properties");
+    const auto service = start(binDir(), {"run"}, {{"DRV_LOG_CONFIG_FILE", config}});
+    ASSERT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
+    const std::string defaultText = readFile(config);
+    ASSERT_EQ(defaultText.rfind("log4cpp.rootCategory=ERROR, file", 0), 0u);
+
+    const auto answersNormally = [&](const char* stage) {
+        Connection connection(servicePort);
+        ASSERT_TRUE(connection.send(request)) << stage;
+        EXPECT_EQ(connection.readAnswer(), successAnswer) << stage;
+    };
+
+    std::filesystem::remove(config);
+    answersNormally("deleted");
+    const auto deleted = std::chrono::steady_clock::now();
+    EXPECT_TRUE(waitUntil([&] { return readFile(config) == defaultText; }, 3s));
+    std::printf("written again %lld ms after deletion\n",
+        static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - deleted).count()));
+
+    std::ofstream(config, std::ios::trunc).close();
+    std::this_thread::sleep_for(1200ms);
+    answersNormally("truncated");
+
+    std::mt19937 random(7);
+    std::string garbage = "log4cpp.rootCategory=DEBUG, nowhere\nlog4cpp.appender.nowhere=NoSuchAppender\n";
+    for (int i = 0; i < 4096; ++i)
+        garbage += static_cast<char>(random() & 0xFF);
+    std::ofstream(config, std::ios::binary | std::ios::trunc) << garbage;
+    std::this_thread::sleep_for(1200ms);
+    answersNormally("garbage");
+    // Garbage is read, not replaced: only a missing file is written again.
+    EXPECT_EQ(readFile(config), garbage);
+
+    std::filesystem::remove(config);
+    EXPECT_TRUE(waitUntil([&] { return readFile(config) == defaultText; }, 3s));
+    answersNormally("restored");
+    EXPECT_TRUE(service->running());
+}
+
+TEST_F(ServiceFaults, UnwritableLogFolderDoesNotStopTheAnswers)
+{
+    // Root may write anywhere, but nobody can make a folder below a plain file.
+    std::ofstream(home.file("plain")) << "not a folder";
+    for (const Environment& env : {Environment{{"XDG_DATA_HOME", home.file("plain/data")}},
+             Environment{{"DRV_LOG_CONFIG_FILE", home.file("plain/log.properties")}}}) {
+        const auto service = start(binDir(), {"run"}, env);
+        EXPECT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
+        Connection connection(servicePort);
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(connection.send(request));
+            EXPECT_EQ(connection.readAnswer(), successAnswer);
+        }
+        std::this_thread::sleep_for(1200ms);
+        ASSERT_TRUE(connection.send(request));
+        EXPECT_EQ(connection.readAnswer(), successAnswer);
+        EXPECT_TRUE(service->running());
+        service->signal(SIGTERM);
+        EXPECT_EQ(service->waitExit(5s), 0);
+    }
+}
+
+} // namespace
+} // namespace Reliability

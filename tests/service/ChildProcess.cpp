@@ -1,0 +1,217 @@
+#include "ChildProcess.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace ServiceTests {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int remainingMs(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+std::vector<std::string> childEnvironment(const ChildOptions& options)
+{
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text = *entry;
+        const std::string name = text.substr(0, text.find('='));
+        // The program decides its mode from these: the test sets them explicitly or not at all.
+        if (name == "NOTIFY_SOCKET" || name == "INVOCATION_ID")
+            continue;
+        bool replaced = false;
+        for (const auto& pair : options.environment)
+            replaced = replaced || pair.first == name;
+        if (!replaced)
+            result.push_back(text);
+    }
+    // A later setting of the same name wins.
+    for (size_t i = 0; i < options.environment.size(); ++i) {
+        bool overridden = false;
+        for (size_t j = i + 1; j < options.environment.size(); ++j)
+            overridden = overridden || options.environment[j].first == options.environment[i].first;
+        if (!overridden)
+            result.push_back(options.environment[i].first + "=" + options.environment[i].second);
+    }
+    return result;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts)
+{
+    std::vector<char*> result;
+    for (std::string& text : texts)
+        result.push_back(&text[0]);
+    result.push_back(nullptr);
+    return result;
+}
+
+} // namespace
+
+ChildProcess::ChildProcess(const std::string& program, const ChildOptions& options)
+{
+    std::vector<std::string> argumentTexts{program};
+    argumentTexts.insert(argumentTexts.end(), options.arguments.begin(), options.arguments.end());
+    std::vector<std::string> environmentTexts = childEnvironment(options);
+    std::vector<char*> argv = pointers(argumentTexts);
+    std::vector<char*> envp = pointers(environmentTexts);
+
+    int inputPipe[2];
+    int outPipe[2];
+    if (pipe2(inputPipe, O_CLOEXEC) != 0 || pipe2(outPipe, O_CLOEXEC) != 0)
+        throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+
+    child = fork();
+    if (child < 0)
+        throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+    if (child == 0) {
+        dup2(inputPipe[0], STDIN_FILENO);
+        dup2(outPipe[1], STDOUT_FILENO);
+        if (options.unprivileged) {
+            const gid_t nobody = 65534;
+            if (setgroups(0, nullptr) != 0 || setresgid(nobody, nobody, nobody) != 0 ||
+                setresuid(nobody, nobody, nobody) != 0)
+                _exit(126);
+        }
+        execve(program.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    close(inputPipe[0]);
+    close(outPipe[1]);
+    input = inputPipe[1];
+    outputPipe = outPipe[0];
+    // A child that ends before reading its input must not kill the test with SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (!reaped && child > 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    closeInput();
+    if (outputPipe >= 0)
+        close(outputPipe);
+}
+
+void ChildProcess::write(const std::string& text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(input, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw std::runtime_error(std::string("write to child: ") + std::strerror(errno));
+        done += static_cast<size_t>(n);
+    }
+}
+
+void ChildProcess::closeInput()
+{
+    if (input >= 0)
+        close(input);
+    input = -1;
+}
+
+bool ChildProcess::readSome(int timeoutMs)
+{
+    if (outputPipe < 0)
+        return false;
+    pollfd fd{outputPipe, POLLIN, 0};
+    if (poll(&fd, 1, timeoutMs) <= 0)
+        return false;
+    char buffer[4096];
+    const ssize_t n = read(outputPipe, buffer, sizeof buffer);
+    if (n <= 0) {
+        close(outputPipe);
+        outputPipe = -1;
+        return false;
+    }
+    captured.append(buffer, static_cast<size_t>(n));
+    return true;
+}
+
+bool ChildProcess::waitForOutput(const std::string& text, int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (captured.find(text) == std::string::npos) {
+        if (outputPipe < 0 || remainingMs(deadline) == 0)
+            return false;
+        readSome(remainingMs(deadline));
+    }
+    return true;
+}
+
+void ChildProcess::signal(int number)
+{
+    if (!reaped)
+        kill(child, number);
+}
+
+bool ChildProcess::running()
+{
+    if (reaped)
+        return false;
+    if (waitpid(child, &status, WNOHANG) == child)
+        reaped = true;
+    return !reaped;
+}
+
+int ChildProcess::wait(int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!reaped) {
+        if (waitpid(child, &status, WNOHANG) == child) {
+            reaped = true;
+            break;
+        }
+        if (remainingMs(deadline) == 0)
+            return timedOut;
+        if (!readSome(std::min(remainingMs(deadline), 20)))
+            usleep(5000);
+    }
+    while (readSome(100)) {
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : timedOut;
+}
+
+ProgramResult runProgram(const std::string& program, const ChildOptions& options, const std::string& input,
+                         int timeoutMs)
+{
+    ChildProcess child(program, options);
+    if (!input.empty())
+        child.write(input);
+    child.closeInput();
+    const int status = child.wait(timeoutMs);
+    return ProgramResult{status, child.output()};
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        result.push_back(line);
+    return result;
+}
+
+} // namespace ServiceTests

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+namespace ServiceTests {
+
+struct ChildOptions {
+    std::vector<std::string> arguments;
+    // Added to (or replacing in) the test's own environment.
+    std::vector<std::pair<std::string, std::string>> environment;
+    // Run as nobody (uid and gid 65534, no supplementary groups).
+    bool unprivileged = false;
+};
+
+// The program under test as a child process, with its standard input and output on pipes.
+class ChildProcess {
+public:
+    ChildProcess(const std::string& program, const ChildOptions& options);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    void write(const std::string& text);
+    void closeInput();
+    // Reads standard output until it holds text or the time is up.
+    bool waitForOutput(const std::string& text, int timeoutMs);
+    // Everything read from standard output so far.
+    const std::string& output() const { return captured; }
+    void signal(int number);
+    pid_t pid() const { return child; }
+    bool running();
+    // The exit status, -signal when killed by one, or timedOut; reads the remaining output.
+    int wait(int timeoutMs);
+
+    static constexpr int timedOut = -1000;
+
+private:
+    bool readSome(int timeoutMs);
+
+    pid_t child = -1;
+    int input = -1;
+    int outputPipe = -1;
+    std::string captured;
+    bool reaped = false;
+    int status = 0;
+};
+
+struct ProgramResult {
+    int status;
+    std::string output;
+};
+
+// Runs the program to its end with the given input (closed afterwards).
+ProgramResult runProgram(const std::string& program, const ChildOptions& options, const std::string& input = "",
+                         int timeoutMs = 10000);
+
+std::vector<std::string> lines(const std::string& text);
+
+} // namespace ServiceTests

@@ -1,0 +1,97 @@
+#include "ChildProcess.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+namespace ServiceTests {
+namespace {
+
+const std::string adminLine = "This application must be running with administrator rights!\n";
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    // Every run gets a unit directory and a systemctl of its own, so a wrong mode shows.
+    ChildOptions options(std::vector<std::string> arguments)
+    {
+        ChildOptions result;
+        result.arguments = std::move(arguments);
+        result.environment = {{"LIGHTSERVICE_UNIT_DIR", units.path()},
+                              {"LIGHTSERVICE_SYSTEMCTL", "/bin/false"},
+                              {"LAMPSIM_STATE", scratch.file("lamp.state")},
+                              {"XDG_DATA_HOME", scratch.path()}};
+        return result;
+    }
+
+    bool unitsEmpty() const
+    {
+        DIR* dir = opendir(units.path().c_str());
+        int entries = 0;
+        while (dirent* entry = readdir(dir))
+            entries += std::string(entry->d_name) != "." && std::string(entry->d_name) != "..";
+        closedir(dir);
+        return entries == 0;
+    }
+
+    TempDirectory units;
+    TempDirectory scratch;
+};
+
+TEST_F(CommandLineTest, WordsOutsideTheTableAndOtherCaseDoNothing)
+{
+    for (const char* word : {"Install", "INSTALL", "Remove", "Run", "Test", "hello", "", "install "}) {
+        SCOPED_TRACE(word);
+        const ProgramResult result = runProgram(programPath(), options({word}));
+        EXPECT_EQ(0, result.status);
+        EXPECT_EQ("", result.output);
+        EXPECT_TRUE(unitsEmpty());
+    }
+}
+
+TEST_F(CommandLineTest, OnlyTheLastWordCounts)
+{
+    // install is ignored before an unknown last word.
+    ProgramResult result = runProgram(programPath(), options({"install", "Install"}));
+    EXPECT_EQ("", result.output);
+    EXPECT_TRUE(unitsEmpty());
+
+    // remove before install: the install is what runs.
+    ChildOptions install = options({"remove", "install"});
+    install.environment.push_back({"LIGHTSERVICE_SYSTEMCTL", "/bin/true"});
+    result = runProgram(programPath(), install);
+    EXPECT_EQ("Success install service!\n", result.output);
+
+    ChildOptions remove = options({"install", "remove"});
+    remove.environment.push_back({"LIGHTSERVICE_SYSTEMCTL", "/bin/true"});
+    result = runProgram(programPath(), remove);
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("Success remove service!\n", result.output);
+    EXPECT_TRUE(unitsEmpty());
+}
+
+TEST_F(CommandLineTest, WithoutWordOutsideTheServiceManagerEndsWithMinusOneSilently)
+{
+    const ProgramResult result = runProgram(programPath(), options({}));
+    EXPECT_EQ(255, result.status);
+    EXPECT_EQ("", result.output);
+}
+
+TEST_F(CommandLineTest, AnUnprivilegedUserIsRefusedForEveryMode)
+{
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{}, {"install"}, {"remove"}, {"start"}, {"run"}, {"test"}, {"x"}}) {
+        SCOPED_TRACE(arguments.empty() ? "(no word)" : arguments.back());
+        ChildOptions unprivileged = options(arguments);
+        unprivileged.unprivileged = true;
+        unprivileged.environment.push_back({"NOTIFY_SOCKET", scratch.file("notify")});
+        const ProgramResult result = runProgram(programPath(), unprivileged, "R\ne\n");
+        EXPECT_EQ(0, result.status);
+        EXPECT_EQ(adminLine, result.output);
+        EXPECT_TRUE(unitsEmpty());
+        EXPECT_FALSE(fileExists(scratch.file("lamp.state"))) << "a mode touched the lamp";
+    }
+}
+
+} // namespace
+} // namespace ServiceTests

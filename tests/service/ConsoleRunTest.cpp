@@ -1,0 +1,52 @@
+#include "LampFixture.h"
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+namespace ServiceTests {
+namespace {
+
+class ConsoleRunTest : public LampFixture {};
+
+TEST_F(ConsoleRunTest, ServesUntilInterruptedThenClosesTheLamp)
+{
+    ChildProcess child(programPath(), options({"run"}));
+    ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
+    EXPECT_TRUE(child.waitForOutput(startedLine, 1000));
+    EXPECT_EQ(0u, child.output().find(startedLine)) << child.output();
+    {
+        TcpClient client(servicePort);
+        client.send("{\"green\":1}");
+        EXPECT_EQ(successAnswer, client.receive(successAnswer.size(), 5000));
+    }
+    EXPECT_EQ("red=off green=on blue=off", state());
+    // The server's own lines show in the console (connection lines may come between them).
+    EXPECT_TRUE(child.waitForOutput("\nSTOP\n", 2000)) << child.output();
+    EXPECT_LT(child.output().find("\nClient data {\"green\":1}\n"), child.output().find("\nSTART\n"));
+    EXPECT_LT(child.output().find("\nSTART\n"), child.output().find("\nSTOP\n"));
+
+    child.signal(SIGINT);
+    EXPECT_EQ(0, child.wait(10000)) << child.output();
+    EXPECT_NE(std::string::npos, child.output().find("\nFINISH\n")) << child.output();
+    EXPECT_FALSE(TcpClient(servicePort).connected());
+    EXPECT_TRUE(endsWithLock(accesses())) << "the lamp connection was not closed";
+}
+
+TEST_F(ConsoleRunTest, IdleRunDoesNotSpinAndEndsOnSigterm)
+{
+    ChildProcess child(programPath(), options({"run"}));
+    ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
+    const long before = cpuTicks(child.pid());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // A busy wait would use about 150 ticks (at 100 per second) in this time.
+    EXPECT_LT(cpuTicks(child.pid()) - before, 20) << "ticks used while idle";
+
+    child.signal(SIGTERM);
+    EXPECT_EQ(0, child.wait(10000)) << child.output();
+    EXPECT_NE(std::string::npos, child.output().find("\nFINISH\n")) << child.output();
+    EXPECT_TRUE(endsWithLock(accesses()));
+}
+
+} // namespace
+} // namespace ServiceTests

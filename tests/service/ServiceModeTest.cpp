@@ -1,0 +1,61 @@
+#include "LampFixture.h"
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+namespace ServiceTests {
+namespace {
+
+class ServiceModeTest : public LampFixture {};
+
+TEST_F(ServiceModeTest, ReportsReadyServesAndStopsCleanlyOnSigterm)
+{
+    NotifySocket notify(scratch.file("notify"));
+    ChildOptions service = options({});
+    service.environment.push_back({"NOTIFY_SOCKET", scratch.file("notify")});
+    ChildProcess child(programPath(), service);
+
+    ASSERT_TRUE(notify.waitFor("READY=1", 15000)) << child.output();
+    EXPECT_TRUE(child.waitForOutput(startedLine, 1000));
+    EXPECT_EQ(0u, child.output().find(startedLine)) << child.output();
+    {
+        TcpClient client(servicePort);
+        ASSERT_TRUE(client.connected()) << "ready reported before the port was open";
+        client.send("{\"red\":true,\"green\":false,\"blue\":false}");
+        EXPECT_EQ(successAnswer, client.receive(successAnswer.size(), 5000));
+    }
+    EXPECT_EQ("red=on green=off blue=off", state());
+    EXPECT_EQ(std::string::npos, notify.received().find("STOPPING=1"));
+
+    // The wait for the stop must not spin: about 120 ticks (at 100 per second) if it did.
+    const long before = cpuTicks(child.pid());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_LT(cpuTicks(child.pid()) - before, 20) << "ticks used while idle";
+
+    child.signal(SIGTERM);
+    EXPECT_EQ(0, child.wait(10000)) << child.output();
+    EXPECT_NE(std::string::npos, child.output().find("\nStopped.\n")) << child.output();
+    EXPECT_TRUE(notify.waitFor("STOPPING=1", 1000)) << notify.received();
+    EXPECT_FALSE(TcpClient(servicePort).connected());
+    EXPECT_TRUE(endsWithLock(accesses())) << "the lamp connection was not closed";
+    EXPECT_TRUE(LampSim::StateFile(statePath()).locked());
+    // The lamp keeps its state over the close.
+    EXPECT_EQ("red=on green=off blue=off", state());
+}
+
+TEST_F(ServiceModeTest, StartedByTheManagerWithoutNotificationSocketStopsOnSigint)
+{
+    ChildOptions service = options({});
+    service.environment.push_back({"INVOCATION_ID", "0123456789abcdef0123456789abcdef"});
+    ChildProcess child(programPath(), service);
+
+    ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
+    child.signal(SIGINT);
+    EXPECT_EQ(0, child.wait(10000)) << child.output();
+    EXPECT_NE(std::string::npos, child.output().find("\nStopped.\n")) << child.output();
+    EXPECT_TRUE(endsWithLock(accesses()));
+}
+
+} // namespace
+} // namespace ServiceTests

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "Routine.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+// Counts its passes.
+class CountingRoutine : public Norvik::Utils::Threading::Routine {
+public:
+    void run() override { ++passes; }
+    std::atomic<int> passes{0};
+};
+
+// Each pass blocks until the test opens the gate; tells when a pass has begun.
+class GateRoutine : public Norvik::Utils::Threading::Routine {
+public:
+    void run() override
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ++entered;
+        changed.notify_all();
+        changed.wait(lock, [this] { return open; });
+        ++passes;
+    }
+    void waitEntered(int count)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return entered >= count; });
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+    std::atomic<int> passes{0};
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    int entered = 0;
+    bool open = false;
+};
+
+template <typename Condition>
+bool eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(5))
+{
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}

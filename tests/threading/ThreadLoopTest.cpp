@@ -1,0 +1,113 @@
+#include "TestRoutines.h"
+#include "Thread.h"
+
+#include "PosixThread.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using Norvik::Utils::Threading::PosixThread;
+using Norvik::Utils::Threading::Thread;
+
+namespace {
+
+// Holds the body in onStart while the test wants, and counts the hooks.
+class HookedThread : public PosixThread {
+public:
+    using PosixThread::PosixThread;
+    void onStart() override
+    {
+        ++starts;
+        while (holdStart) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    void onStop() override { ++stops; }
+    std::atomic<bool> holdStart{false};
+    std::atomic<int> starts{0};
+    std::atomic<int> stops{0};
+};
+
+} // namespace
+
+TEST(ThreadLoop, NeverStartedThreadIsFinishedAndJoinsAtOnce)
+{
+    CountingRoutine routine;
+    std::unique_ptr<Thread> thread(Thread::create(&routine));
+    EXPECT_TRUE(thread->isFinished());
+    EXPECT_FALSE(thread->hasRunsLeft());
+    thread->join();
+    EXPECT_FALSE(thread->isStopRequested());
+    EXPECT_EQ(routine.passes, 0);
+}
+
+TEST(ThreadLoop, CountedPassesRunExactlyThatOftenAndAgainAfterJoin)
+{
+    CountingRoutine routine;
+    std::unique_ptr<Thread> thread(Thread::create(&routine));
+    thread->start(0, 3);
+    ASSERT_TRUE(eventually([&] { return thread->isFinished(); }));
+    EXPECT_EQ(routine.passes, 3);
+    EXPECT_FALSE(thread->hasRunsLeft());
+    thread->join();
+    EXPECT_TRUE(thread->isStopRequested());
+
+    thread->start(0, 2);
+    EXPECT_FALSE(thread->isStopRequested());
+    ASSERT_TRUE(eventually([&] { return thread->isFinished(); }));
+    thread->join();
+    EXPECT_EQ(routine.passes, 5);
+}
+
+TEST(ThreadLoop, ZeroPassesStillCallsBothHooks)
+{
+    CountingRoutine routine;
+    HookedThread thread(&routine);
+    thread.start(1, 0);
+    ASSERT_TRUE(eventually([&] { return thread.isFinished(); }));
+    thread.join();
+    EXPECT_EQ(routine.passes, 0);
+    EXPECT_EQ(thread.starts, 1);
+    EXPECT_EQ(thread.stops, 1);
+}
+
+TEST(ThreadLoop, StopDuringAPassEndsAfterThatPass)
+{
+    GateRoutine routine;
+    std::unique_ptr<Thread> thread(Thread::create(&routine));
+    thread->start(1, -1);
+    routine.waitEntered(1);
+    thread->requestStop();
+    EXPECT_FALSE(thread->isFinished());
+    routine.release();
+    ASSERT_TRUE(eventually([&] { return thread->isFinished(); }));
+    EXPECT_EQ(routine.passes, 1);
+    thread->join();
+}
+
+TEST(ThreadLoop, StopBeforeTheFirstPassStillRunsOnePass)
+{
+    CountingRoutine routine;
+    HookedThread thread(&routine);
+    thread.holdStart = true;
+    thread.start(1, -1);
+    ASSERT_TRUE(eventually([&] { return thread.starts == 1; }));
+    thread.requestStop();
+    thread.holdStart = false;
+    thread.join();
+    EXPECT_EQ(routine.passes, 1);
+    EXPECT_EQ(thread.stops, 1);
+}
+
+TEST(ThreadLoop, EndlessLoopPausesBetweenPasses)
+{
+    CountingRoutine routine;
+    std::unique_ptr<Thread> thread(Thread::create(&routine));
+    thread->start(20, -1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    thread->join();
+    // At most eleven passes fit in 200 ms with a 20 ms pause after each.
+    EXPECT_GE(routine.passes, 2);
+    EXPECT_LE(routine.passes, 11);
+}

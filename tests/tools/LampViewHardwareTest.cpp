@@ -1,0 +1,100 @@
+// lampview --hardware: the reading path through a port-access module, and the refusal without
+// port permission. The simulated module has the hardware module's entry points, so pointed at
+// it with --module the viewer's port accesses can be watched.
+
+#include "LampSimState.h"
+#include "LampWiring.h"
+#include "ToolRun.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <unistd.h>
+
+namespace {
+
+ToolTest::Run lampview(const std::vector<std::string>& args, const ToolTest::Environment& env = {})
+{
+    std::vector<std::string> argv = {ToolTest::binDir() + "/lampview"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return ToolTest::run(argv, env);
+}
+
+// lampview run as the unprivileged user "nobody" (when the test runs as root) or as the test's own user.
+ToolTest::Run unprivilegedLampview(const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv;
+    if (::geteuid() == 0)
+        argv = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    argv.push_back(ToolTest::binDir() + "/lampview");
+    argv.insert(argv.end(), args.begin(), args.end());
+    return ToolTest::run(argv);
+}
+
+TEST(LampViewHardware, ReadsOnlyTheOutputPortsOfTheLampType)
+{
+    ToolTest::TempDir dir;
+    const std::string state = dir.file("chip.state");
+    const ToolTest::Environment env = {{"LAMPSIM_STATE", state}};
+    LampSim::StateFile chip(state);
+
+    // Lamp type 6 lights on a cleared bit, type 1 on a set bit of a 32-bit register.
+    chip.setByte(0xA09, static_cast<std::uint8_t>(0xFF & ~0x08));
+    chip.setByte(0xA02, static_cast<std::uint8_t>(0xFF & ~0x80));
+    chip.setDword(0x588, 0x00800000);
+    struct Case {
+        const char* type;
+        const char* expected;
+    } cases[] = {{"6", "red=on green=off blue=on\n"}, {"1", "red=off green=on blue=off\n"}};
+    for (const Case& c : cases) {
+        chip.clearLog();
+        const bool wasLocked = chip.locked();
+        const ToolTest::Run run =
+            lampview({"--hardware", "--module", SIMULATED_MODULE, "--type", c.type, "--plain"}, env);
+        EXPECT_EQ(0, run.status) << run.err;
+        EXPECT_EQ(c.expected, run.out);
+
+        const BrillLamp::LampWiring& wiring = *BrillLamp::ioPortWiring(std::stoi(c.type));
+        const std::set<std::uint16_t> outputs = {wiring.red.port, wiring.green.port, wiring.blue.port};
+        const std::vector<LampSim::Access> accesses = chip.accesses();
+        EXPECT_FALSE(accesses.empty()) << "the lamp was not read through the module";
+        for (const LampSim::Access& access : accesses) {
+            EXPECT_EQ(LampSim::Access::Read, access.kind) << access.toString();
+            EXPECT_EQ(wiring.width, access.width) << access.toString();
+            EXPECT_TRUE(outputs.count(access.port)) << access.toString();
+        }
+        EXPECT_EQ(wasLocked, chip.locked());
+    }
+}
+
+TEST(LampViewHardware, RefusesWithoutPortPermission)
+{
+    if (std::string(HARDWARE_MODULE).empty())
+        GTEST_SKIP() << "no hardware module on this processor";
+    const ToolTest::Run run = unprivilegedLampview({"--hardware", "--module", HARDWARE_MODULE, "--plain"});
+    EXPECT_EQ(77, run.status) << run.err;
+    EXPECT_EQ("", run.out);
+    EXPECT_NE(std::string::npos, run.err.find("CAP_SYS_RAWIO")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("root")) << run.err;
+}
+
+TEST(LampViewHardware, FindsTheBuiltModuleAndReportsBadOnes)
+{
+    if (std::string(HARDWARE_MODULE).empty())
+        GTEST_SKIP() << "no hardware module on this processor";
+    // Without --module the build's hardware module is used, never the simulated one beside it.
+    const ToolTest::Run found = unprivilegedLampview({"--hardware"});
+    EXPECT_EQ(77, found.status) << found.err;
+
+    ToolTest::TempDir dir;
+    const ToolTest::Run missing = lampview({"--hardware", "--module", dir.file("libWinRing0.so"), "--plain"});
+    EXPECT_NE(0, missing.status);
+    EXPECT_NE(std::string::npos, missing.err.find("cannot load")) << missing.err;
+
+    const ToolTest::Run both = lampview({"--hardware", "--state", dir.file("chip.state")});
+    EXPECT_NE(0, both.status);
+    EXPECT_NE(0, lampview({"--hardware", "--module", SIMULATED_MODULE, "--type", "4"}).status)
+        << "a serial lamp has no output ports";
+}
+
+} // namespace

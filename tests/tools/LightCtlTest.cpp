@@ -1,0 +1,133 @@
+// lightctl against a stand-in service on a free port: what it sends, and how it ends.
+
+#include "FakeService.h"
+#include "ToolRun.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using ToolTest::FakeService;
+
+const std::string SuccessAnswer = "{\n   \"error\" : 0,\n   \"log\" : \"\"\n}\n";
+
+ToolTest::Run lightctl(unsigned short port, std::vector<std::string> args)
+{
+    std::vector<std::string> argv = {ToolTest::binDir() + "/lightctl", "--port", std::to_string(port)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return ToolTest::run(argv);
+}
+
+// A port with nothing listening on it: bound once, then released.
+unsigned short closedPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+TEST(LightCtl, SendsExactlyTheRequestObjectAndExitsZeroOnSuccess)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string request;
+    } cases[] = {
+        {{"red", "green"}, R"({"red":true,"green":true,"blue":false})"},
+        {{"BLUE"}, R"({"red":false,"green":false,"blue":true})"},
+        {{"Green", "green"}, R"({"red":false,"green":true,"blue":false})"},
+        {{"off"}, R"({"red":false,"green":false,"blue":false})"},
+        {{"--json", " {\"red\":1 /* on */, \"yellow\":true}\n"}, " {\"red\":1 /* on */, \"yellow\":true}\n"},
+    };
+    for (const Case& c : cases) {
+        FakeService service(FakeService::Mode::Answer, {SuccessAnswer});
+        const ToolTest::Run run = lightctl(service.port(), c.args);
+        EXPECT_EQ(0, run.status) << c.request << run.err;
+        EXPECT_EQ("", run.out) << "an empty log prints nothing";
+        EXPECT_EQ(c.request, service.received()) << "no line end, no second object";
+    }
+}
+
+TEST(LightCtl, FailureAnswerPrintsTheLogAndExitsOne)
+{
+    const std::string text = u8"Не удалось загрузить библиотеку для работы с устройством";
+    FakeService service(FakeService::Mode::Answer,
+                        {"{\n   \"error\" : -1,\n   \"log\" : \"" + text + "\"\n}\n"});
+    const ToolTest::Run run = lightctl(service.port(), {"red"});
+    EXPECT_EQ(1, run.status) << run.err;
+    EXPECT_EQ(text + "\n", run.out);
+}
+
+TEST(LightCtl, AnswerInPiecesWithBracesInsideItsTextIsReadWhole)
+{
+    // The first chunk alone balances if braces inside the string were counted.
+    FakeService service(FakeService::Mode::Answer,
+                        {"{\n   \"error\" : -1,\n   \"log\" : \"a } b \\\" {", "{ c\"\n", "}\n"});
+    const ToolTest::Run run = lightctl(service.port(), {"blue"});
+    EXPECT_EQ(1, run.status) << run.err;
+    EXPECT_EQ("a } b \" {{ c\n", run.out);
+}
+
+TEST(LightCtl, NoServiceOrNoAnswerExitsTwo)
+{
+    const ToolTest::Run refused = lightctl(closedPort(), {"red"});
+    EXPECT_EQ(2, refused.status);
+    EXPECT_NE(std::string::npos, refused.err.find("cannot reach the light service")) << refused.err;
+
+    FakeService closing(FakeService::Mode::CloseAtOnce);
+    const ToolTest::Run closed = lightctl(closing.port(), {"red"});
+    EXPECT_EQ(2, closed.status);
+    EXPECT_NE(std::string::npos, closed.err.find("without an answer")) << closed.err;
+
+    FakeService garbage(FakeService::Mode::Answer, {"[0]"});
+    EXPECT_EQ(2, lightctl(garbage.port(), {"red"}).status);
+
+    FakeService noError(FakeService::Mode::Answer, {"{\"log\":\"\"}"});
+    EXPECT_EQ(2, lightctl(noError.port(), {"red"}).status) << "an answer without an error code is no answer";
+}
+
+TEST(LightCtl, SilentServiceTimesOutOnTime)
+{
+    for (const auto& [timeout, seconds] : {std::pair<const char*, double>{"0.5", 0.5}, {"1.2", 1.2}}) {
+        FakeService silent(FakeService::Mode::Silent);
+        const ToolTest::Run run = lightctl(silent.port(), {"--timeout", timeout, "green"});
+        EXPECT_EQ(2, run.status);
+        EXPECT_NE(std::string::npos, run.err.find("no answer")) << run.err;
+        EXPECT_GE(run.seconds, seconds - 0.05);
+        EXPECT_LT(run.seconds, seconds + 1.0);
+        EXPECT_EQ(R"({"red":false,"green":true,"blue":false})", silent.received());
+    }
+}
+
+TEST(LightCtl, UsageErrorsExitSixtyFourWithoutConnecting)
+{
+    FakeService service(FakeService::Mode::Answer, {SuccessAnswer});
+    const std::vector<std::vector<std::string>> wrong = {
+        {},           {"yellow"},       {"red", "off"},         {"--json", "{}", "red"},
+        {"--json"},   {"--json", ""},   {"--timeout", "0", "red"}, {"--timeout", "x", "red"},
+        {"--port", "0", "red"}, {"--port", "70000", "red"}, {"--frobnicate"},
+    };
+    for (const auto& args : wrong) {
+        std::vector<std::string> argv = {ToolTest::binDir() + "/lightctl"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const ToolTest::Run run = ToolTest::run(argv);
+        EXPECT_EQ(64, run.status) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_NE(std::string::npos, run.err.find("usage: lightctl")) << run.err;
+    }
+    const ToolTest::Run help = ToolTest::run({ToolTest::binDir() + "/lightctl", "--help"});
+    EXPECT_EQ(0, help.status);
+    EXPECT_NE(std::string::npos, help.out.find("usage: lightctl"));
+    EXPECT_EQ(0, lightctl(service.port(), {"red"}).status) << "the service was not used up by the usage errors";
+}
+
+} // namespace

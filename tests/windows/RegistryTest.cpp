@@ -1,0 +1,128 @@
+#if defined(_WIN32)
+// InitAutoBrillLamp with settings written to the registry of the test's Wine prefix.
+#include "LampModule.h"
+#include "SerialPeer.h"
+#include "TestRunner.h"
+
+namespace {
+
+using WinTest::BrillLamp;
+using WinTest::Chip;
+
+const wchar_t* const settingsKey = L"SOFTWARE\\BrillDeviceSetting\\1.0\\XDeviceSetting";
+
+// The settings key of one registry view, removed again when the case ends.
+class Settings {
+public:
+    explicit Settings(REGSAM view = KEY_WOW64_32KEY) : view_(view) { remove(); }
+    ~Settings() { remove(); }
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
+
+    void text(const wchar_t* name, const std::wstring& value) const {
+        write(name, REG_SZ, value.c_str(), (value.size() + 1) * sizeof(wchar_t));
+    }
+    void number(const wchar_t* name, DWORD value) const {
+        write(name, REG_DWORD, &value, sizeof value);
+    }
+    static void remove() {
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, settingsKey, KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, settingsKey, KEY_WOW64_64KEY, 0);
+    }
+
+private:
+    void write(const wchar_t* name, DWORD type, const void* data, std::size_t size) const {
+        HKEY key = nullptr;
+        LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, settingsKey, 0, nullptr, 0,
+                                      KEY_WRITE | view_, nullptr, &key, nullptr);
+        if (result == ERROR_SUCCESS) {
+            result = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data),
+                                    static_cast<DWORD>(size));
+            RegCloseKey(key);
+        }
+        if (result != ERROR_SUCCESS)
+            WinTest::fail("cannot write the settings, error " + std::to_string(result), __FILE__,
+                          __LINE__);
+    }
+    REGSAM view_;
+};
+
+// Which I/O-port lamp type was chosen, seen from the port that red on touches.
+unsigned redPort(const Chip& chip, const BrillLamp& lamp) {
+    const std::size_t mark = chip.accessCount();
+    lamp.RedOpenBrillLamp();
+    const auto log = chip.accesses();
+    return mark < log.size() ? log[mark].port : 0;
+}
+
+}  // namespace
+
+WT_CASE(AutoWithoutSettingsChoosesLampType0, Main) {
+    Settings settings;
+    Chip chip;
+    BrillLamp lamp;
+    WT_CHECK(lamp.InitAutoBrillLamp());
+    const std::string init = chip.log();
+    WT_CHECK(init.find("W1 2E=25 R1 2F=") != std::string::npos);
+    // Lamp type 0 leaves the outputs as they were.
+    WT_CHECK(init.find("A0") == std::string::npos);
+    WT_EQ(redPort(chip, lamp), 0xA03);
+}
+
+WT_CASE(AutoReadsLampTypeAsDecimalText, Main) {
+    Settings settings;
+    Chip chip;
+    BrillLamp lamp;
+    const struct {
+        const wchar_t* text;
+        unsigned redPort;
+    } cases[] = {{L"6", 0xA09}, {L" 6", 0xA09}, {L"06", 0xA09}, {L"6x", 0xA09},
+                 {L"x6", 0xA03}, {L"7", 0xA00}, {L"2", 0xA07}};
+    for (const auto& c : cases) {
+        settings.text(L"LampType", c.text);
+        WT_CHECK(lamp.InitAutoBrillLamp());
+        WT_EQ(redPort(chip, lamp), c.redPort);
+    }
+    settings.text(L"LampType", L"9");
+    WT_CHECK(!lamp.InitAutoBrillLamp());
+}
+
+WT_CASE(AutoTakesDwordLampTypeAsZero, Main) {
+    Settings settings;
+    Chip chip;
+    BrillLamp lamp;
+    settings.number(L"LampType", 6);
+    WT_CHECK(lamp.InitAutoBrillLamp());
+    WT_EQ(redPort(chip, lamp), 0xA03);
+}
+
+WT_CASE(AutoReadsThe32BitRegistryView, Main) {
+    Settings settings(KEY_WOW64_64KEY);
+    Chip chip;
+    BrillLamp lamp;
+    settings.text(L"LampType", L"6");
+    WT_CHECK(lamp.InitAutoBrillLamp());
+    WT_EQ(redPort(chip, lamp), 0xA03);
+}
+
+WT_CASE(AutoOpensComPortFromSettings, Main) {
+    Settings settings;
+    const int com = WinTest::environmentNumber("LAMPTEST_LAMP_COM");
+    WinTest::SerialPeer peer(WinTest::environmentNumber("LAMPTEST_PEER_COM"));
+    BrillLamp lamp;
+    settings.text(L"LampType", L"4");
+    settings.text(L"LampCOM", std::to_wstring(com));
+    WT_CHECK(lamp.InitAutoBrillLamp());
+    lamp.GreenOpenBrillLamp();
+    const auto got = peer.read(1);
+    WT_EQ(got[0], 0xF1);
+    lamp.CloseConnectBrillLamp();
+    peer.read(1);
+
+    // "COMn" is not a number: it reads as port 0, which does not exist.
+    settings.text(L"LampCOM", L"COM" + std::to_wstring(com));
+    WT_CHECK(!lamp.InitAutoBrillLamp());
+    lamp.GreenOpenBrillLamp();
+    peer.expectSilence();
+}
+#endif

@@ -1,0 +1,51 @@
+#if !defined(_WIN32)
+
+#include "PosixMutex.h"
+
+#include "Exception.h"
+#include "StringUtils.h"
+
+namespace Norvik::Utils::Threading {
+
+Mutex* Mutex::create()
+{
+    return new PosixMutex();
+}
+
+PosixMutex::PosixMutex()
+{
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+    const int error = pthread_mutex_init(&mutex, &attributes);
+    pthread_mutexattr_destroy(&attributes);
+    if (error != 0) {
+        throw Exception(error, StringUtils::getSystemErrorText(static_cast<unsigned long>(error)));
+    }
+}
+
+PosixMutex::~PosixMutex()
+{
+    pthread_mutex_destroy(&mutex);
+}
+
+bool PosixMutex::tryLock()
+{
+    return pthread_mutex_trylock(&mutex) == 0;
+}
+
+bool PosixMutex::lock()
+{
+    pthread_mutex_lock(&mutex);
+    return true;
+}
+
+bool PosixMutex::unlock()
+{
+    pthread_mutex_unlock(&mutex);
+    return false;
+}
+
+} // namespace Norvik::Utils::Threading
+
+#endif

@@ -1,0 +1,29 @@
+#pragma once
+
+#if !defined(_WIN32)
+
+#include "Thread.h"
+
+#include <pthread.h>
+
+namespace Norvik::Utils::Threading {
+
+class PosixThread : public Thread {
+public:
+    explicit PosixThread(Routine* routine);
+    ~PosixThread() override;
+
+    void start(int intervalMs, int runsLeft) override;
+    void join() override;
+
+private:
+    static void* entry(void* argument);
+
+    pthread_t threadHandle{};
+    // A thread was created and has not been joined or detached yet.
+    bool started = false;
+};
+
+} // namespace Norvik::Utils::Threading
+
+#endif

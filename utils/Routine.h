@@ -1,0 +1,15 @@
+#pragma once
+
+namespace Norvik::Utils::Threading {
+
+// One pass of work; a Thread calls run() pass after pass. The owner of a Routine also owns
+// the Thread that runs it, so a Routine is never deleted through this interface.
+class Routine {
+public:
+    virtual void run() = 0;
+
+protected:
+    ~Routine() = default;
+};
+
+} // namespace Norvik::Utils::Threading

@@ -1,0 +1,70 @@
+#if defined(_WIN32)
+
+#include "Module.h"
+
+#include "StringUtils.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace Norvik::Utils::Module {
+
+const path::Type nativePathType = path::Windows;
+const int pathCharset = StringUtils::Cp1251;
+
+namespace {
+
+// Read right after the failing call, before logging can overwrite the thread's last error.
+thread_local DWORD lastError = ERROR_SUCCESS;
+
+// No "insert disk" or "cannot find" boxes while a candidate is tried.
+const UINT quietErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+
+} // namespace
+
+std::wstring libraryFileName(const std::wstring& baseName)
+{
+    return baseName + L".dll";
+}
+
+void* open(const std::wstring& filePath)
+{
+    const UINT previousMode = SetErrorMode(quietErrorMode);
+    HMODULE module = LoadLibraryW(filePath.c_str());
+    lastError = GetLastError();
+    SetErrorMode(previousMode);
+    return module;
+}
+
+void close(void* handle)
+{
+    FreeLibrary(static_cast<HMODULE>(handle));
+}
+
+void* symbol(void* handle, const char* name)
+{
+    FARPROC procedure = GetProcAddress(static_cast<HMODULE>(handle), name);
+    void* address = nullptr;
+    static_assert(sizeof address == sizeof procedure, "entry points must fit a data pointer");
+    std::memcpy(&address, &procedure, sizeof address);
+    return address;
+}
+
+bool isMissing(const std::wstring& filePath)
+{
+    if (GetFileAttributesW(filePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    lastError = GetLastError();
+    return true;
+}
+
+std::wstring lastErrorText()
+{
+    return StringUtils::getSystemErrorText(lastError, 0);
+}
+
+} // namespace Norvik::Utils::Module
+
+#endif

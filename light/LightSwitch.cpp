@@ -48,6 +48,7 @@ void LightSwitch::run()
             std::this_thread::yield();
     }
     switchColour(colour, on);
+    switched.store(true, std::memory_order_release);
 }
 
 bool LightSwitch::isFinished() const

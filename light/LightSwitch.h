@@ -20,6 +20,8 @@ public:
 
     void run() override;
     virtual bool isFinished() const;
+    // Whether the lamp call was made: false when the thread could not be created.
+    bool hasSwitched() const { return switched.load(std::memory_order_acquire); }
 
     // Runs run() once on the switch's thread.
     void start();
@@ -39,6 +41,7 @@ private:
     int colour;
     bool on;
     const std::atomic<bool>* startFlag;
+    std::atomic<bool> switched{false};
 };
 
 } // namespace Norvik

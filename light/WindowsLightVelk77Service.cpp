@@ -28,6 +28,7 @@ enum StartFailure { libraryNotLoaded = -1, initialisationFailed = -2 };
 const wchar_t* const libraryNotLoadedText = L"Не удалось загрузить библиотеку для работы с устройством";
 const wchar_t* const initialisationFailedText = L"Не удалось выполнить инициализацию устройства";
 const wchar_t* const unknownStartFailureText = L"Неизвестная ошибка при попытке подключиться к устройству";
+const wchar_t* const switchNotStartedText = L"Не удалось запустить поток переключения цвета";
 
 // Raises the start flag however setLights leaves, so no switch waits for it forever.
 class StartFlagRaiser {
@@ -87,6 +88,7 @@ int WindowsLightVelk77Service::setLights(bool red, bool green, bool blue, std::w
     ScopedLock lock(lampLock.get());
     Console::writeLine("START");
     std::atomic<bool> startFlag{false};
+    bool allSwitched = false;
     {
         LightSwitch redSwitch(Red, red, &startFlag);
         LightSwitch greenSwitch(Green, green, &startFlag);
@@ -104,8 +106,14 @@ int WindowsLightVelk77Service::setLights(bool red, bool green, bool blue, std::w
         redSwitch.join();
         greenSwitch.join();
         blueSwitch.join();
+        allSwitched = redSwitch.hasSwitched() && greenSwitch.hasSwitched() && blueSwitch.hasSwitched();
     }
     Console::writeLine("STOP");
+    // A colour whose thread could not be created was not switched: never report that as success.
+    if (!allSwitched) {
+        log = switchNotStartedText;
+        return -1;
+    }
     return 0;
 }
 

@@ -19,7 +19,7 @@ suite() {
     shift 4
     echo "== $name: configure and build in $dir"
     mkdir -p "$dir"
-    if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$dir.configure.log" 2>&1; then
+    if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAMP_BUILD_TESTS=ON "$@" >"$dir.configure.log" 2>&1; then
         cat "$dir.configure.log"; failed=1; summaries+=("$name: configure failed"); return
     fi
     if ! cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1; then
@@ -39,7 +39,16 @@ suite threads build/tsan "-L thread" -- -DLAMP_SANITIZE=thread
 
 if [ -f scripts/windows-tests.sh ]; then
     echo "== windows: cross build and Wine tests"
-    bash scripts/windows-tests.sh build/windows || failed=1
+    bash scripts/windows-tests.sh build/windows 2>&1 | tee build/windows.log
+    [ "${PIPESTATUS[0]}" = 0 ] || failed=1
+    summaries+=("windows: $(grep -E 'Windows (tests|compile check)' build/windows.log | tail -2 | paste -sd ';' -)")
+fi
+
+echo "== fuzzing: libFuzzer harnesses for a bounded time"
+if bash scripts/fuzz.sh; then
+    summaries+=("fuzzing: no crash")
+else
+    failed=1; summaries+=("fuzzing: FAILED (see build/fuzz)")
 fi
 
 echo

@@ -100,7 +100,11 @@ private:
 
 class SerialDeviceGone : public ::testing::Test {
 protected:
-    void SetUp() override { ::setenv("BRILLLAMP_PORTS", ports.path().c_str(), 1); }
+    void SetUp() override
+    {
+        ::setenv("BRILLLAMP_PORTS", ports.path().c_str(), 1);
+        ::setenv("LAMPSIM_STATE", ports.file("chip.state").c_str(), 1);
+    }
     std::string link() const { return ports.file("com" + std::to_string(comNumber)); }
 
     TempDir ports;

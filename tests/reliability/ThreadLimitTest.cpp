@@ -143,9 +143,8 @@ TEST_F(ThreadLimit, ConnectionWithoutAThreadIsClosedAndLoggedAndTheServerGoesOn)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
-// Enable once the light service tells a switch that never started from one that ran: today
-// the request is answered with success although no colour was switched.
-TEST_F(ThreadLimit, DISABLED_SwitchingWithoutThreadsIsAnsweredAsAFailure)
+// A colour whose switching thread cannot be created is not switched, so the answer is a failure.
+TEST_F(ThreadLimit, SwitchingWithoutThreadsIsAnsweredAsAFailure)
 {
     Connection early(port);
     ASSERT_TRUE(early.send(R"({"green":true})"));

@@ -3,13 +3,10 @@
 // program is there, else against a Server in this process on a free port (no idle figure then).
 //   light_bench [--in-process] [--cycles N]
 #include "Server.h"
+#include "TcpClient.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -41,66 +39,28 @@ double msSince(Clock::time_point begin)
     return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
 }
 
+// A loopback client of the request server; a failed send counts as a wrong answer.
 class Connection {
 public:
-    explicit Connection(int port) : fd(socket(AF_INET, SOCK_STREAM, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected = fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~Connection()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-    bool ok() const { return connected; }
+    explicit Connection(int port) : client(port) {}
+    bool ok() const { return client.connected(); }
 
     bool send(const std::string& bytes)
     {
-        return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+        try {
+            client.send(bytes);
+            return true;
+        } catch (const std::exception&) {
+            return false;
+        }
     }
 
     // One answer (up to "}\n"); empty on a time-out or a closed connection.
-    std::string readAnswer(int timeoutMs = 10000)
-    {
-        for (;;) {
-            const std::size_t end = pending.find("}\n");
-            if (end != std::string::npos) {
-                std::string answer = pending.substr(0, end + 2);
-                pending.erase(0, end + 2);
-                return answer;
-            }
-            pollfd waiter{fd, POLLIN, 0};
-            if (poll(&waiter, 1, timeoutMs) <= 0)
-                return "";
-            char chunk[2048];
-            const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-            if (n <= 0)
-                return "";
-            pending.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-
-    std::string leftover(int waitMs)
-    {
-        pollfd waiter{fd, POLLIN, 0};
-        char chunk[2048];
-        while (poll(&waiter, 1, waitMs) > 0) {
-            const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-            if (n <= 0)
-                break;
-            pending.append(chunk, static_cast<std::size_t>(n));
-        }
-        return pending;
-    }
+    std::string readAnswer(int timeoutMs = 10000) { return client.receiveUntil("}\n", timeoutMs); }
+    std::string leftover(int waitMs) { return client.receiveAvailable(waitMs); }
 
 private:
-    int fd;
-    bool connected = false;
-    std::string pending;
+    TestSupport::TcpClient client;
 };
 
 struct ProcessFigures {
@@ -279,26 +239,12 @@ std::string ownDirectory()
 
 bool waitForPort(int port, int waitMs)
 {
-    const auto begin = Clock::now();
-    while (msSince(begin) < waitMs) {
-        if (Connection(port).ok())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return TestSupport::waitForListener(port, waitMs);
 }
 
 int freePort()
 {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    close(probe);
-    return ntohs(address.sin_port);
+    return TestSupport::freeTcpPort();
 }
 
 pid_t startProgram(const std::string& program)

@@ -1,10 +1,10 @@
 #include "ConsoleRun.h"
 
 #include "Server.h"
+#include "ServerRun.h"
 #include "ServiceTexts.h"
 #include "StopSignal.h"
 
-#include <exception>
 #include <memory>
 
 namespace Norvik {
@@ -14,19 +14,12 @@ int ConsoleRun::run()
     const std::unique_ptr<StopSignal> stopSignal(StopSignal::create());
     printLine(startedLine());
 
-    std::unique_ptr<Server> server;
-    try {
-        server.reset(new Server());
-    } catch (const std::exception& error) {
-        printLine(std::string("[-] Exception: ") + error.what());
+    std::unique_ptr<Server> server = ServerRun::build();
+    if (!server)
         return 1;
-    }
-
-    // Asks the server once a second, as before; a stop request ends the wait at once.
-    while (stopSignal->wait(1000) == StopSignal::None) {
-        if (server->isFinished())
-            break;
-    }
+    ServerRun::waitForStop(*server, [&](int timeoutMs) {
+        return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None;
+    });
     printLine(Texts::finish);
     // Destroying the server closes the lamp connection before the program ends.
     server.reset();

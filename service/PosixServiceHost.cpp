@@ -3,13 +3,13 @@
 #include "ServiceHost.h"
 
 #include "Server.h"
+#include "ServerRun.h"
 #include "ServiceTexts.h"
 #include "StopSignal.h"
 
 #include <systemd/sd-daemon.h>
 
 #include <cstdlib>
-#include <exception>
 #include <memory>
 
 namespace Norvik {
@@ -28,31 +28,22 @@ public:
         const std::unique_ptr<StopSignal> stopSignal(StopSignal::create());
         printLine(startedLine());
 
-        std::unique_ptr<Server> server;
-        try {
-            server.reset(new Server());
-        } catch (const std::exception& error) {
-            printLine(std::string("[-] Exception: ") + error.what());
+        std::unique_ptr<Server> server = ServerRun::build();
+        if (!server) {
             sd_notify(0, "STATUS=The request server could not be built");
             return 1;
         }
         // Ready once the server is built: the port is open and the lamp initialised.
         sd_notify(0, "READY=1");
 
-        int result = 0;
-        for (;;) {
-            if (stopSignal->wait(1000) != StopSignal::None) {
-                printLine(Texts::stopped);
-                break;
-            }
-            if (server->isFinished()) {
-                result = -1;
-                break;
-            }
-        }
+        const bool stopped = ServerRun::waitForStop(*server, [&](int timeoutMs) {
+            return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None;
+        });
+        if (stopped)
+            printLine(Texts::stopped);
         sd_notify(0, "STOPPING=1");
         server.reset();
-        return result;
+        return stopped ? 0 : -1;
     }
 };
 

@@ -3,12 +3,12 @@
 #include "ServiceHost.h"
 
 #include "Server.h"
+#include "ServerRun.h"
 #include "ServiceTexts.h"
 
 #include <windows.h>
 
 #include <atomic>
-#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -85,25 +85,20 @@ void WINAPI controlHandler(DWORD control)
 void runServer()
 {
     printLine(startedLine());
-    std::unique_ptr<Server> server;
-    try {
-        server.reset(new Server());
-    } catch (const std::exception& error) {
-        printLine(std::string("[-] Exception: ") + error.what());
+    const std::unique_ptr<Server> server = ServerRun::build();
+    if (!server) {
         report(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
         return;
     }
     // Running once the server is built, so that a client the service manager starts after us
     // finds the port open.
     reportRunning();
-    while (currentState == SERVICE_RUNNING) {
-        if (WaitForSingleObject(stopRequested.handle, 1000) == WAIT_OBJECT_0)
-            break;
-        if (server->isFinished()) {
-            report(SERVICE_STOPPED, 0xFFFFFFFF);
-            break;
-        }
-    }
+    const bool stopped = ServerRun::waitForStop(*server, [](int timeoutMs) {
+        return currentState != SERVICE_RUNNING ||
+               WaitForSingleObject(stopRequested.handle, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+    });
+    if (!stopped)
+        report(SERVICE_STOPPED, 0xFFFFFFFF);
 }
 
 void WINAPI serviceMain(DWORD, LPWSTR*)

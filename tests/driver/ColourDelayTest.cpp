@@ -5,21 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <dlfcn.h>
 
 namespace {
 
-using VoidCall = void (*)();
-using InitCall = bool (*)(int, int);
-
-template <typename Call> Call entry(void* library, const char* name)
-{
-    void* address = ::dlsym(library, name);
-    Call call = nullptr;
-    std::memcpy(&call, &address, sizeof call);
-    return call;
-}
+using DriverTest::entry;
+using DriverTest::InitCall;
+using DriverTest::VoidCall;
 
 TEST(ColourDelay, EveryColourExportWaitsFiftyMilliseconds)
 {

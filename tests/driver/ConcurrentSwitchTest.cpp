@@ -6,22 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <dlfcn.h>
 #include <thread>
 
 namespace {
 
-using VoidCall = void (*)();
-using InitCall = bool (*)(int, int);
-
-template <typename Call> Call entry(void* library, const char* name)
-{
-    void* address = ::dlsym(library, name);
-    Call call = nullptr;
-    std::memcpy(&call, &address, sizeof call);
-    return call;
-}
+using DriverTest::entry;
+using DriverTest::InitCall;
+using DriverTest::VoidCall;
 
 TEST(ConcurrentSwitch, ThreeThreadsSwitchTheirOwnColours)
 {

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "ChildProcess.h"
+#include "Files.h"
+#include "TempDir.h"
+
 #include <chrono>
 #include <cstdint>
+#include <cstring>
+#include <dlfcn.h>
 #include <map>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace DriverTest {
@@ -12,34 +17,26 @@ namespace DriverTest {
 using Bytes = std::vector<std::uint8_t>;
 using Environment = std::map<std::string, std::string>;
 
-std::string binDir();
+using TestSupport::binDir;
+using TestSupport::TempDir;
 std::string libraryPath(); // the built libBrillLamp.so
 
-// A fresh directory, removed with its contents.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return dir; }
-    std::string file(const std::string& name) const { return dir + "/" + name; }
-    void write(const std::string& name, const std::string& text) const;
-    void copy(const std::string& from, const std::string& name) const;
-    void link(const std::string& target, const std::string& name) const;
-
-private:
-    std::string dir;
-};
+// An export of a dlopened driver, by name; null when it is missing.
+using VoidCall = void (*)();
+using InitCall = bool (*)(int, int);
+template <typename Call> Call entry(void* library, const char* name)
+{
+    void* address = ::dlsym(library, name);
+    Call call = nullptr;
+    std::memcpy(&call, &address, sizeof call);
+    return call;
+}
 
 // A program run with extra environment entries (an empty value removes the entry), its
 // standard input and output connected to the test.
 class Process {
 public:
     Process(const std::vector<std::string>& argv, const Environment& env);
-    ~Process();
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
 
     std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     void writeLine(const std::string& line);
@@ -49,10 +46,7 @@ public:
     const std::string& rest() const { return remaining; }
 
 private:
-    pid_t pid = -1;
-    int input = -1;
-    int output = -1;
-    std::string buffer;
+    TestSupport::ChildProcess child;
     std::string remaining;
 };
 

@@ -3,10 +3,6 @@
 #include "ChipState.h"
 #include "LampSimState.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -126,97 +122,37 @@ bool CapturedStdout::waitForLine(const std::string& line) const
     return false;
 }
 
-TestClient::TestClient(int port) : fd(socket(AF_INET, SOCK_STREAM, 0))
+TestClient::TestClient(int port) : client(port)
 {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    if (!client.connected())
         throw std::runtime_error("cannot connect to the request server");
 }
 
-TestClient::~TestClient()
-{
-    close();
-}
+TestClient::~TestClient() = default;
 
 void TestClient::close()
 {
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
+    client.close();
 }
 
 void TestClient::send(const std::string& bytes)
 {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            throw std::runtime_error("send to the request server failed");
-        sent += static_cast<std::size_t>(n);
-    }
+    client.send(bytes);
 }
 
 std::string TestClient::readAnswer(int timeoutMs)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const std::size_t end = pending.find("}\n");
-        if (end != std::string::npos) {
-            std::string answer = pending.substr(0, end + 2);
-            pending.erase(0, end + 2);
-            return answer;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return "";
-        pollfd waiter{fd, POLLIN, 0};
-        if (poll(&waiter, 1, static_cast<int>(left.count())) <= 0)
-            return "";
-        char chunk[4096];
-        const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-        if (n <= 0)
-            return "";
-        pending.append(chunk, static_cast<std::size_t>(n));
-    }
+    return client.receiveUntil("}\n", timeoutMs);
 }
 
 std::string TestClient::readAvailable(int timeoutMs)
 {
-    pollfd waiter{fd, POLLIN, 0};
-    while (poll(&waiter, 1, timeoutMs) > 0) {
-        char chunk[4096];
-        const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-        if (n <= 0)
-            break;
-        pending.append(chunk, static_cast<std::size_t>(n));
-    }
-    std::string all;
-    all.swap(pending);
-    return all;
+    return client.receiveAvailable(timeoutMs);
 }
 
 unsigned short TestClient::localPort() const
 {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
-
-int freeTcpPort()
-{
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(probe);
-    return ntohs(address.sin_port);
+    return client.localPort();
 }
 
 const std::string successAnswer = "{\n   \"error\" : 0,\n   \"log\" : \"\"\n}\n";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TcpClient.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -62,11 +64,10 @@ public:
     void close();
 
 private:
-    int fd;
-    std::string pending;
+    TestSupport::TcpClient client;
 };
 
-int freeTcpPort();
+using TestSupport::freeTcpPort;
 
 extern const std::string successAnswer;
 std::string failureAnswer(const std::string& log);

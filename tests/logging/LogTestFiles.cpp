@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -44,24 +42,6 @@ void removeTreeAtExit(const std::string& directory)
         });
     }
     trees.push_back(directory);
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream input(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& text)
-{
-    std::ofstream output(path, std::ios::binary | std::ios::trunc);
-    output << text;
-}
-
-bool exists(const std::string& path)
-{
-    struct stat status{};
-    return lstat(path.c_str(), &status) == 0;
 }
 
 bool isDirectory(const std::string& path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Files.h"
+
 #include <chrono>
 #include <ctime>
 #include <functional>
@@ -13,9 +15,9 @@ std::string makeTempDirectory();
 void removeTree(const std::string& directory);
 // Removes it at exit, after the Logger (built later) has stopped writing there.
 void removeTreeAtExit(const std::string& directory);
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& text);
-bool exists(const std::string& path);
+using TestSupport::readFile;
+using TestSupport::writeFile;
+inline bool exists(const std::string& path) { return TestSupport::fileExists(path); }
 bool isDirectory(const std::string& path);
 void setModificationTime(const std::string& path, std::time_t time);
 // The whole content of a gzip file; empty when it cannot be read.

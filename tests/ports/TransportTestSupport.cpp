@@ -1,5 +1,7 @@
 #include "TransportTestSupport.h"
 
+#include "Files.h"
+
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
@@ -9,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -250,10 +251,7 @@ namespace {
 
 std::string logText()
 {
-    std::ifstream file(logFilePath(), std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return TestSupport::readFile(logFilePath());
 }
 
 std::size_t entriesIn(const char* directory)

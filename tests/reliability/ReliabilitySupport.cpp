@@ -32,31 +32,6 @@ std::string failureAnswer(const std::string& log)
     return "{\n   \"error\" : -1,\n   \"log\" : \"" + log + "\"\n}\n";
 }
 
-std::string binDir()
-{
-    return RELIABILITY_BIN_DIR;
-}
-
-TempDir::TempDir()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/reliability-XXXXXX";
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot make a temporary directory");
-    dir = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-}
-
-void TempDir::copy(const std::string& from, const std::string& name) const
-{
-    std::filesystem::copy_file(from, file(name), std::filesystem::copy_options::overwrite_existing);
-}
-
 bool waitForFreePort(unsigned short port, std::chrono::milliseconds timeout)
 {
     return waitUntil(
@@ -346,14 +321,6 @@ void raiseOpenFilesLimit(rlim_t count)
         limit.rlim_cur = limit.rlim_max == RLIM_INFINITY || limit.rlim_max > count ? count : limit.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
 }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)

@@ -9,6 +9,9 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "Files.h"
+#include "TempDir.h"
+
 namespace Reliability {
 
 using namespace std::chrono_literals;
@@ -17,28 +20,13 @@ using Environment = std::map<std::string, std::string>;
 extern const std::string successAnswer;
 std::string failureAnswer(const std::string& log);
 
-// A fresh directory, removed with its contents.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return dir; }
-    std::string file(const std::string& name) const { return dir + "/" + name; }
-    // Copies a file in (keeping its mode) under the given name.
-    void copy(const std::string& from, const std::string& name) const;
-
-private:
-    std::string dir;
-};
+using TestSupport::TempDir;
+using TestSupport::binDir;
+using TestSupport::readFile;
 
 // The service's fixed port; a test that uses it waits until no other program holds it.
 constexpr unsigned short servicePort = 48888;
 bool waitForFreePort(unsigned short port, std::chrono::milliseconds timeout);
-
-// Where the build put lightservice, the lamp library and the simulated chip module.
-std::string binDir();
 
 // The program lightservice run as a child; its standard output and error go to a file.
 class Service {
@@ -103,7 +91,6 @@ std::string answerWithin(unsigned short port, const std::string& request, std::c
 // Raises the soft open-files limit to at least count (up to the hard limit).
 void raiseOpenFilesLimit(rlim_t count);
 
-std::string readFile(const std::string& path);
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 } // namespace Reliability

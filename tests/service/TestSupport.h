@@ -1,5 +1,10 @@
 #pragma once
 
+#include "ChildProcess.h"
+#include "Files.h"
+#include "TcpClient.h"
+#include "TempDir.h"
+
 #include <string>
 
 namespace ServiceTests {
@@ -7,24 +12,31 @@ namespace ServiceTests {
 // The program under test, built beside the lamp library and the simulated chip.
 std::string programPath();
 
-// A fresh directory, removed with its contents at the end.
-class TempDirectory {
+using TestSupport::ChildOptions;
+using TestSupport::lines;
+using TestSupport::ProgramResult;
+
+// The program decides its mode from NOTIFY_SOCKET and INVOCATION_ID: the test sets them
+// explicitly or not at all.
+ChildOptions withoutModeVariables(ChildOptions options);
+
+// The program under test as a child process, with its standard input and output on pipes.
+class ChildProcess : public TestSupport::ChildProcess {
 public:
-    TempDirectory();
-    ~TempDirectory();
-    TempDirectory(const TempDirectory&) = delete;
-    TempDirectory& operator=(const TempDirectory&) = delete;
-
-    const std::string& path() const { return directory; }
-    std::string file(const std::string& name) const { return directory + "/" + name; }
-
-private:
-    std::string directory;
+    ChildProcess(const std::string& program, const ChildOptions& options)
+        : TestSupport::ChildProcess(program, withoutModeVariables(options))
+    {
+    }
 };
 
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& text, unsigned mode = 0644);
-bool fileExists(const std::string& path);
+// Runs the program to its end with the given input (closed afterwards).
+ProgramResult runProgram(const std::string& program, const ChildOptions& options, const std::string& input = "",
+                         int timeoutMs = 10000);
+
+using TempDirectory = TestSupport::TempDir;
+using TestSupport::fileExists;
+using TestSupport::readFile;
+using TestSupport::writeFile;
 
 // A datagram socket standing in for systemd's notification socket.
 class NotifySocket {
@@ -43,27 +55,10 @@ private:
     std::string messages;
 };
 
-// A loopback TCP client; connected() is false when nothing listens.
-class TcpClient {
-public:
-    explicit TcpClient(int port);
-    ~TcpClient();
-    TcpClient(const TcpClient&) = delete;
-    TcpClient& operator=(const TcpClient&) = delete;
-
-    bool connected() const { return fd >= 0; }
-    void send(const std::string& text);
-    // Reads until count bytes arrived, the peer closed or the time is up.
-    std::string receive(std::size_t count, int timeoutMs);
-
-private:
-    int fd = -1;
-};
+using TestSupport::TcpClient;
+using TestSupport::waitForListener;
 
 // Processor time the process has used so far, in clock ticks (user and system).
 long cpuTicks(int pid);
-
-// Tries to connect until something listens on the port or the time is up.
-bool waitForListener(int port, int timeoutMs);
 
 } // namespace ServiceTests

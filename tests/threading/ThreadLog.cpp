@@ -1,9 +1,10 @@
 #include "ThreadLog.h"
 
+#include "Files.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <unistd.h>
 
@@ -45,10 +46,7 @@ void useOwnLogFile()
 
 std::string readOwnLogFile()
 {
-    std::ifstream file(directory() + "/thread.log");
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return TestSupport::readFile(directory() + "/thread.log");
 }
 
 void removeOwnLogFiles()

@@ -1,14 +1,10 @@
 // lightctl against a stand-in service on a free port: what it sends, and how it ends.
 
 #include "FakeService.h"
+#include "TcpClient.h"
 #include "ToolRun.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -26,15 +22,7 @@ ToolTest::Run lightctl(unsigned short port, std::vector<std::string> args)
 // A port with nothing listening on it: bound once, then released.
 unsigned short closedPort()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return static_cast<unsigned short>(TestSupport::freeTcpPort());
 }
 
 TEST(LightCtl, SendsExactlyTheRequestObjectAndExitsZeroOnSuccess)

@@ -14,7 +14,7 @@
 
 extern char** environ;
 
-namespace ServiceTests {
+namespace TestSupport {
 
 namespace {
 
@@ -32,10 +32,9 @@ std::vector<std::string> childEnvironment(const ChildOptions& options)
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;
         const std::string name = text.substr(0, text.find('='));
-        // The program decides its mode from these: the test sets them explicitly or not at all.
-        if (name == "NOTIFY_SOCKET" || name == "INVOCATION_ID")
-            continue;
         bool replaced = false;
+        for (const std::string& removed : options.removed)
+            replaced = replaced || removed == name;
         for (const auto& pair : options.environment)
             replaced = replaced || pair.first == name;
         if (!replaced)
@@ -159,6 +158,24 @@ bool ChildProcess::waitForOutput(const std::string& text, int timeoutMs)
     return true;
 }
 
+std::string ChildProcess::readLine(int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const std::size_t newline = captured.find('\n', taken);
+        if (newline != std::string::npos) {
+            std::string line = captured.substr(taken, newline - taken);
+            taken = newline + 1;
+            return line;
+        }
+        if (outputPipe < 0)
+            return "<eof>";
+        if (remainingMs(deadline) == 0)
+            return "<timeout>";
+        readSome(remainingMs(deadline));
+    }
+}
+
 void ChildProcess::signal(int number)
 {
     if (!reaped)
@@ -194,7 +211,7 @@ int ChildProcess::wait(int timeoutMs)
     return WIFSIGNALED(status) ? -WTERMSIG(status) : timedOut;
 }
 
-ProgramResult runProgram(const std::string& program, const ChildOptions& options, const std::string& input,
+ProgramResult runChild(const std::string& program, const ChildOptions& options, const std::string& input,
                          int timeoutMs)
 {
     ChildProcess child(program, options);
@@ -214,4 +231,4 @@ std::vector<std::string> lines(const std::string& text)
     return result;
 }
 
-} // namespace ServiceTests
+} // namespace TestSupport

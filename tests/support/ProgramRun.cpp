@@ -1,51 +1,35 @@
-#include "ToolRun.h"
+#include "ProgramRun.h"
 
+#include "Files.h"
+#include "TempDir.h"
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
 
-namespace ToolTest {
+namespace TestSupport {
 
 namespace {
 
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+// Closes the descriptor when the holder goes.
+struct Descriptor {
+    int fd;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 
 } // namespace
 
-std::string binDir()
-{
-    return TOOLS_BIN_DIR;
-}
-
-TempDir::TempDir()
-{
-    char pattern[] = "/tmp/toolstest.XXXXXX";
-    if (!::mkdtemp(pattern))
-        throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    const std::string command = "rm -rf '" + path + "'";
-    if (std::system(command.c_str()) != 0)
-        return;
-}
-
-Run run(const std::vector<std::string>& argv, const Environment& env)
+ProgramRun run(const std::vector<std::string>& argv, const Environment& env)
 {
     TempDir dir;
     const std::string out = dir.file("out"), err = dir.file("err");
@@ -68,32 +52,32 @@ Run run(const std::vector<std::string>& argv, const Environment& env)
     for (const std::string& variable : variables)
         envp.push_back(const_cast<char*>(variable.c_str()));
     envp.push_back(nullptr);
-    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (outFd < 0 || errFd < 0)
-        throw std::runtime_error("cannot create output files");
+    const Descriptor outFd{::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)};
+    const Descriptor errFd{::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)};
+    const Descriptor nothing{::open("/dev/null", O_RDONLY | O_CLOEXEC)};
+    if (outFd.fd < 0 || errFd.fd < 0 || nothing.fd < 0)
+        throw std::runtime_error(std::string("cannot create output files: ") + std::strerror(errno));
 
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
     if (child < 0)
-        throw std::runtime_error("fork failed");
+        throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
     if (child == 0) {
-        if (::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0)
+        if (::dup2(nothing.fd, STDIN_FILENO) < 0 || ::dup2(outFd.fd, STDOUT_FILENO) < 0 ||
+            ::dup2(errFd.fd, STDERR_FILENO) < 0)
             ::_exit(126);
         ::execve(args[0], args.data(), envp.data());
         ::_exit(127);
     }
-    ::close(outFd);
-    ::close(errFd);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    Run result;
+    ProgramRun result;
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = slurp(out);
-    result.err = slurp(err);
+    result.out = readFile(out);
+    result.err = readFile(err);
     return result;
 }
 
-} // namespace ToolTest
+} // namespace TestSupport

@@ -1,21 +1,24 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <sys/types.h>
 #include <utility>
 #include <vector>
 
-namespace ServiceTests {
+namespace TestSupport {
 
 struct ChildOptions {
     std::vector<std::string> arguments;
-    // Added to (or replacing in) the test's own environment.
+    // Added to (or replacing in) the test's own environment; a later setting of a name wins.
     std::vector<std::pair<std::string, std::string>> environment;
+    // Names taken out of the test's own environment.
+    std::vector<std::string> removed;
     // Run as nobody (uid and gid 65534, no supplementary groups).
     bool unprivileged = false;
 };
 
-// The program under test as a child process, with its standard input and output on pipes.
+// A program as a child process, with its standard input and output on pipes.
 class ChildProcess {
 public:
     ChildProcess(const std::string& program, const ChildOptions& options);
@@ -29,6 +32,11 @@ public:
     bool waitForOutput(const std::string& text, int timeoutMs);
     // Everything read from standard output so far.
     const std::string& output() const { return captured; }
+    // The next line of standard output not yet taken by readLine, without its newline;
+    // "<timeout>" or "<eof>" when none comes.
+    std::string readLine(int timeoutMs);
+    // Standard output that readLine has not taken.
+    std::string unread() const { return captured.substr(taken); }
     void signal(int number);
     pid_t pid() const { return child; }
     bool running();
@@ -44,6 +52,7 @@ private:
     int input = -1;
     int outputPipe = -1;
     std::string captured;
+    std::size_t taken = 0;
     bool reaped = false;
     int status = 0;
 };
@@ -54,9 +63,9 @@ struct ProgramResult {
 };
 
 // Runs the program to its end with the given input (closed afterwards).
-ProgramResult runProgram(const std::string& program, const ChildOptions& options, const std::string& input = "",
+ProgramResult runChild(const std::string& program, const ChildOptions& options, const std::string& input = "",
                          int timeoutMs = 10000);
 
 std::vector<std::string> lines(const std::string& text);
 
-} // namespace ServiceTests
+} // namespace TestSupport

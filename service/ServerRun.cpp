@@ -1,0 +1,31 @@
+#include "ServerRun.h"
+
+#include "Server.h"
+#include "ServiceTexts.h"
+
+#include <exception>
+#include <string>
+
+namespace Norvik::ServerRun {
+
+std::unique_ptr<Server> build()
+{
+    try {
+        return std::unique_ptr<Server>(new Server());
+    } catch (const std::exception& error) {
+        printLine(std::string("[-] Exception: ") + error.what());
+        return nullptr;
+    }
+}
+
+bool waitForStop(const Server& server, const std::function<bool(int timeoutMs)>& stopRequested)
+{
+    for (;;) {
+        if (stopRequested(1000))
+            return true;
+        if (server.isFinished())
+            return false;
+    }
+}
+
+} // namespace Norvik::ServerRun

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+namespace Norvik {
+
+class Server;
+
+// The request server's run, shared by the console run and the service hosts.
+namespace ServerRun {
+
+// The request server, or null after printing why it could not be built.
+std::unique_ptr<Server> build();
+
+// Asks the server once a second whether it has finished; a stop request ends the wait at once.
+// stopRequested(timeoutMs) waits up to timeoutMs for a stop. True when stopped, false when the
+// server finished by itself.
+bool waitForStop(const Server& server, const std::function<bool(int timeoutMs)>& stopRequested);
+
+} // namespace ServerRun
+
+} // namespace Norvik

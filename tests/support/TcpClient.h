@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace TestSupport {
+
+// A loopback TCP client; connected() is false when nothing listens on the port.
+class TcpClient {
+public:
+    explicit TcpClient(int port);
+    ~TcpClient();
+    TcpClient(const TcpClient&) = delete;
+    TcpClient& operator=(const TcpClient&) = delete;
+
+    bool connected() const { return fd >= 0; }
+    // All of text, or an exception.
+    void send(const std::string& text);
+    // Reads until count bytes arrived, the peer closed or the time is up; returns all that came.
+    std::string receive(std::size_t count, int timeoutMs);
+    // Everything up to and including the first end; empty when it has not come in time.
+    std::string receiveUntil(const std::string& end, int timeoutMs);
+    // Whatever arrives until nothing has come for timeoutMs.
+    std::string receiveAvailable(int timeoutMs);
+    unsigned short localPort() const;
+    void close();
+
+private:
+    // One read of what is waiting within timeoutMs into pending; false on time-out, close or error.
+    bool readSome(int timeoutMs);
+
+    int fd = -1;
+    std::string pending;
+};
+
+// Tries to connect until something listens on the port or the time is up.
+bool waitForListener(int port, int timeoutMs);
+
+// A port nothing listens on at the moment of the call.
+int freeTcpPort();
+
+} // namespace TestSupport

@@ -1,5 +1,7 @@
 #include "ReliabilitySupport.h"
 
+#include "TcpClient.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -175,11 +177,7 @@ long Service::threads() const
 
 Connection::Connection(unsigned short port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
 {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    if (fd >= 0 && !TestSupport::connectLoopback(fd, port))
         close();
     if (fd >= 0) {
         // Each send leaves as a segment of its own, so chunk borders are where the test puts them.

@@ -35,10 +35,24 @@ int millisecondsLeft(Clock::time_point deadline)
 
 } // namespace
 
-TcpClient::TcpClient(int port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+bool connectLoopback(int fd, int port)
 {
     const sockaddr_in address = loopback(port);
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return false;
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0 && local.sin_port == address.sin_port) {
+        const linger reset{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        return false;
+    }
+    return true;
+}
+
+TcpClient::TcpClient(int port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+{
+    if (fd >= 0 && !connectLoopback(fd, port))
         close();
 }
 

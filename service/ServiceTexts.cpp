@@ -1,8 +1,7 @@
 #include "ServiceTexts.h"
 
+#include "Console.h"
 #include "Server.h"
-
-#include <iostream>
 
 namespace Norvik {
 
@@ -48,7 +47,8 @@ const char* installErrorLine(unsigned long errorCode)
 
 void printLine(const std::string& line)
 {
-    std::cout << line << std::endl;
+    // Whole lines only: the server's connection lines come from other threads.
+    Console::writeLine(line);
 }
 
 } // namespace Norvik

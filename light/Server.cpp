@@ -22,7 +22,8 @@ const char* const socketCategory = "SServer";
 
 Server::Server() : Server(port) {}
 
-Server::Server(int listenPort) : buffersLock(Utils::Threading::Mutex::create())
+Server::Server(int listenPort)
+    : buffersLock(Utils::Threading::Mutex::create()), requestTurn(Utils::Threading::Mutex::create())
 {
     // The lamp is ready (or knows why not) before the first request can arrive.
     lightService.reset(LightVelk77Service::create());
@@ -33,6 +34,7 @@ Server::Server(int listenPort) : buffersLock(Utils::Threading::Mutex::create())
 
 Server::~Server()
 {
+    stopping = true;
     socketServer->stop();
     receiveBuffers.clear();
     lightService.reset();
@@ -61,8 +63,17 @@ void Server::onDataReceived(unsigned short clientPort, const std::vector<std::ui
             answer(clientPort, RequestHandler::render(RequestHandler::tooLong()));
             continue;
         }
-        Console::writeLine("Client data " + std::string(frame.bytes.begin(), frame.bytes.end()));
-        answer(clientPort, RequestHandler::render(handler.handle(frame.bytes)));
+        Answer result{};
+        {
+            ScopedLock turn(requestTurn.get());
+            // Each request costs the lamp 50 ms: a stop must not wait for all those queued behind
+            // it. Their clients see the connection end without an answer, and nothing is switched.
+            if (stopping)
+                return;
+            Console::writeLine("Client data " + std::string(frame.bytes.begin(), frame.bytes.end()));
+            result = handler.handle(frame.bytes);
+        }
+        answer(clientPort, RequestHandler::render(result));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "../ports/IServerDataCallback.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 
@@ -44,6 +45,9 @@ private:
     // One receive buffer per connection, so requests of two clients are never mixed.
     std::map<unsigned short, std::shared_ptr<RequestFramer>> receiveBuffers;
     std::unique_ptr<Utils::Threading::Mutex> buffersLock;
+    // Requests take their turn at the lamp here, so a stop can drop those still waiting.
+    std::unique_ptr<Utils::Threading::Mutex> requestTurn;
+    std::atomic<bool> stopping{false};
     bool finished = false;
 };
 

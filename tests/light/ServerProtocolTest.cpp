@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -199,6 +200,40 @@ TEST_F(ServerProtocol, ConcurrentClientsEachGetEveryAnswerOnce)
     EXPECT_EQ(count("START"), clients * 2);
     EXPECT_EQ(count("STOP"), clients * 2);
     EXPECT_EQ(lamp->colours(), (Colours{true, true, false}));
+}
+
+TEST_F(ServerProtocol, StopDropsTheRequestsStillWaitingForTheLamp)
+{
+    const int clients = 20;
+    std::vector<std::unique_ptr<TestClient>> peers;
+    for (int c = 0; c < clients; ++c)
+        peers.push_back(std::make_unique<TestClient>(port));
+    for (auto& peer : peers)
+        peer->send(R"({"red":true,"green":false,"blue":false})");
+    ASSERT_TRUE(console->waitForLine("START"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+    // Taking the requests one by one would need 20 x 50 ms.
+    const auto start = std::chrono::steady_clock::now();
+    server.reset();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_LT(took.count(), 500) << "ms to stop";
+
+    int answered = 0;
+    for (auto& peer : peers) {
+        const std::string rest = peer->readAvailable(200);
+        EXPECT_TRUE(rest.empty() || rest == successAnswer) << rest;
+        answered += rest == successAnswer;
+    }
+    int handled = 0;
+    for (const std::string& line : console->lines())
+        handled += line.rfind("Client data ", 0) == 0;
+    // The request at the lamp when the stop came may lose its answer to the closed connection.
+    EXPECT_LE(answered, handled);
+    EXPECT_GE(answered, handled - 1);
+    EXPECT_GE(handled, 1);
+    EXPECT_LT(handled, clients / 2);
+    EXPECT_EQ(count("START"), handled);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ServerRun.h"
 
+#include "Logger.h"
 #include "Server.h"
 #include "ServiceTexts.h"
 
@@ -11,6 +12,11 @@ namespace Norvik::ServerRun {
 std::unique_ptr<Server> build()
 {
     try {
+        const std::string refusal = logFolderRefusal();
+        if (!refusal.empty()) {
+            printLine(refusal);
+            return nullptr;
+        }
         return std::unique_ptr<Server>(new Server());
     } catch (const std::exception& error) {
         printLine(std::string("[-] Exception: ") + error.what());

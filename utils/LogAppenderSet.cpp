@@ -14,8 +14,6 @@ namespace Norvik::Utils {
 
 namespace {
 
-const std::string appenderPrefix = "log4cpp.appender.";
-
 std::string trimmed(const std::string& text)
 {
     const char* blanks = " \t\r\n";
@@ -30,6 +28,14 @@ std::vector<log4cpp::Category*> allCategories()
 {
     std::unique_ptr<std::vector<log4cpp::Category*>> current(log4cpp::Category::getCurrentCategories());
     return *current;
+}
+
+// As log4cpp makes a category on first use: no priority of its own, no appenders, additive.
+void makeNew(log4cpp::Category& category)
+{
+    category.setPriority(log4cpp::Priority::NOTSET);
+    category.removeAllAppenders();
+    category.setAdditivity(true);
 }
 
 std::unique_ptr<log4cpp::Appender> replacementOf(log4cpp::Appender* appender)
@@ -67,31 +73,103 @@ bool LogAppenderSet::owns(const log4cpp::Appender* appender) const
     return std::any_of(owned.begin(), owned.end(), [appender](const auto& item) { return item.get() == appender; });
 }
 
-std::vector<std::string> LogAppenderSet::appenderNames(const std::string& properties)
+std::map<std::string, std::string> LogAppenderSet::settings(const std::string& properties)
 {
-    std::vector<std::string> names;
+    std::map<std::string, std::string> result;
     std::istringstream lines(properties);
     std::string line;
     while (std::getline(lines, line)) {
-        line = trimmed(line);
+        line = line.substr(0, line.find('#'));
         const std::size_t equals = line.find('=');
-        if (line.empty() || line[0] == '#' || equals == std::string::npos) {
+        if (equals == std::string::npos) {
             continue;
         }
-        const std::string key = trimmed(line.substr(0, equals));
-        if (key.compare(0, appenderPrefix.size(), appenderPrefix) != 0) {
-            continue;
+        std::string key = trimmed(line.substr(0, equals));
+        const std::size_t dot = key.find('.');
+        const std::string head = key.substr(0, dot);
+        if (dot != std::string::npos && (head == "log4cpp" || head == "log4j")) {
+            key = key.substr(dot + 1);
         }
-        const std::string name = key.substr(appenderPrefix.size());
-        if (!name.empty() && name.find('.') == std::string::npos &&
-            std::find(names.begin(), names.end(), name) == names.end()) {
-            names.push_back(name);
+        result.emplace(key, trimmed(line.substr(equals + 1)));
+    }
+    return result;
+}
+
+std::vector<std::string> LogAppenderSet::appenderNames(const std::string& properties)
+{
+    const std::string prefix = "appender.";
+    std::vector<std::string> names;
+    for (const auto& setting : settings(properties)) {
+        const std::string& key = setting.first;
+        if (key.compare(0, prefix.size(), prefix) == 0 && key.size() > prefix.size() &&
+            key.find('.', prefix.size()) == std::string::npos) {
+            names.push_back(key.substr(prefix.size()));
         }
     }
     return names;
 }
 
-void LogAppenderSet::takeOver(const std::string& properties, bool complete)
+std::vector<std::string> LogAppenderSet::categoryNames(const std::string& properties)
+{
+    const std::string prefix = "category.";
+    std::vector<std::string> names;
+    for (const auto& setting : settings(properties)) {
+        if (setting.first.compare(0, prefix.size(), prefix) == 0) {
+            names.push_back(setting.first.substr(prefix.size()));
+        }
+    }
+    return names;
+}
+
+LogAppenderSet::Snapshot LogAppenderSet::capture(const std::string& properties)
+{
+    log4cpp::Category::getRoot();
+    Snapshot snapshot;
+    for (log4cpp::Category* category : allCategories()) {
+        const log4cpp::AppenderSet appenders = category->getAllAppenders();
+        snapshot.categories.push_back({category, category->getPriority(), category->getAdditivity(),
+                                       std::vector<log4cpp::Appender*>(appenders.begin(), appenders.end())});
+    }
+    for (const std::string& name : appenderNames(properties)) {
+        snapshot.registered[name] = log4cpp::Appender::getAppender(name);
+    }
+    return snapshot;
+}
+
+void LogAppenderSet::restore(const Snapshot& before, const std::string& properties)
+{
+    for (log4cpp::Category* category : allCategories()) {
+        const auto state = std::find_if(before.categories.begin(), before.categories.end(),
+                                        [category](const auto& item) { return item.category == category; });
+        if (state == before.categories.end()) {
+            makeNew(*category);
+            continue;
+        }
+        category->setPriority(state->priority);
+        category->setAdditivity(state->additivity);
+        for (log4cpp::Appender* appender : category->getAllAppenders()) {
+            if (std::find(state->appenders.begin(), state->appenders.end(), appender) == state->appenders.end()) {
+                category->removeAppender(appender);
+            }
+        }
+        for (log4cpp::Appender* appender : state->appenders) {
+            if (category->getAllAppenders().count(appender) == 0) {
+                category->addAppender(*appender);
+            }
+        }
+    }
+    // Built by the rejected text: registered under one of its names since the snapshot and
+    // attached nowhere now.
+    for (const std::string& name : appenderNames(properties)) {
+        log4cpp::Appender* appender = log4cpp::Appender::getAppender(name);
+        const auto earlier = before.registered.find(name);
+        if (appender && !owns(appender) && (earlier == before.registered.end() || earlier->second != appender)) {
+            delete appender;
+        }
+    }
+}
+
+void LogAppenderSet::takeOver(const std::string& properties)
 {
     // What the configurator built: the appenders the text names (attached or not) and any
     // attached one not taken over yet (the file may have changed since it was read here).
@@ -118,19 +196,30 @@ void LogAppenderSet::takeOver(const std::string& properties, bool complete)
         current.insert(owned.back().get());
     }
 
+    const std::map<std::string, std::string> given = settings(properties);
+    const std::vector<std::string> configured = categoryNames(properties);
     std::set<const log4cpp::Appender*> attached;
     for (log4cpp::Category* category : allCategories()) {
+        const std::string& name = category->getName();
+        const bool named = name.empty() || std::find(configured.begin(), configured.end(), name) != configured.end();
+        if (!named) {
+            makeNew(*category);
+            continue;
+        }
         for (log4cpp::Appender* appender : category->getAllAppenders()) {
             const auto found = replaced.find(appender);
             if (found != replaced.end() && found->first != found->second && !category->ownsAppender(appender)) {
                 category->removeAppender(appender);
                 category->addAppender(*found->second);
                 attached.insert(found->second);
-            } else if (complete && owns(appender) && current.count(appender) == 0) {
+            } else if (owns(appender) && current.count(appender) == 0) {
                 category->removeAppender(appender);
             } else {
                 attached.insert(appender);
             }
+        }
+        if (!name.empty() && given.count("additivity." + name) == 0) {
+            category->setAdditivity(category->getAllAppenders().empty());
         }
     }
 

@@ -82,32 +82,33 @@ void Logger::configure()
     {
         std::ifstream input;
         Env::openInput(input, configPath);
-        if (!input.is_open()) {
+        // A default text that cannot name the log folder would send the log elsewhere.
+        if (!input.is_open() && logFolderRefusal().empty()) {
             std::ofstream output;
             Env::openOutput(output, configPath);
             output << getDefaultConfiguration();
             output.close();
             Env::openInput(input, configPath);
         }
+        // Taken before reading: a change made while log4cpp reads the file again is read next time.
+        configTime = Env::modificationStamp(configPath);
         text.assign(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
     }
-    bool complete = true;
     try {
-        log4cpp::PropertyConfigurator::configure(Env::nativePath(configPath));
-    } catch (...) {
-        complete = false;
-    }
-    try {
-        appenders->takeOver(text, complete);
-        std::unique_ptr<std::vector<log4cpp::Category*>> categories(log4cpp::Category::getCurrentCategories());
-        for (log4cpp::Category* category : *categories) {
-            if (!category->getName().empty()) {
-                category->setAdditivity(false);
-            }
+        const Utils::LogAppenderSet::Snapshot before = Utils::LogAppenderSet::capture(text);
+        bool accepted = true;
+        try {
+            log4cpp::PropertyConfigurator::configure(Env::nativePath(configPath));
+        } catch (...) {
+            accepted = false;
+        }
+        if (accepted) {
+            appenders->takeOver(text);
+        } else {
+            appenders->restore(before, text);
         }
     } catch (...) {
     }
-    configTime = Env::modificationStamp(configPath);
 }
 
 void Logger::run()
@@ -161,8 +162,26 @@ void Logger::info(const std::string& category, const wchar_t* format, ...)
     va_end(args);
 }
 
+std::string logFolderRefusal()
+{
+    const std::string folder = SU::toNarrow(getLogDirectory(), SU::Utf8);
+    if (folder.find_first_of("#\r\n") == std::string::npos) {
+        return std::string();
+    }
+    std::string shown;
+    for (const char c : folder) {
+        shown += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
+    }
+    return "Error: Can't name the log folder in the log configuration, its path holds '#' or a line break: " + shown;
+}
+
 std::string getDefaultConfiguration()
 {
+    // log4cpp replaces "${NAME}" in a value and reads "${${}" as "${".
+    std::string folder = SU::toNarrow(getLogDirectory(), SU::Utf8);
+    for (std::size_t at = folder.find("${"); at != std::string::npos; at = folder.find("${", at + 5)) {
+        folder.replace(at, 2, "${${}");
+    }
     const std::string pattern = logPattern;
     const std::string lines[] = {
         "log4cpp.rootCategory=ERROR, file",
@@ -178,7 +197,7 @@ std::string getDefaultConfiguration()
         "log4cpp.appender.console.layout.ConversionPattern=" + pattern,
         "",
         "log4cpp.appender.file=DailyRollingFileAppender",
-        "log4cpp.appender.file.fileName=" + SU::toNarrow(getLogDirectory(), SU::Utf8) + logFileName,
+        "log4cpp.appender.file.fileName=" + folder + logFileName,
         "log4cpp.appender.file.maxDaysKeep=14",
         "log4cpp.appender.file.layout=PatternLayout",
         "log4cpp.appender.file.layout.ConversionPattern=" + pattern,

@@ -57,6 +57,10 @@ private:
 std::wstring getDataDirectory();
 std::wstring getLogDirectory();
 std::wstring getConfigPath();
+// Names the log folder; written by the Logger only when logFolderRefusal() is empty.
 std::string getDefaultConfiguration();
+// Empty when the default configuration can name the log folder; otherwise the line that says
+// why it cannot ('#' starts a comment in the configuration, a line break ends the setting).
+std::string logFolderRefusal();
 
 } // namespace Norvik

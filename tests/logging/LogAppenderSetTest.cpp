@@ -8,17 +8,27 @@
 
 using namespace LogTestFiles;
 
-TEST(LogAppenderSet, NamesTheAppendersAPropertiesTextDefines)
+TEST(LogAppenderSet, NamesWhatAPropertiesTextDefinesAsLog4cppReadsIt)
 {
+    using Set = Norvik::Utils::LogAppenderSet;
     const std::string text = "# log4cpp.appender.commented=ConsoleAppender\n"
                              "log4cpp.rootCategory=ERROR, file\n"
                              "  log4cpp.appender.file = DailyRollingFileAppender\r\n"
                              "log4cpp.appender.file.fileName=/tmp/x.log\n"
-                             "log4cpp.appender.console=ConsoleAppender\n"
-                             "log4cpp.appender.file=RollingFileAppender\n"
+                             "log4cpp.appender.console=ConsoleAppender # a comment\n"
+                             "log4j.appender.old=FileAppender\n"
+                             "log4cpp.appender.cut#=ConsoleAppender\n"
                              "log4cpp.appender.=Broken\n"
-                             "log4cpp.appender.noequals\n";
-    EXPECT_EQ(Norvik::Utils::LogAppenderSet::appenderNames(text), (std::vector<std::string>{"file", "console"}));
+                             "log4cpp.appender.noequals\n"
+                             "log4cpp.category.SServer=INFO, file\n"
+                             "log4cpp.category.SServer=ERROR\n"
+                             "log4j.category.DL=WARN\n"
+                             "category.Bare.Child=ERROR\n"
+                             "#log4cpp.category.Thread=INFO\n";
+    EXPECT_EQ(Set::appenderNames(text), (std::vector<std::string>{"console", "file", "old"}));
+    EXPECT_EQ(Set::categoryNames(text), (std::vector<std::string>{"Bare.Child", "DL", "SServer"}));
+    EXPECT_EQ(Set::settings(text).at("category.SServer"), "INFO, file") << "the first setting of a key counts";
+    EXPECT_EQ(Set::settings(text).at("appender.console"), "ConsoleAppender");
 }
 
 TEST(LogAppenderSet, ConfiguredAppendersAreReplacedWithTheirSettingsAndReleased)
@@ -45,10 +55,10 @@ TEST(LogAppenderSet, ConfiguredAppendersAreReplacedWithTheirSettingsAndReleased)
         // Configured twice: the first generation is released, not leaked with its file open.
         for (int round = 0; round < 2; ++round) {
             log4cpp::PropertyConfigurator::configure(configFile);
-            set.takeOver(properties, true);
+            set.takeOver(properties);
         }
+        // Lamp has appenders of its own: not additive, so the root's file gets no second line.
         log4cpp::Category& lamp = log4cpp::Category::getInstance("Lamp");
-        lamp.setAdditivity(false);
         const log4cpp::AppenderSet attached = lamp.getAllAppenders();
         ASSERT_EQ(attached.size(), 2u);
         for (log4cpp::Appender* appender : attached) {
@@ -69,6 +79,48 @@ TEST(LogAppenderSet, ConfiguredAppendersAreReplacedWithTheirSettingsAndReleased)
     // Released with the set: nothing of it is left attached.
     EXPECT_TRUE(log4cpp::Category::getInstance("Lamp").getAllAppenders().empty());
     EXPECT_TRUE(log4cpp::Category::getRoot().getAllAppenders().empty());
+    removeTree(directory);
+}
+
+TEST(LogAppenderSet, ARejectedTextIsUndoneAndWhatItBuiltIsFreed)
+{
+    using Set = Norvik::Utils::LogAppenderSet;
+    const std::string directory = makeTempDirectory();
+    const std::string logFile = directory + "/tdriver.log";
+    const std::string configFile = directory + "/log.properties";
+    const std::string accepted = "log4cpp.rootCategory=ERROR, file\nlog4cpp.category.Loader=INFO, file\n"
+                                 "log4cpp.appender.file=FileAppender\nlog4cpp.appender.file.fileName=" + logFile + "\n"
+                                 "log4cpp.appender.file.layout=PatternLayout\n"
+                                 "log4cpp.appender.file.layout.ConversionPattern=%p %c %m%n\n";
+    // log4cpp applies this up to the unknown level: root and Loader re-pointed, Zed made.
+    const std::string rejected = "log4cpp.rootCategory=DEBUG, console\nlog4cpp.category.Loader=WARN, console\n"
+                                 "log4cpp.category.Zed=NOSUCHLEVEL\nlog4cpp.appender.console=ConsoleAppender\n"
+                                 "log4cpp.appender.console.layout=PatternLayout\n";
+
+    testing::internal::CaptureStdout();
+    {
+        Set set;
+        writeFile(configFile, accepted);
+        log4cpp::PropertyConfigurator::configure(configFile);
+        set.takeOver(accepted);
+        log4cpp::Category& loader = log4cpp::Category::getInstance("Loader");
+        const log4cpp::AppenderSet rootAppenders = log4cpp::Category::getRoot().getAllAppenders();
+
+        writeFile(configFile, rejected);
+        const Set::Snapshot before = Set::capture(rejected);
+        EXPECT_THROW(log4cpp::PropertyConfigurator::configure(configFile), log4cpp::ConfigureFailure);
+        set.restore(before, rejected);
+        EXPECT_EQ(log4cpp::Category::getRoot().getPriority(), log4cpp::Priority::ERROR);
+        EXPECT_EQ(log4cpp::Category::getRoot().getAllAppenders(), rootAppenders);
+        EXPECT_EQ(loader.getPriority(), log4cpp::Priority::INFO);
+        EXPECT_FALSE(loader.getAdditivity());
+        EXPECT_EQ(log4cpp::Appender::getAppender("console"), nullptr) << "the rejected text's appender was kept";
+        EXPECT_EQ(log4cpp::Category::getInstance("Zed").getPriority(), log4cpp::Priority::NOTSET);
+        loader.info("loader info");
+        log4cpp::Category::getInstance("Transport").info("transport info");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(readFile(logFile), "INFO Loader loader info\n");
     removeTree(directory);
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <cctype>
+#include <cstdlib>
 
 using namespace LogTestFiles;
 
@@ -61,8 +62,10 @@ bool hasLogLine(const std::string& log, const std::string& priorityAndRest)
 // One scenario per process: the Logger is process-wide and reads its folders once.
 TEST(LoggerDefault, FirstLogWritesFoldersDefaultTextAndRootErrors)
 {
-    const std::string home = makeTempDirectory();
-    removeTreeAtExit(home);
+    // log4cpp would put the value of HOME in place of "${HOME}" in the configuration.
+    const std::string scratch = makeTempDirectory();
+    removeTreeAtExit(scratch);
+    const std::string home = scratch + "/kiosk${HOME}";
     useDataHome(home);
     const std::string data = home + "/NORVIK/tessarodriver";
     const std::string logs = data + "/logs/";
@@ -78,8 +81,10 @@ TEST(LoggerDefault, FirstLogWritesFoldersDefaultTextAndRootErrors)
     EXPECT_TRUE(isDirectory(home + "/NORVIK"));
     EXPECT_TRUE(isDirectory(data));
     EXPECT_TRUE(isDirectory(logs));
-    EXPECT_EQ(readFile(data + "/tessarodriver_log.properties"), expectedDefaultText(logs));
-    EXPECT_EQ(Norvik::getDefaultConfiguration(), expectedDefaultText(logs));
+    const std::string written = scratch + "/kiosk${${}HOME}/NORVIK/tessarodriver/logs/";
+    EXPECT_EQ(readFile(data + "/tessarodriver_log.properties"), expectedDefaultText(written));
+    EXPECT_EQ(Norvik::getDefaultConfiguration(), expectedDefaultText(written));
+    EXPECT_EQ(Norvik::logFolderRefusal(), "");
     EXPECT_EQ(Norvik::getLogDirectory(), Norvik::getDataDirectory() + L"/logs/");
 
     const std::string log = readFile(logs + "tdriver.log");
@@ -91,4 +96,7 @@ TEST(LoggerDefault, FirstLogWritesFoldersDefaultTextAndRootErrors)
               std::string::npos)
         << log;
     EXPECT_EQ(printed, "");
+    const char* variable = std::getenv("HOME");
+    EXPECT_FALSE(exists(scratch + "/kiosk" + (variable ? variable : "") + "/NORVIK"))
+        << "the log went to the substituted folder";
 }

@@ -13,6 +13,15 @@ namespace {
 
 bool logContains(const std::string& path, const std::string& text) { return readFile(path).find(text) != std::string::npos; }
 
+std::size_t count(const std::string& text, const std::string& part)
+{
+    std::size_t found = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++found;
+    }
+    return found;
+}
+
 // Logs the marker until it shows up in the file (the watch picks up changes once a second).
 bool infoReaches(const std::string& logFile, const std::string& category, const std::wstring& marker)
 {
@@ -41,31 +50,49 @@ TEST(LoggerReconfigure, EditsDeletionAndGarbageTakeEffectWhileRunning)
     ASSERT_EQ(readFile(configFile), defaults) << "default text in the folder created for the variable";
     EXPECT_FALSE(logContains(logFile, "before-edit"));
 
-    // Naming SServer at INFO with the file appender lets the transport's INFO through.
+    // Naming SServer at INFO with the file appender lets the transport's INFO through, once.
     writeFile(configFile, defaults + "log4cpp.category.SServer=INFO, file\n");
     ASSERT_TRUE(infoReaches(logFile, "SServer", L"after-edit"));
     Norvik::Logger::instance().info("SServer", L"%ls - %ls", L"Привет", L"мир");
     EXPECT_TRUE(logContains(logFile, " INFO  [SServer] \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 - "
                                      "\xD0\xBC\xD0\xB8\xD1\x80\n"))
         << readFile(logFile);
+    Norvik::Logger::instance().error("SServer", L"%ls", L"error-once");
+    EXPECT_EQ(count(readFile(logFile), "error-once"), 1u) << readFile(logFile);
 
-    // A deleted file comes back with the default text, and SServer (now existing, not named)
-    // writes nowhere.
+    // A deleted file comes back with the default text; SServer, no longer named, writes through
+    // the root as a new category would: its errors, not its INFO.
     std::remove(configFile.c_str());
     ASSERT_TRUE(waitFor([&] { return readFile(configFile) == defaults; }, 3s));
     EXPECT_TRUE(waitFor(
         [&] {
-            const std::string before = readFile(logFile);
-            Norvik::Logger::instance().info("SServer", L"%ls", L"after-delete");
-            return readFile(logFile) == before;
+            Norvik::Logger::instance().info("SServer", L"%ls", L"info-after-delete");
+            Norvik::Logger::instance().error("SServer", L"%ls", L"error-after-delete");
+            return logContains(logFile, "ERROR [SServer] error-after-delete\n");
         },
         3s));
+    EXPECT_FALSE(logContains(logFile, "info-after-delete"));
 
-    // Garbage is swallowed: the previous appenders stay and a new category logs through the root.
-    writeFile(configFile, "log4cpp.rootCategory=NOSUCHLEVEL, nowhere\n=\x01\x02 garbage\nlog4cpp.appender.x=NoSuchAppender\n");
+    // Raising the root to DEBUG lets the INFO of categories that exist already through.
+    Norvik::Logger::instance().error("DL", L"%ls", L"dl-exists");
+    std::string raised = defaults;
+    raised.replace(raised.find("rootCategory=ERROR"), 18, "rootCategory=DEBUG");
+    writeFile(configFile, raised);
+    ASSERT_TRUE(infoReaches(logFile, "DL", L"dl-info-at-debug"));
+
+    // Rejected part-way (the unknown level comes after the root was re-pointed to the console):
+    // the previous set-up stays whole, nothing reaches the console.
+    testing::internal::CaptureStdout();
+    writeFile(configFile, "log4cpp.rootCategory=ERROR, console\n=\x01\x02 garbage\n"
+                          "log4cpp.category.Zed=NOSUCHLEVEL\n"
+                          "log4cpp.appender.console=ConsoleAppender\n"
+                          "log4cpp.appender.console.layout=PatternLayout\n");
     std::this_thread::sleep_for(2500ms);
     Norvik::Logger::instance().error("FreshCategory", L"%ls", L"after-garbage");
+    Norvik::Logger::instance().info("DL", L"%ls", L"dl-info-after-garbage");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_TRUE(logContains(logFile, "ERROR [FreshCategory] after-garbage\n")) << readFile(logFile);
+    EXPECT_TRUE(logContains(logFile, "INFO  [DL] dl-info-after-garbage\n")) << readFile(logFile);
     EXPECT_EQ(readFile(configFile).find("log4cpp.appender.file="), std::string::npos) << "the garbage stays as written";
     EXPECT_EQ(readFile(logFile).find("[Thread]"), std::string::npos) << "the configurator's failure escaped the watch";
 }

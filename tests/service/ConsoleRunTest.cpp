@@ -48,5 +48,20 @@ TEST_F(ConsoleRunTest, IdleRunDoesNotSpinAndEndsOnSigterm)
     EXPECT_TRUE(endsWithLock(accesses()));
 }
 
+TEST_F(ConsoleRunTest, RefusesADataFolderTheLogConfigurationCannotName)
+{
+    // '#' starts a comment in the log configuration: the log would go to "kiosk" instead.
+    ChildOptions refused = options({"run"});
+    refused.environment.push_back({"XDG_DATA_HOME", scratch.file("kiosk#2")});
+    const ProgramResult result = runProgram(programPath(), refused);
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ(startedLine + "Error: Can't name the log folder in the log configuration, its path holds '#' or a line "
+                            "break: " + scratch.file("kiosk#2") + "/NORVIK/tessarodriver/logs/\n",
+              result.output);
+    EXPECT_FALSE(fileExists(scratch.file("kiosk")));
+    EXPECT_FALSE(fileExists(scratch.file("kiosk#2/NORVIK/tessarodriver/tessarodriver_log.properties")));
+    EXPECT_FALSE(fileExists(statePath())) << "the lamp was opened";
+}
+
 } // namespace
 } // namespace ServiceTests

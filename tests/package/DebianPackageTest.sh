@@ -61,6 +61,21 @@ check "lightservice finds its private libraries" \
     grep -q 'RUNPATH.*\[\$ORIGIN/\.\./lib/lightservice\]' <(readelf -d "$root/usr/bin/lightservice")
 check "the driver finds the module beside it" \
     grep -q 'RUNPATH.*\[\$ORIGIN\]' <(readelf -d "$root/usr/lib/lightservice/libBrillLamp.so")
+# empty_runpaths DIR: programs and libraries below DIR with an empty RUNPATH entry, which the
+# loader takes for the current directory.
+empty_runpaths() {
+    local file paths
+    while IFS= read -r -d '' file; do
+        while IFS= read -r paths; do
+            case ":$paths:" in *::*) echo "$file: [$paths]" ;; esac
+        done < <(readelf -d "$file" 2>/dev/null | sed -n 's/.*(R\(UN\)\{0,1\}PATH).*\[\(.*\)\]$/\2/p')
+    done < <(find "$1" -type f \( -name '*.so' -o -name '*.so.*' -o -perm -u+x \) -not -path '*/CMakeFiles/*' -print0)
+}
+for tree in build package; do
+    [ $tree = build ] && offenders=$(empty_runpaths "$build") || offenders=$(empty_runpaths "$root")
+    check "nothing of the $tree looks for libraries in the current directory" test -z "$offenders"
+    [ -z "$offenders" ] || echo "$offenders"
+done
 check "unit starts the installed program" grep -qx 'ExecStart="/usr/bin/lightservice"' "$root/usr/lib/systemd/system/$unit"
 if command -v systemd-analyze >/dev/null; then
     # systemd checks that ExecStart exists: point it at the extracted program.
@@ -81,6 +96,17 @@ LIGHTSERVICE_UNIT_DIR=$scratch/units LIGHTSERVICE_SYSTEMCTL=/bin/true "$root/usr
 check "lightservice install writes a unit" test -f "$scratch/units/$unit"
 check "shipped unit equals the installed one" diff <(grep -v '^ExecStart=' "$root/usr/lib/systemd/system/$unit") \
     <(grep -v '^ExecStart=' "$scratch/units/$unit")
+
+# start and remove find the packaged unit beside the program; remove leaves dpkg's file in place.
+mkdir -p "$scratch/no-units"
+printf '#!/bin/sh\necho "$*" >>"%s"\n' "$scratch/systemctl.log" >"$scratch/systemctl"
+chmod 755 "$scratch/systemctl"
+packaged() { LIGHTSERVICE_UNIT_DIR=$scratch/no-units LIGHTSERVICE_SYSTEMCTL=$scratch/systemctl "$root/usr/bin/lightservice" "$@"; }
+check "start with the packaged unit" test "$(packaged start)" = ""
+check "remove with the packaged unit" test "$(packaged remove)" = "Success remove service!"
+check "systemctl started, disabled and stopped it" \
+    test "$(cat "$scratch/systemctl.log")" = "$(printf 'start %s\ndisable %s\nstop %s' "$unit" "$unit" "$unit")"
+check "the packaged unit stays" test -f "$root/usr/lib/systemd/system/$unit"
 
 # Installed and removed by dpkg in a scratch tree of its own.
 admin=$scratch/dpkg

@@ -97,17 +97,6 @@ check "lightservice install writes a unit" test -f "$scratch/units/$unit"
 check "shipped unit equals the installed one" diff <(grep -v '^ExecStart=' "$root/usr/lib/systemd/system/$unit") \
     <(grep -v '^ExecStart=' "$scratch/units/$unit")
 
-# start and remove find the packaged unit beside the program; remove leaves dpkg's file in place.
-mkdir -p "$scratch/no-units"
-printf '#!/bin/sh\necho "$*" >>"%s"\n' "$scratch/systemctl.log" >"$scratch/systemctl"
-chmod 755 "$scratch/systemctl"
-packaged() { LIGHTSERVICE_UNIT_DIR=$scratch/no-units LIGHTSERVICE_SYSTEMCTL=$scratch/systemctl "$root/usr/bin/lightservice" "$@"; }
-check "start with the packaged unit" test "$(packaged start)" = ""
-check "remove with the packaged unit" test "$(packaged remove)" = "Success remove service!"
-check "systemctl started, disabled and stopped it" \
-    test "$(cat "$scratch/systemctl.log")" = "$(printf 'start %s\ndisable %s\nstop %s' "$unit" "$unit" "$unit")"
-check "the packaged unit stays" test -f "$root/usr/lib/systemd/system/$unit"
-
 # Installed and removed by dpkg in a scratch tree of its own.
 admin=$scratch/dpkg
 mkdir -p "$admin/updates" "$admin/info" "$scratch/inst"

@@ -9,6 +9,9 @@ set(LAMP_PACKAGE_NAME norvik-light)
 set(LAMP_INSTALL_BINDIR bin)
 set(LAMP_INSTALL_PRIVATE_LIBDIR lib/lightservice)
 set(LAMP_SERVICE_UNIT norvik-tessaro-light-velk77.service)
+set(LAMP_INSTALL_UNITDIR lib/systemd/system)
+# lightservice start/remove find the installed unit from the program's own directory.
+file(RELATIVE_PATH LAMP_BIN_TO_UNITDIR /${LAMP_INSTALL_BINDIR} /${LAMP_INSTALL_UNITDIR})
 # lightservice loads libBrillLamp.so by bare name through this RUNPATH; the driver's own $ORIGIN
 # then finds the port-access module beside it.
 file(RELATIVE_PATH LAMP_BIN_TO_PRIVATE_LIBDIR /${LAMP_INSTALL_BINDIR} /${LAMP_INSTALL_PRIVATE_LIBDIR})
@@ -26,7 +29,7 @@ install(CODE "
     set(LIGHTSERVICE_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${LAMP_INSTALL_BINDIR}/lightservice\")
     configure_file(\"${CMAKE_CURRENT_LIST_DIR}/${LAMP_SERVICE_UNIT}.in\"
                    \"${CMAKE_BINARY_DIR}/packaging/${LAMP_SERVICE_UNIT}\" @ONLY)
-    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\" TYPE FILE
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${LAMP_INSTALL_UNITDIR}\" TYPE FILE
          PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
          FILES \"${CMAKE_BINARY_DIR}/packaging/${LAMP_SERVICE_UNIT}\")
 ")

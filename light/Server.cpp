@@ -46,6 +46,11 @@ bool Server::isFinished() const
     return finished;
 }
 
+bool Server::isListening() const
+{
+    return socketServer->isListening();
+}
+
 void Server::onDataReceived(unsigned short clientPort, const std::vector<std::uint8_t>& data)
 {
     std::vector<RequestFramer::Frame> frames;

@@ -29,6 +29,8 @@ public:
     ~Server();
 
     bool isFinished() const;
+    // True once a client can connect: the port may be taken at start and bound on a later retry.
+    bool isListening() const;
 
     void onDataReceived(unsigned short clientPort, const std::vector<std::uint8_t>& data) override;
     void onClientConnected(unsigned short clientPort) override;

@@ -24,6 +24,8 @@ public:
     // Closes the listening socket, stops every connection and joins the accept thread; a second
     // call does nothing. The owner calls it before destroying the server.
     virtual void stop() = 0;
+    // True once the listening socket is open (the first bind may fail and be retried), until stop.
+    virtual bool isListening() const = 0;
 
     std::string getName() const { return categoryName; }
 

@@ -174,6 +174,12 @@ void SocketServerBase::stop()
     cleanup();
 }
 
+bool SocketServerBase::isListening() const
+{
+    std::lock_guard<std::mutex> lock(stateLock);
+    return listening && !stopping;
+}
+
 std::size_t SocketServerBase::clientCount() const
 {
     ScopedLock lock(clientsMutex.get());

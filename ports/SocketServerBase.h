@@ -28,6 +28,7 @@ public:
     int send(unsigned short clientPort, const std::vector<std::uint8_t>& data) override;
     void closeClient(unsigned short clientPort) override;
     void stop() override;
+    bool isListening() const override;
 
     // Connections in the table, ended ones not yet freed included.
     std::size_t clientCount() const;
@@ -64,7 +65,7 @@ private:
     std::unique_ptr<Utils::Threading::Thread> acceptThread;
 
     // Guards the listening state against stop, and lets stop cut the wait between bind attempts.
-    std::mutex stateLock;
+    mutable std::mutex stateLock;
     std::condition_variable stateChanged;
     bool listening = false;
     bool stopping = false;

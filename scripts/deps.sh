@@ -3,9 +3,10 @@
 # Usage: scripts/deps.sh run|test
 set -euo pipefail
 
+# nc and python3 run the README's client examples.
 run_pkgs=(build-essential cmake pkg-config liblog4cpp5-dev libjsoncpp-dev libutfcpp-dev
-          zlib1g-dev libsystemd-dev netcat-openbsd)
-test_pkgs=(libgtest-dev libgmock-dev socat python3 python3-pymodbus python3-serial python3-serial-asyncio clang libclang-rt-14-dev
+          zlib1g-dev libsystemd-dev netcat-openbsd python3)
+test_pkgs=(libgtest-dev libgmock-dev socat python3-pymodbus python3-serial python3-serial-asyncio clang libclang-rt-14-dev
            g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix systemd util-linux dpkg-dev file)
 wine_pkgs=(wine wine64 wine32)
 

@@ -7,40 +7,61 @@
 #include "ServiceInstaller.h"
 #include "ServiceTexts.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
+#include <string_view>
 
 namespace Norvik {
 
 namespace {
 
 struct NamedWord {
-    const wchar_t* text;
+    std::string_view text;
     CommandLine::Word word;
 };
 
 const NamedWord words[] = {
-    {L"install", CommandLine::Install},
-    {L"remove", CommandLine::Remove},
-    {L"start", CommandLine::Start},
-    {L"run", CommandLine::Run},
-    {L"test", CommandLine::Test},
+    {"install", CommandLine::Install},
+    {"remove", CommandLine::Remove},
+    {"start", CommandLine::Start},
+    {"run", CommandLine::Run},
+    {"test", CommandLine::Test},
 };
+
+// The words are ASCII, so each of their characters is one code unit of either width.
+template <typename Char>
+bool sameWord(const std::basic_string<Char>& argument, std::string_view word)
+{
+    return std::equal(argument.begin(), argument.end(), word.begin(), word.end(),
+                      [](Char unit, char letter) { return unit == static_cast<Char>(letter); });
+}
+
+template <typename Char>
+CommandLine::Word selectWord(const std::vector<std::basic_string<Char>>& arguments)
+{
+    if (arguments.size() <= 1)
+        return CommandLine::Dispatcher;
+    for (const NamedWord& named : words) {
+        if (sameWord(arguments.back(), named.text))
+            return named.word;
+    }
+    return CommandLine::Unknown;
+}
 
 } // namespace
 
-CommandLine::Word CommandLine::select(const std::vector<std::wstring>& arguments)
+CommandLine::Word CommandLine::select(const std::vector<std::string>& arguments)
 {
-    if (arguments.size() <= 1)
-        return Dispatcher;
-    for (const NamedWord& named : words) {
-        if (arguments.back() == named.text)
-            return named.word;
-    }
-    return Unknown;
+    return selectWord(arguments);
 }
 
-int CommandLine::run(const std::vector<std::wstring>& arguments)
+CommandLine::Word CommandLine::select(const std::vector<std::wstring>& arguments)
+{
+    return selectWord(arguments);
+}
+
+int CommandLine::run(Word word)
 {
     const AdministratorCheck::Answer answer = AdministratorCheck::check();
     if (answer.failed) {
@@ -52,7 +73,7 @@ int CommandLine::run(const std::vector<std::wstring>& arguments)
         return 0;
     }
 
-    switch (select(arguments)) {
+    switch (word) {
     case Dispatcher:
         return std::unique_ptr<ServiceHost>(ServiceHost::create())->dispatch();
     case Install:

@@ -10,10 +10,12 @@ class CommandLine {
 public:
     enum Word { Dispatcher, Install, Remove, Start, Run, Test, Unknown };
 
-    // arguments[0] is the program; only the last argument counts and case matters.
+    // arguments[0] is the program; only the last argument counts, and it names a word only when it
+    // is that word exactly, code unit for code unit (POSIX: bytes; Windows: UTF-16 units).
+    static Word select(const std::vector<std::string>& arguments);
     static Word select(const std::vector<std::wstring>& arguments);
     // The program result.
-    static int run(const std::vector<std::wstring>& arguments);
+    static int run(Word word);
 };
 
 } // namespace Norvik

@@ -33,12 +33,14 @@ public:
             sd_notify(0, "STATUS=The request server could not be built");
             return 1;
         }
-        // Ready once the server is built: the port is open and the lamp initialised.
-        sd_notify(0, "READY=1");
-
-        const bool stopped = ServerRun::waitForStop(*server, [&](int timeoutMs) {
-            return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None;
-        });
+        // Ready only when a client can connect: the lamp is initialised, but the port may be taken
+        // by another program and bound on a later retry.
+        if (!server->isListening())
+            sd_notifyf(0, "STATUS=Waiting for port %d to be free", Server::port);
+        const bool stopped = ServerRun::waitForStop(
+            *server,
+            [&](int timeoutMs) { return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None; },
+            [] { sd_notifyf(0, "READY=1\nSTATUS=Listening on port %d", Server::port); });
         if (stopped)
             printLine(Texts::stopped);
         sd_notify(0, "STOPPING=1");

@@ -99,13 +99,29 @@ private:
     int fd;
 };
 
+// The unit a package or `cmake --install` placed beside the program: <prefix>/lib/systemd/system
+// for <prefix>/bin/lightservice. It belongs to the package; none when the path is unknown.
+std::string packagedUnitPath(const std::string& program, const std::string& unitName)
+{
+    const std::size_t slash = program.rfind('/');
+    if (program.empty() || slash == std::string::npos)
+        return std::string();
+    return program.substr(0, slash + 1) + LIGHTSERVICE_PACKAGED_UNIT_DIR + "/" + unitName;
+}
+
+bool isFile(const std::string& path)
+{
+    struct stat info;
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 class PosixServiceInstaller : public ServiceInstaller {
 public:
     PosixServiceInstaller()
         : unitDirectory(environmentOr("LIGHTSERVICE_UNIT_DIR", "/etc/systemd/system")),
           systemctl(environmentOr("LIGHTSERVICE_SYSTEMCTL", "systemctl")),
           unitName(toNarrow(serviceName, Utils::StringUtils::Utf8) + ".service"),
-          unitPath(unitDirectory + "/" + unitName)
+          unitPath(unitDirectory + "/" + unitName), packagedUnit(packagedUnitPath(programPath(), unitName))
     {
     }
 
@@ -142,7 +158,7 @@ public:
         }
         struct stat info;
         if (::lstat(unitPath.c_str(), &info) != 0) {
-            printLine(Texts::cantRemove);
+            removePackagedUnit();
             return;
         }
         // A running service is not stopped; it only loses its unit.
@@ -159,11 +175,27 @@ public:
     void start() override
     {
         struct stat info;
-        if (::stat(unitPath.c_str(), &info) != 0 || runSystemctl("start") != 0)
+        const bool installed = ::stat(unitPath.c_str(), &info) == 0 || isFile(packagedUnit);
+        if (!installed || runSystemctl("start") != 0)
             printLine(Texts::cantStart);
     }
 
 private:
+    // The package's unit file stays (dpkg owns it): the service is taken out of use instead, stopped
+    // and no longer started with the system, until it is enabled again or the package is removed.
+    void removePackagedUnit() const
+    {
+        if (!isFile(packagedUnit) || runSystemctl("disable") != 0) {
+            printLine(Texts::cantRemove);
+            return;
+        }
+        if (runSystemctl("stop") != 0) {
+            printLine(Texts::cantRemove);
+            return;
+        }
+        printLine(Texts::removed);
+    }
+
     bool directoryReachable() const
     {
         struct stat info;
@@ -265,6 +297,7 @@ private:
     const std::string systemctl;
     const std::string unitName;
     const std::string unitPath;
+    const std::string packagedUnit;
 };
 
 } // namespace

@@ -21,17 +21,24 @@ public:
         pthread_sigmask(SIG_BLOCK, &requests, &previous);
     }
 
-    ~PosixStopSignal() override { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
+    // The program is ending: a request that arrives now, or came while the mask held it, must not
+    // end it by the default action before its clean-up has run.
+    ~PosixStopSignal() override
+    {
+        absorbFurtherRequests();
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
 
     Request wait(unsigned milliseconds) override
     {
         timespec timeout{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
         for (;;) {
             const int signal = sigtimedwait(&requests, nullptr, &timeout);
-            if (signal == SIGINT)
-                return Interrupt;
-            if (signal == SIGTERM)
-                return Terminate;
+            if (signal == SIGINT || signal == SIGTERM) {
+                // The shutdown has begun; a thread that did not inherit the mask must not take the next one.
+                absorbFurtherRequests();
+                return signal == SIGINT ? Interrupt : Terminate;
+            }
             // EINTR: a handler of some other signal ran; wait again.
             if (signal < 0 && errno != EINTR)
                 return None;
@@ -39,6 +46,12 @@ public:
     }
 
 private:
+    static void absorbFurtherRequests()
+    {
+        std::signal(SIGINT, SIG_IGN);
+        std::signal(SIGTERM, SIG_IGN);
+    }
+
     sigset_t requests;
     sigset_t previous;
 };

@@ -24,10 +24,17 @@ std::unique_ptr<Server> build()
     }
 }
 
-bool waitForStop(const Server& server, const std::function<bool(int timeoutMs)>& stopRequested)
+bool waitForStop(const Server& server, const std::function<bool(int timeoutMs)>& stopRequested,
+                 const std::function<void()>& listening)
 {
+    bool reported = !listening;
     for (;;) {
-        if (stopRequested(1000))
+        if (!reported && server.isListening()) {
+            listening();
+            reported = true;
+        }
+        // The server retries a taken port once a second; it is watched more closely until then.
+        if (stopRequested(reported ? 1000 : 100))
             return true;
         if (server.isFinished())
             return false;

@@ -14,9 +14,11 @@ namespace ServerRun {
 std::unique_ptr<Server> build();
 
 // Asks the server once a second whether it has finished; a stop request ends the wait at once.
-// stopRequested(timeoutMs) waits up to timeoutMs for a stop. True when stopped, false when the
-// server finished by itself.
-bool waitForStop(const Server& server, const std::function<bool(int timeoutMs)>& stopRequested);
+// stopRequested(timeoutMs) waits up to timeoutMs for a stop. listening, when given, is called once
+// as soon as the server listens, which may be after some retries when the port was taken at start.
+// True when stopped, false when the server finished by itself.
+bool waitForStop(const Server& server, const std::function<bool(int timeoutMs)>& stopRequested,
+                 const std::function<void()>& listening = {});
 
 } // namespace ServerRun
 

@@ -7,7 +7,7 @@
 
 int wmain(int argc, wchar_t* argv[])
 {
-    return Norvik::CommandLine::run(std::vector<std::wstring>(argv, argv + argc));
+    return Norvik::CommandLine::run(Norvik::CommandLine::select(std::vector<std::wstring>(argv, argv + argc)));
 }
 
 #endif

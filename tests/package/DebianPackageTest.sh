@@ -61,6 +61,21 @@ check "lightservice finds its private libraries" \
     grep -q 'RUNPATH.*\[\$ORIGIN/\.\./lib/lightservice\]' <(readelf -d "$root/usr/bin/lightservice")
 check "the driver finds the module beside it" \
     grep -q 'RUNPATH.*\[\$ORIGIN\]' <(readelf -d "$root/usr/lib/lightservice/libBrillLamp.so")
+# empty_runpaths DIR: programs and libraries below DIR with an empty RUNPATH entry, which the
+# loader takes for the current directory.
+empty_runpaths() {
+    local file paths
+    while IFS= read -r -d '' file; do
+        while IFS= read -r paths; do
+            case ":$paths:" in *::*) echo "$file: [$paths]" ;; esac
+        done < <(readelf -d "$file" 2>/dev/null | sed -n 's/.*(R\(UN\)\{0,1\}PATH).*\[\(.*\)\]$/\2/p')
+    done < <(find "$1" -type f \( -name '*.so' -o -name '*.so.*' -o -perm -u+x \) -not -path '*/CMakeFiles/*' -print0)
+}
+for tree in build package; do
+    [ $tree = build ] && offenders=$(empty_runpaths "$build") || offenders=$(empty_runpaths "$root")
+    check "nothing of the $tree looks for libraries in the current directory" test -z "$offenders"
+    [ -z "$offenders" ] || echo "$offenders"
+done
 check "unit starts the installed program" grep -qx 'ExecStart="/usr/bin/lightservice"' "$root/usr/lib/systemd/system/$unit"
 if command -v systemd-analyze >/dev/null; then
     # systemd checks that ExecStart exists: point it at the extracted program.

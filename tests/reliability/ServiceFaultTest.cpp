@@ -130,17 +130,21 @@ TEST_F(ServiceFaults, MissingOrBrokenLampModulesGetTheirTextAndTheServiceGoesOn)
     }
 }
 
-TEST_F(ServiceFaults, TakenPortIsServedWithinASecondOfBeingFreed)
+// As systemd's service: ready is reported only once a client can connect.
+TEST_F(ServiceFaults, TakenPortIsServedAndReportedReadyWithinASecondOfBeingFreed)
 {
     PortHolder holder(servicePort);
     ASSERT_TRUE(holder.held);
-    const auto service = startAsIs(binDir(), {"run"});
+    const std::string notifyPath = home.file("notify");
+    NotifySocket notify(notifyPath);
+    const auto service = startAsIs(binDir(), {}, {{"NOTIFY_SOCKET", notifyPath}});
     ASSERT_TRUE(waitUntil([&] { return service->output().find("Can't listen on port 48888") != std::string::npos; }, 5s));
-    std::this_thread::sleep_for(1500ms);
+    EXPECT_FALSE(notify.waitFor("READY=1", 1500ms)) << "ready reported while the port was taken";
     EXPECT_TRUE(service->running());
 
     holder.release();
     const auto freed = std::chrono::steady_clock::now();
+    EXPECT_TRUE(notify.waitFor("READY=1", 1500ms));
     EXPECT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - freed);
     std::printf("served %lld ms after the port was freed\n", static_cast<long long>(waited.count()));

@@ -63,5 +63,37 @@ TEST_F(ConsoleRunTest, RefusesADataFolderTheLogConfigurationCannotName)
     EXPECT_FALSE(fileExists(statePath())) << "the lamp was opened";
 }
 
+TEST_F(ConsoleRunTest, AClosedConsoleNeitherEndsTheRunNorItsCleanStop)
+{
+    ChildProcess child(programPath(), options({"run"}));
+    ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
+    child.closeOutput();
+    {
+        TcpClient client(servicePort);
+        client.send("{\"blue\":1}");
+        EXPECT_EQ(successAnswer, client.receive(successAnswer.size(), 5000));
+    }
+    EXPECT_EQ("red=off green=off blue=on", state());
+    child.signal(SIGTERM);
+    EXPECT_EQ(0, child.wait(10000));
+    EXPECT_TRUE(endsWithLock(accesses())) << "the lamp connection was not closed";
+}
+
+TEST_F(ConsoleRunTest, StopSignalsDuringTheShutdownAreAbsorbed)
+{
+    ChildProcess child(programPath(), options({"run"}));
+    ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
+    child.signal(SIGTERM);
+    // Signals keep coming until the process has ended, whatever part of its clean-up it is in.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (int sent = 0; child.running() && std::chrono::steady_clock::now() < deadline; ++sent) {
+        child.signal(sent % 2 ? SIGINT : SIGTERM);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    EXPECT_EQ(0, child.wait(1000)) << child.output();
+    EXPECT_NE(std::string::npos, child.output().find("\nFINISH\n")) << child.output();
+    EXPECT_TRUE(endsWithLock(accesses()));
+}
+
 } // namespace
 } // namespace ServiceTests

@@ -105,6 +105,29 @@ TEST_F(InstallerTest, InstallStartRemoveRoundTrip)
     EXPECT_EQ(callsBefore, calls()) << "systemctl was asked about a service that is not installed";
 }
 
+// A package puts the program in <prefix>/bin and its unit in <prefix>/lib/systemd/system; dpkg owns that file.
+TEST_F(InstallerTest, ThePackagedUnitIsStartedAndTakenOutOfUseButKept)
+{
+    const std::string program = copyProgramTo("bin");
+    std::filesystem::create_directories(scratch.file("lib/systemd/system"));
+    const std::string packaged = scratch.file("lib/systemd/system/" + unitName);
+    writeFile(packaged, "[Service]\n");
+
+    ProgramResult result = run("start", program);
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("", result.output);
+    EXPECT_EQ("start " + unitName + "\n", calls());
+
+    result = run("remove", program);
+    EXPECT_EQ("Success remove service!\n", result.output);
+    EXPECT_EQ("start " + unitName + "\ndisable " + unitName + "\nstop " + unitName + "\n", calls());
+    EXPECT_EQ("[Service]\n", readFile(packaged));
+
+    systemctlAnswers(1);
+    EXPECT_EQ("Error: Can't remove service\n", run("remove", program).output);
+    EXPECT_EQ("Error: Can't start service\n", run("start", program).output);
+}
+
 TEST_F(InstallerTest, FailuresOfSystemctlAreReported)
 {
     systemctlAnswers(1);

@@ -70,6 +70,10 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
     std::vector<char*> argv = pointers(argumentTexts);
     std::vector<char*> envp = pointers(environmentTexts);
 
+    // Said on the child's output, so that a program the child cannot reach is named as the cause.
+    const std::string execFailed = "cannot execute " + program +
+                                   (options.unprivileged ? " as uid 65534: can that user reach it?\n" : "\n");
+
     int inputPipe[2];
     int outPipe[2];
     if (pipe2(inputPipe, O_CLOEXEC) != 0 || pipe2(outPipe, O_CLOEXEC) != 0)
@@ -88,6 +92,7 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
                 _exit(126);
         }
         execve(program.c_str(), argv.data(), envp.data());
+        [[maybe_unused]] const ssize_t said = ::write(STDOUT_FILENO, execFailed.data(), execFailed.size());
         _exit(127);
     }
     close(inputPipe[0]);
@@ -105,8 +110,7 @@ ChildProcess::~ChildProcess()
         waitpid(child, &status, 0);
     }
     closeInput();
-    if (outputPipe >= 0)
-        close(outputPipe);
+    closeOutput();
 }
 
 void ChildProcess::write(const std::string& text)
@@ -127,6 +131,13 @@ void ChildProcess::closeInput()
     if (input >= 0)
         close(input);
     input = -1;
+}
+
+void ChildProcess::closeOutput()
+{
+    if (outputPipe >= 0)
+        close(outputPipe);
+    outputPipe = -1;
 }
 
 bool ChildProcess::readSome(int timeoutMs)

@@ -28,6 +28,8 @@ public:
 
     void write(const std::string& text);
     void closeInput();
+    // Closes the reading end of standard output, as a console that has gone away.
+    void closeOutput();
     // Reads standard output until it holds text or the time is up.
     bool waitForOutput(const std::string& text, int timeoutMs);
     // Everything read from standard output so far.

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 #include <unistd.h>
 
@@ -21,13 +22,24 @@ ToolTest::Run lampview(const std::vector<std::string>& args, const ToolTest::Env
 }
 
 // lampview run as the unprivileged user "nobody" (when the test runs as root) or as the test's own user.
+// The build tree may lie where nobody cannot go (a clone in root's home), so it runs from a copy laid
+// out as in the build: the program with the hardware module in hardware/ beside it.
 ToolTest::Run unprivilegedLampview(const std::vector<std::string>& args)
 {
+    ToolTest::TempDir dir;
+    dir.copy(ToolTest::binDir() + "/lampview", "lampview");
+    std::vector<std::string> arguments = args;
+    if (!std::string(HARDWARE_MODULE).empty()) {
+        std::filesystem::create_directory(dir.file("hardware"));
+        dir.copy(HARDWARE_MODULE, "hardware/libWinRing0.so");
+        for (std::string& argument : arguments)
+            argument = argument == HARDWARE_MODULE ? dir.file("hardware/libWinRing0.so") : argument;
+    }
     std::vector<std::string> argv;
     if (::geteuid() == 0)
         argv = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-    argv.push_back(ToolTest::binDir() + "/lampview");
-    argv.insert(argv.end(), args.begin(), args.end());
+    argv.push_back(dir.file("lampview"));
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
     return ToolTest::run(argv);
 }
 

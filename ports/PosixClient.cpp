@@ -3,11 +3,12 @@
 #include "PosixClient.h"
 
 #include <cerrno>
+#include <poll.h>
 #include <sys/socket.h>
 
 namespace Norvik::Ports {
 
-PosixClient::PosixClient(PosixSocket socket, unsigned short clientPort, IServerDataCallback* callback,
+PosixClient::PosixClient(PosixSocket socket, ClientPort clientPort, IServerDataCallback* callback,
     const std::string& categoryName)
     : ClientConnection(clientPort, callback, categoryName), socket(std::move(socket))
 {
@@ -48,6 +49,18 @@ ClientConnection::Transfer PosixClient::sendSome(const std::uint8_t* data, std::
 void PosixClient::shutdownSocket()
 {
     ::shutdown(socket.get(), SHUT_RDWR);
+}
+
+void PosixClient::closeDescriptor()
+{
+    socket.reset();
+}
+
+// POLLRDHUP comes with the peer's end even while data sent before it is still unread.
+bool PosixClient::peerHasClosed()
+{
+    pollfd state{socket.get(), POLLRDHUP, 0};
+    return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
 } // namespace Norvik::Ports

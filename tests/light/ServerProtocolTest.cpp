@@ -236,5 +236,32 @@ TEST_F(ServerProtocol, StopDropsTheRequestsStillWaitingForTheLamp)
     EXPECT_EQ(count("START"), handled);
 }
 
+// A client that sent many requests at once and left: what did not reach the lamp is dropped.
+TEST_F(ServerProtocol, ClientThatLeftStopsDrivingTheLamp)
+{
+    std::string pipelined;
+    for (int i = 0; i < 200; ++i)
+        pipelined += "{}";
+    unsigned short leftPort = 0;
+    int atLeaving = 0;
+    {
+        TestClient leaving(port);
+        leftPort = leaving.localPort();
+        leaving.send(pipelined);
+        ASSERT_TRUE(console->waitForLine("START"));
+        leaving.close();
+        atLeaving = count("START");
+    }
+    EXPECT_TRUE(console->waitForLine("Client disconnected " + std::to_string(leftPort)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // At most the request that had passed its turn when the client left.
+    EXPECT_LE(count("START"), atLeaving + 1);
+
+    TestClient other(port);
+    other.send(R"({"blue":true})");
+    EXPECT_EQ(other.readAnswer(1000), successAnswer);
+    EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
+}
+
 } // namespace
 } // namespace Norvik

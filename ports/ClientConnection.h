@@ -36,7 +36,8 @@ public:
     virtual int send(const std::vector<std::uint8_t>& data);
     // Makes the socket unusable and wakes a blocked receive; only the first call acts.
     void closeSocket();
-    // The peer has closed or reset the connection, or this side has closed it.
+    // The peer has reset the connection (as closing with answers unread, or receiving one after
+    // closing, does), or this side has closed it.
     bool hasPeerLeft();
 
     ClientPort getClientPort() const { return clientPort; }
@@ -57,7 +58,7 @@ protected:
     virtual void shutdownSocket() = 0;
     // Gives the descriptor back to the system; nothing uses the socket any more.
     virtual void closeDescriptor() = 0;
-    // Without waiting: the peer has sent its end (or a reset) even if data is still unread.
+    // Without waiting: the peer has reset the connection, even if data is still unread.
     virtual bool peerHasClosed() = 0;
 
 private:

@@ -56,11 +56,12 @@ void PosixClient::closeDescriptor()
     socket.reset();
 }
 
-// POLLRDHUP comes with the peer's end even while data sent before it is still unread.
+// A reset shows even while data sent before it is still unread. The peer's end of sending alone
+// does not count: such a client may still read its answers.
 bool PosixClient::peerHasClosed()
 {
-    pollfd state{socket.get(), POLLRDHUP, 0};
-    return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+    pollfd state{socket.get(), POLLIN, 0};
+    return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR)) != 0;
 }
 
 } // namespace Norvik::Ports

@@ -26,8 +26,9 @@ public:
     // when that connection has ended.
     virtual int send(ClientPort clientPort, const std::vector<std::uint8_t>& data) = 0;
     virtual void closeClient(ClientPort clientPort) = 0;
-    // The client has closed or reset its connection (or it has ended otherwise): what it sent
-    // and is still waiting is no longer wanted.
+    // The client has gone: its connection was reset (a client that closes is reset when it has
+    // answers unread, or when the next one reaches it) or has ended. What it sent and is still
+    // waiting is no longer wanted. A client that only ended its sending side is still there.
     virtual bool hasClientLeft(ClientPort clientPort) = 0;
     // Closes the listening socket, stops every connection and joins the accept thread; a second
     // call does nothing. The owner calls it before destroying the server.

@@ -241,6 +241,11 @@ void Peer::close()
     }
 }
 
+void Peer::shutdownSending() const
+{
+    ::shutdown(descriptor, SHUT_WR);
+}
+
 void Peer::reset()
 {
     const linger abort{1, 0};

@@ -72,6 +72,8 @@ public:
     // True when the server's end closed within the timeout.
     bool seesEnd(std::chrono::milliseconds timeout = 5s) const;
     void close();
+    // Ends the sending side only; answers can still be read.
+    void shutdownSending() const;
     // Closes with SO_LINGER 0, so the server gets a reset instead of an orderly close.
     void reset();
 

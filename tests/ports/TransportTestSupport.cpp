@@ -89,18 +89,6 @@ std::vector<std::uint8_t> Recorder::bytes(unsigned short port) const
     return result;
 }
 
-std::vector<std::uint8_t> Recorder::bytes(ClientPort client) const
-{
-    std::lock_guard<std::mutex> guard(lock);
-    std::vector<std::uint8_t> result;
-    for (const Event& event : recorded) {
-        if (event.kind == Data && event.client == client) {
-            result.insert(result.end(), event.data.begin(), event.data.end());
-        }
-    }
-    return result;
-}
-
 std::vector<ClientPort> Recorder::clients(unsigned short port) const
 {
     std::lock_guard<std::mutex> guard(lock);
@@ -239,11 +227,6 @@ void Peer::close()
         ::close(descriptor);
         descriptor = -1;
     }
-}
-
-void Peer::shutdownSending() const
-{
-    ::shutdown(descriptor, SHUT_WR);
 }
 
 void Peer::reset()

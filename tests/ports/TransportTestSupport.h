@@ -37,7 +37,6 @@ public:
     int count(Kind kind, ClientPort client) const;
     int count(Kind kind) const;
     std::vector<std::uint8_t> bytes(unsigned short port) const;
-    std::vector<std::uint8_t> bytes(ClientPort client) const;
     // The connections reported with that port, in the order they connected.
     std::vector<ClientPort> clients(unsigned short port) const;
     bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) const;
@@ -72,8 +71,6 @@ public:
     // True when the server's end closed within the timeout.
     bool seesEnd(std::chrono::milliseconds timeout = 5s) const;
     void close();
-    // Ends the sending side only; answers can still be read.
-    void shutdownSending() const;
     // Closes with SO_LINGER 0, so the server gets a reset instead of an orderly close.
     void reset();
 

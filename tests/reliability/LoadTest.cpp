@@ -184,8 +184,8 @@ TEST_F(Load, ConnectionsBeyondTheLimitAreClosedAtOnce)
     EXPECT_EQ(service->waitExit(5s), 0);
 }
 
-// More clients than descriptors: accept fails while they wait, quietly and without spinning, and
-// the service serves again once they have gone, holding no more descriptors than before.
+// More clients than descriptors: accept fails while they wait, said once in the log, and the
+// service serves again once they have gone, holding no more descriptors than before.
 TEST_F(Load, OutOfDescriptorsTheServiceServesAgainOnceClientsLeave)
 {
     const auto service = start(binFolder("no-library", {}), {"run"});

@@ -66,9 +66,10 @@ ClientConnection* WindowsSocketServer::acceptClient(std::uint64_t connection, in
             accepted.release();
             return client;
         }
-        // A client that reset before it was accepted concerns nobody else.
+        // A client that reset before it was accepted concerns nobody else. (An interrupted accept
+        // means the listening socket was closed: not retried.)
         const int failure = WSAGetLastError();
-        if (failure != WSAEINTR && failure != WSAECONNRESET) {
+        if (failure != WSAECONNRESET) {
             error = failure;
             return nullptr;
         }

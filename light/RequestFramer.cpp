@@ -14,15 +14,32 @@ constexpr std::uint8_t lineFeed = '\n';
 constexpr std::uint8_t carriageReturn = '\r';
 constexpr std::uint8_t byteOrderMark[] = {0xEF, 0xBB, 0xBF};
 
+bool startsAt(const std::vector<std::uint8_t>& text, std::size_t at, std::uint8_t first, std::uint8_t second)
+{
+    return at + 1 < text.size() && text[at] == first && text[at + 1] == second;
+}
+
+// White space, NUL bytes (C clients send their terminator), byte-order marks and comments only.
 bool isBlank(const std::vector<std::uint8_t>& text)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t byte = text[i];
-        if (byte == ' ' || byte == '\t' || byte == lineFeed || byte == carriageReturn)
+        if (byte == ' ' || byte == '\t' || byte == lineFeed || byte == carriageReturn || byte == 0)
             continue;
         if (byte == byteOrderMark[0] && i + 2 < text.size() && text[i + 1] == byteOrderMark[1] &&
             text[i + 2] == byteOrderMark[2]) {
             i += 2;
+            continue;
+        }
+        if (startsAt(text, i, slash, star)) {
+            for (i += 2; i < text.size() && !startsAt(text, i, star, slash); ++i) {
+            }
+            ++i;
+            continue;
+        }
+        if (startsAt(text, i, slash, slash)) {
+            while (i + 1 < text.size() && text[i + 1] != lineFeed && text[i + 1] != carriageReturn)
+                ++i;
             continue;
         }
         return false;
@@ -41,7 +58,8 @@ std::vector<RequestFramer::Frame> RequestFramer::feed(const std::uint8_t* data, 
         else
             takeLooseByte(data[i], frames);
     }
-    if (depth == 0)
+    // Loose text that ends inside a string or comment waits for its end, as an object would.
+    if (depth == 0 && lexical == Plain)
         flushLooseText(frames);
     return frames;
 }
@@ -59,45 +77,55 @@ void RequestFramer::store(std::uint8_t byte, std::vector<Frame>& frames)
     }
 }
 
-void RequestFramer::takeObjectByte(std::uint8_t byte, std::vector<Frame>& frames)
+bool RequestFramer::inPlainText(std::uint8_t byte)
 {
-    store(byte, frames);
-
     switch (lexical) {
     case InString:
         if (byte == backslash)
             lexical = InEscape;
         else if (byte == quote)
             lexical = Plain;
-        return;
+        return false;
     case InEscape:
         lexical = InString;
-        return;
+        return false;
     case AfterSlash:
         lexical = byte == star ? InBlockComment : byte == slash ? InLineComment : Plain;
         if (lexical != Plain)
-            return;
+            return false;
         break;
     case InBlockComment:
         if (byte == star)
             lexical = InBlockCommentStar;
-        return;
+        return false;
     case InBlockCommentStar:
         lexical = byte == slash ? Plain : byte == star ? InBlockCommentStar : InBlockComment;
-        return;
+        return false;
     case InLineComment:
         if (byte == lineFeed || byte == carriageReturn)
             lexical = Plain;
-        return;
+        return false;
     case Plain:
         break;
     }
 
     if (byte == quote) {
         lexical = InString;
-    } else if (byte == slash) {
+        return false;
+    }
+    if (byte == slash) {
         lexical = AfterSlash;
-    } else if (byte == openBrace) {
+        return false;
+    }
+    return true;
+}
+
+void RequestFramer::takeObjectByte(std::uint8_t byte, std::vector<Frame>& frames)
+{
+    store(byte, frames);
+    if (!inPlainText(byte))
+        return;
+    if (byte == openBrace) {
         ++depth;
     } else if (byte == closeBrace && --depth == 0) {
         if (!skipping)
@@ -109,13 +137,17 @@ void RequestFramer::takeObjectByte(std::uint8_t byte, std::vector<Frame>& frames
 
 void RequestFramer::takeLooseByte(std::uint8_t byte, std::vector<Frame>& frames)
 {
-    if (byte == openBrace) {
+    // A JSON string cannot hold a line break: outside any object, one left open ends with its line
+    // instead of swallowing the requests that follow.
+    if ((lexical == InString || lexical == InEscape) && (byte == lineFeed || byte == carriageReturn))
+        lexical = Plain;
+    const bool plain = inPlainText(byte);
+    if (plain && byte == openBrace) {
         buffer.clear();
         buffer.push_back(byte);
         depth = 1;
-        lexical = Plain;
         skipping = false;
-    } else if (byte == closeBrace) {
+    } else if (plain && byte == closeBrace) {
         buffer.clear();
         skipping = false;
     } else {

@@ -7,10 +7,10 @@
 namespace Norvik {
 
 // Cuts the byte stream of one connection into requests. An object request runs from its "{" to
-// the "}" that balances it; braces inside JSON strings and comments do not count. Bytes before
-// a "{" and a "}" with nothing open are dropped; other text outside any object is handed out at
-// the end of each chunk unless it is blank, so a client that sends a bare non-object still gets
-// an answer.
+// the "}" that balances it; braces inside JSON strings and comments never count, inside an object
+// or outside. Bytes before a "{" and a "}" with nothing open are dropped; other text outside any
+// object is handed out at the end of each chunk unless it is blank (white space, NUL bytes,
+// comments), so a client that sends a bare non-object still gets an answer.
 class RequestFramer {
 public:
     static constexpr std::size_t maxRequestSize = 64 * 1024;
@@ -31,11 +31,13 @@ private:
     void takeObjectByte(std::uint8_t byte, std::vector<Frame>& frames);
     void takeLooseByte(std::uint8_t byte, std::vector<Frame>& frames);
     void store(std::uint8_t byte, std::vector<Frame>& frames);
+    // Moves the walk past one byte; true when the byte stands in plain JSON text, where braces count.
+    bool inPlainText(std::uint8_t byte);
     void flushLooseText(std::vector<Frame>& frames);
 
     std::vector<std::uint8_t> buffer;
     std::size_t depth = 0;
-    // Where the walk stands inside an object: braces count only in Plain.
+    // Where the walk stands, inside an object or between objects: braces count only in Plain.
     enum Lexical { Plain, InString, InEscape, AfterSlash, InBlockComment, InBlockCommentStar, InLineComment };
     Lexical lexical = Plain;
     // After an overlong request: skip the rest of it (or of the loose text) without storing it.

@@ -51,7 +51,7 @@ bool Server::isListening() const
     return socketServer->isListening();
 }
 
-void Server::onDataReceived(unsigned short clientPort, const std::vector<std::uint8_t>& data)
+void Server::onDataReceived(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& data)
 {
     std::vector<RequestFramer::Frame> frames;
     {
@@ -62,8 +62,13 @@ void Server::onDataReceived(unsigned short clientPort, const std::vector<std::ui
         frames = framer->feed(data);
     }
 
+    const std::shared_ptr<Ports::SocketServer> server = transport();
     RequestHandler handler(*lightService);
     for (const RequestFramer::Frame& frame : frames) {
+        // A client that has closed or reset its connection wants none of what it left behind:
+        // nothing more of it is switched or answered.
+        if (server->hasClientLeft(clientPort))
+            return;
         if (frame.kind == RequestFramer::Frame::TooLong) {
             answer(clientPort, RequestHandler::render(RequestHandler::tooLong()));
             continue;
@@ -73,7 +78,8 @@ void Server::onDataReceived(unsigned short clientPort, const std::vector<std::ui
             ScopedLock turn(requestTurn.get());
             // Each request costs the lamp 50 ms: a stop must not wait for all those queued behind
             // it. Their clients see the connection end without an answer, and nothing is switched.
-            if (stopping)
+            // The client may also have left while this request waited for its turn.
+            if (stopping || server->hasClientLeft(clientPort))
                 return;
             Console::writeLine("Client data " + std::string(frame.bytes.begin(), frame.bytes.end()));
             result = handler.handle(frame.bytes);
@@ -82,28 +88,29 @@ void Server::onDataReceived(unsigned short clientPort, const std::vector<std::ui
     }
 }
 
-void Server::onClientConnected(unsigned short clientPort)
+void Server::onClientConnected(Ports::ClientPort clientPort)
 {
-    Console::writeLine("Client connected " + std::to_string(clientPort));
+    Console::writeLine("Client connected " + std::to_string(clientPort.port()));
 }
 
-void Server::onClientDisconnected(unsigned short clientPort)
+void Server::onClientDisconnected(Ports::ClientPort clientPort)
 {
     {
         ScopedLock lock(buffersLock.get());
         receiveBuffers.erase(clientPort);
     }
-    Console::writeLine("Client disconnected " + std::to_string(clientPort));
+    Console::writeLine("Client disconnected " + std::to_string(clientPort.port()));
 }
 
-void Server::answer(unsigned short clientPort, const std::vector<std::uint8_t>& bytes)
+std::shared_ptr<Ports::SocketServer> Server::transport()
 {
-    std::shared_ptr<Ports::SocketServer> server;
-    {
-        ScopedLock lock(buffersLock.get());
-        server = socketServer;
-    }
-    server->send(clientPort, bytes);
+    ScopedLock lock(buffersLock.get());
+    return socketServer;
+}
+
+void Server::answer(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& bytes)
+{
+    transport()->send(clientPort, bytes);
 }
 
 } // namespace Norvik

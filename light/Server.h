@@ -32,22 +32,24 @@ public:
     // True once a client can connect: the port may be taken at start and bound on a later retry.
     bool isListening() const;
 
-    void onDataReceived(unsigned short clientPort, const std::vector<std::uint8_t>& data) override;
-    void onClientConnected(unsigned short clientPort) override;
-    void onClientDisconnected(unsigned short clientPort) override;
+    void onDataReceived(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
+    void onClientConnected(Ports::ClientPort clientPort) override;
+    void onClientDisconnected(Ports::ClientPort clientPort) override;
 
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
 private:
-    void answer(unsigned short clientPort, const std::vector<std::uint8_t>& bytes);
+    std::shared_ptr<Ports::SocketServer> transport();
+    void answer(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& bytes);
 
     std::shared_ptr<Ports::SocketServer> socketServer;
     std::shared_ptr<LightVelk77Service> lightService;
     // One receive buffer per connection, so requests of two clients are never mixed.
-    std::map<unsigned short, std::shared_ptr<RequestFramer>> receiveBuffers;
+    std::map<Ports::ClientPort, std::shared_ptr<RequestFramer>> receiveBuffers;
     std::unique_ptr<Utils::Threading::Mutex> buffersLock;
-    // Requests take their turn at the lamp here, so a stop can drop those still waiting.
+    // Requests take their turn at the lamp here, so a stop, or their client leaving, can drop
+    // those still waiting.
     std::unique_ptr<Utils::Threading::Mutex> requestTurn;
     std::atomic<bool> stopping{false};
     bool finished = false;

@@ -1,6 +1,5 @@
 #include "ClientConnection.h"
 
-#include "IServerDataCallback.h"
 #include "TransportTexts.h"
 
 #include "../utils/Logger.h"
@@ -17,17 +16,18 @@ namespace {
 constexpr std::size_t receiveBufferSize = 1024;
 }
 
-ClientConnection::ClientConnection(unsigned short clientPort, IServerDataCallback* callback,
+ClientConnection::ClientConnection(ClientPort clientPort, IServerDataCallback* callback,
     const std::string& categoryName)
     : receiveThread(Thread::create(this)), clientPort(clientPort), callback(callback), categoryName(categoryName)
 {
-    Logger::instance().info(categoryName, Texts::clientConnected, static_cast<int>(clientPort));
+    Logger::instance().info(categoryName, Texts::clientConnected, static_cast<int>(clientPort.port()));
 }
 
 ClientConnection::~ClientConnection() = default;
 
 bool ClientConnection::start()
 {
+    started = true;
     receiving = false;
     receiveThread->start(1, -1);
     // A body that never ran a pass yet reports finished only when its thread was not created.
@@ -41,21 +41,37 @@ void ClientConnection::stop()
     receiveThread->join();
     // A stop that came while the owner's handler ran ends the loop before the next receive could
     // see the closed socket; the end is reported here then, still exactly once.
-    if (!disconnectReported.exchange(true)) {
+    if (started && !disconnectReported.exchange(true)) {
         callback->onClientDisconnected(clientPort);
     }
-}
-
-bool ClientConnection::hasEnded() const
-{
-    return receiving && receiveThread->isFinished();
+    releaseSocket();
 }
 
 void ClientConnection::closeSocket()
 {
-    if (!closed.exchange(true)) {
+    std::lock_guard<std::mutex> lock(descriptorLock);
+    if (!closed && !released) {
+        closed = true;
         shutdownSocket();
     }
+}
+
+void ClientConnection::releaseSocket()
+{
+    // Shut down first: it wakes a send blocked on a full socket, which holds sendLock.
+    closeSocket();
+    std::lock_guard<std::mutex> sending(sendLock);
+    std::lock_guard<std::mutex> lock(descriptorLock);
+    if (!released) {
+        released = true;
+        closeDescriptor();
+    }
+}
+
+bool ClientConnection::hasPeerLeft()
+{
+    std::lock_guard<std::mutex> lock(descriptorLock);
+    return closed || released || peerHasClosed();
 }
 
 void ClientConnection::run()
@@ -73,10 +89,11 @@ void ClientConnection::run()
             Utils::StringUtils::getSystemErrorText(static_cast<unsigned long>(received.error)).c_str());
         Logger::instance().error(categoryName, L"%ls", text.c_str());
     }
-    // Closed before the owner hears of the end, so that a send after the report fails for sure;
-    // stopped first, so the thread ends after this pass even if the owner's handler throws.
+    // The descriptor goes back before the owner hears of the end, so that a send after the report
+    // fails for sure and a crowd of ended connections holds no descriptors; stopped first, so the
+    // thread ends after this pass even if the owner's handler throws.
     receiveThread->requestStop();
-    closeSocket();
+    releaseSocket();
     if (!disconnectReported.exchange(true)) {
         callback->onClientDisconnected(clientPort);
     }
@@ -85,6 +102,9 @@ void ClientConnection::run()
 int ClientConnection::send(const std::vector<std::uint8_t>& data)
 {
     std::lock_guard<std::mutex> lock(sendLock);
+    if (released) {
+        return socketError;
+    }
     std::size_t written = 0;
     do {
         const Transfer sent = sendSome(data.data() + written, data.size() - written);

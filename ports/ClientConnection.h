@@ -1,5 +1,7 @@
 #pragma once
 
+#include "IServerDataCallback.h"
+
 #include "../utils/Routine.h"
 
 #include <atomic>
@@ -16,30 +18,29 @@ class Thread;
 
 namespace Norvik::Ports {
 
-class IServerDataCallback;
-
 // One accepted connection with its receive thread: the part of WindowsClient and PosixClient that
 // does not depend on the socket layer. The platform classes hold the socket.
 class ClientConnection : public Utils::Threading::Routine {
 public:
-    ClientConnection(unsigned short clientPort, IServerDataCallback* callback, const std::string& categoryName);
+    ClientConnection(ClientPort clientPort, IServerDataCallback* callback, const std::string& categoryName);
     virtual ~ClientConnection();
 
-    // One receive pass.
+    // One receive pass. When the connection ends, its socket is closed before the end is reported.
     void run() override;
     // Starts the receive thread; false when the thread could not be created.
     virtual bool start();
-    // Wakes the receive thread, lets it report the end and joins it. Never called on that thread;
-    // platform destructors call it first, while their socket still exists.
+    // Wakes the receive thread, lets it report the end (if it was started) and joins it. Never
+    // called on that thread; platform destructors call it first, while their socket still exists.
     virtual void stop();
-    // Writes all bytes; the count written, or -1 (SOCKET_ERROR) after logging the failure.
+    // Writes all bytes; the count written, or -1 (SOCKET_ERROR), logged unless the socket is gone.
     virtual int send(const std::vector<std::uint8_t>& data);
     // Makes the socket unusable and wakes a blocked receive; only the first call acts.
     void closeSocket();
+    // The peer has reset the connection (as closing with answers unread, or receiving one after
+    // closing, does), or this side has closed it.
+    bool hasPeerLeft();
 
-    // The receive thread has run and ended: the connection can be stopped and freed at once.
-    bool hasEnded() const;
-    unsigned short getClientPort() const { return clientPort; }
+    ClientPort getClientPort() const { return clientPort; }
 
     ClientConnection(const ClientConnection&) = delete;
     ClientConnection& operator=(const ClientConnection&) = delete;
@@ -53,18 +54,30 @@ protected:
 
     virtual Transfer receiveSome(std::uint8_t* buffer, std::size_t size) = 0;
     virtual Transfer sendSome(const std::uint8_t* data, std::size_t size) = 0;
+    // Wakes whatever waits on the socket; the descriptor stays taken.
     virtual void shutdownSocket() = 0;
+    // Gives the descriptor back to the system; nothing uses the socket any more.
+    virtual void closeDescriptor() = 0;
+    // Without waiting: the peer has reset the connection, even if data is still unread.
+    virtual bool peerHasClosed() = 0;
 
 private:
+    void releaseSocket();
+
     std::unique_ptr<Utils::Threading::Thread> receiveThread;
-    unsigned short clientPort;
+    ClientPort clientPort;
     IServerDataCallback* callback;
     std::string categoryName;
-    std::atomic<bool> closed{false};
+    std::atomic<bool> started{false};
     std::atomic<bool> disconnectReported{false};
     std::atomic<bool> receiving{false};
-    // Keeps the bytes of one answer together when two threads send to the same client.
+    // Keeps the bytes of one answer together when two threads send to the same client; the
+    // descriptor is given back only under it, so no send can reach a reused descriptor.
     std::mutex sendLock;
+    // Guards shutting the socket down and looking at it against giving the descriptor back.
+    std::mutex descriptorLock;
+    bool closed = false;
+    bool released = false;
 };
 
 } // namespace Norvik::Ports

@@ -5,16 +5,35 @@
 
 namespace Norvik::Ports {
 
-// How the socket transport reports to its owner. clientPort is the remote TCP port of the
-// connection in host byte order, the only identity of a connection.
+// One connection as the transport names it: the remote TCP port in host byte order, which the
+// console and log lines show, and a number the server gives each accepted connection. Clients on
+// different loopback addresses may use the same port, so only the number tells connections apart.
+class ClientPort {
+public:
+    ClientPort() = default;
+    ClientPort(unsigned short port, std::uint64_t connection) : number(port), key(connection) {}
+
+    unsigned short port() const { return number; }
+    std::uint64_t connection() const { return key; }
+
+    bool operator==(const ClientPort& other) const { return key == other.key; }
+    bool operator!=(const ClientPort& other) const { return key != other.key; }
+    bool operator<(const ClientPort& other) const { return key < other.key; }
+
+private:
+    unsigned short number = 0;
+    std::uint64_t key = 0;
+};
+
+// How the socket transport reports to its owner.
 class IServerDataCallback {
 public:
     // One received chunk, 1 to 1024 bytes; called on the connection's receive thread.
-    virtual void onDataReceived(unsigned short clientPort, const std::vector<std::uint8_t>& data) = 0;
+    virtual void onDataReceived(ClientPort clientPort, const std::vector<std::uint8_t>& data) = 0;
     // Called on the accept thread.
-    virtual void onClientConnected(unsigned short clientPort) = 0;
-    // Called once per connection, on its receive thread.
-    virtual void onClientDisconnected(unsigned short clientPort) = 0;
+    virtual void onClientConnected(ClientPort clientPort) = 0;
+    // Called once per connection, on its receive thread (or on the thread that stops the server).
+    virtual void onClientDisconnected(ClientPort clientPort) = 0;
 
 protected:
     ~IServerDataCallback() = default;

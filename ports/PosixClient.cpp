@@ -3,11 +3,12 @@
 #include "PosixClient.h"
 
 #include <cerrno>
+#include <poll.h>
 #include <sys/socket.h>
 
 namespace Norvik::Ports {
 
-PosixClient::PosixClient(PosixSocket socket, unsigned short clientPort, IServerDataCallback* callback,
+PosixClient::PosixClient(PosixSocket socket, ClientPort clientPort, IServerDataCallback* callback,
     const std::string& categoryName)
     : ClientConnection(clientPort, callback, categoryName), socket(std::move(socket))
 {
@@ -48,6 +49,19 @@ ClientConnection::Transfer PosixClient::sendSome(const std::uint8_t* data, std::
 void PosixClient::shutdownSocket()
 {
     ::shutdown(socket.get(), SHUT_RDWR);
+}
+
+void PosixClient::closeDescriptor()
+{
+    socket.reset();
+}
+
+// A reset shows even while data sent before it is still unread. The peer's end of sending alone
+// does not count: such a client may still read its answers.
+bool PosixClient::peerHasClosed()
+{
+    pollfd state{socket.get(), POLLIN, 0};
+    return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR)) != 0;
 }
 
 } // namespace Norvik::Ports

@@ -8,11 +8,10 @@
 namespace Norvik::Ports {
 
 // A connection on a POSIX socket. Shutting a socket down is what wakes a blocked recv here; the
-// descriptor itself is closed only when the object goes, so its number cannot be reused under
-// a thread that still sends on it.
+// descriptor itself is closed once the receive thread is done with it and no send is under way.
 class PosixClient : public ClientConnection {
 public:
-    PosixClient(PosixSocket socket, unsigned short clientPort, IServerDataCallback* callback,
+    PosixClient(PosixSocket socket, ClientPort clientPort, IServerDataCallback* callback,
         const std::string& categoryName);
     ~PosixClient() override;
 
@@ -20,6 +19,8 @@ protected:
     Transfer receiveSome(std::uint8_t* buffer, std::size_t size) override;
     Transfer sendSome(const std::uint8_t* data, std::size_t size) override;
     void shutdownSocket() override;
+    void closeDescriptor() override;
+    bool peerHasClosed() override;
 
 private:
     PosixSocket socket;

@@ -55,15 +55,22 @@ bool PosixSocketServer::openListener(int& error)
     return true;
 }
 
-ClientConnection* PosixSocketServer::acceptClient()
+ClientConnection* PosixSocketServer::acceptClient(std::uint64_t connection, int& error)
 {
     sockaddr_in address{};
-    socklen_t length = sizeof address;
-    PosixSocket accepted(::accept4(listenSocket.get(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC));
-    if (!accepted.isOpen()) {
-        return nullptr;
+    for (;;) {
+        socklen_t length = sizeof address;
+        PosixSocket accepted(::accept4(listenSocket.get(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC));
+        if (accepted.isOpen()) {
+            return new PosixClient(std::move(accepted), ClientPort(ntohs(address.sin_port), connection), this,
+                categoryName);
+        }
+        // A client that reset before it was accepted concerns nobody else.
+        if (errno != EINTR && errno != ECONNABORTED) {
+            error = errno;
+            return nullptr;
+        }
     }
-    return new PosixClient(std::move(accepted), ntohs(address.sin_port), callback, categoryName);
 }
 
 // On Linux closing a listening socket leaves a thread blocked in accept asleep; shutting it down wakes it.

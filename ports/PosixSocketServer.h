@@ -14,7 +14,7 @@ public:
 
 protected:
     bool openListener(int& error) override;
-    ClientConnection* acceptClient() override;
+    ClientConnection* acceptClient(std::uint64_t connection, int& error) override;
     void wakeListener() override;
     void closeListener() override;
     void cleanup() override;

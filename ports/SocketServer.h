@@ -1,5 +1,7 @@
 #pragma once
 
+#include "IServerDataCallback.h"
+
 #include "../utils/Routine.h"
 
 #include <cstdint>
@@ -8,19 +10,26 @@
 
 namespace Norvik::Ports {
 
-class IServerDataCallback;
-
 // A TCP server on 127.0.0.1 that accepts connections on a thread of its own and hands each to a
 // connection object with its own receive thread. Building it starts listening at once.
 class SocketServer : public Utils::Threading::Routine {
 public:
+    // Connections served at the same time; a client beyond them is closed at once. Each costs a
+    // descriptor and a thread, and the process needs descriptors of its own (log, lamp, library).
+    static constexpr int maxClients = 512;
+
     // A new platform server (WindowsSocketServer or PosixSocketServer); owned by the caller.
     static SocketServer* create(int port, IServerDataCallback* callback, const std::string& categoryName);
 
     virtual ~SocketServer() = default;
-    // Sends to the connection of clientPort; the result is that of the connection's send.
-    virtual int send(unsigned short clientPort, const std::vector<std::uint8_t>& data) = 0;
-    virtual void closeClient(unsigned short clientPort) = 0;
+    // Sends to the connection of clientPort; the result is that of the connection's send, or -1
+    // when that connection has ended.
+    virtual int send(ClientPort clientPort, const std::vector<std::uint8_t>& data) = 0;
+    virtual void closeClient(ClientPort clientPort) = 0;
+    // The client has gone: its connection was reset (a client that closes is reset when it has
+    // answers unread, or when the next one reaches it) or has ended. What it sent and is still
+    // waiting is no longer wanted. A client that only ended its sending side is still there.
+    virtual bool hasClientLeft(ClientPort clientPort) = 0;
     // Closes the listening socket, stops every connection and joins the accept thread; a second
     // call does nothing. The owner calls it before destroying the server.
     virtual void stop() = 0;

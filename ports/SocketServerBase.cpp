@@ -1,7 +1,6 @@
 #include "SocketServerBase.h"
 
 #include "ClientConnection.h"
-#include "IServerDataCallback.h"
 #include "TransportTexts.h"
 
 #include "../utils/Logger.h"
@@ -22,10 +21,21 @@ namespace StringUtils = Utils::StringUtils;
 
 namespace {
 constexpr auto bindRetryPause = std::chrono::seconds(1);
+// Out of descriptors (or buffers), accept fails at once while clients wait in the backlog.
+constexpr auto acceptRetryPause = std::chrono::milliseconds(100);
+// How long accepting must have gone well before a run of failures or refusals counts as over.
+constexpr auto recoveredAfter = std::chrono::seconds(1);
+
+std::wstring withReason(const wchar_t* format, const wchar_t* codeFormat, int port, int error)
+{
+    const std::wstring reason = StringUtils::getSystemErrorText(static_cast<unsigned long>(error));
+    return reason.empty() ? StringUtils::format(codeFormat, port, error)
+                          : StringUtils::format(format, port, reason.c_str());
 }
+} // namespace
 
 SocketServerBase::SocketServerBase(int port, IServerDataCallback* callback, const std::string& categoryName)
-    : SocketServer(port, categoryName), callback(callback), clientsMutex(Mutex::create()),
+    : SocketServer(port, categoryName), owner(callback), clientsMutex(Mutex::create()),
       acceptThread(Thread::create(this))
 {
     Logger::instance().info(categoryName, Texts::createServer);
@@ -53,9 +63,7 @@ bool SocketServerBase::listenOnce()
     // Said once; the retries that follow every second stay quiet until one succeeds.
     if (!bindFailureShown) {
         bindFailureShown = true;
-        const std::wstring reason = StringUtils::getSystemErrorText(static_cast<unsigned long>(error));
-        const std::wstring line = reason.empty() ? StringUtils::format(Texts::listenFailedCode, port, error)
-                                                 : StringUtils::format(Texts::listenFailed, port, reason.c_str());
+        const std::wstring line = withReason(Texts::listenFailed, Texts::listenFailedCode, port, error);
         Logger::instance().error(categoryName, L"%ls", line.c_str());
         std::cout << StringUtils::toNarrow(line, StringUtils::Utf8) << std::endl;
     }
@@ -76,72 +84,129 @@ void SocketServerBase::run()
             }
         }
     }
-    ClientConnection* accepted = acceptClient();
-    if (accepted != nullptr) {
-        admit(Client(accepted));
+    int error = 0;
+    ClientConnection* accepted = acceptClient(nextConnection, error);
+    if (accepted == nullptr) {
+        acceptFailed(error);
+        return;
     }
+    ++nextConnection;
+    if (acceptFailures > 0 && Clock::now() - lastAcceptFailure >= recoveredAfter) {
+        Logger::instance().error(categoryName, Texts::acceptResumed, port, acceptFailures);
+        acceptFailures = 0;
+        lastAcceptError = 0;
+    }
+    admit(Client(accepted));
+}
+
+// Logged when failing starts or its cause changes, and once more when accepting works again.
+void SocketServerBase::acceptFailed(int error)
+{
+    std::unique_lock<std::mutex> lock(stateLock);
+    if (stopping) {
+        return;
+    }
+    lastAcceptFailure = Clock::now();
+    if (acceptFailures++ == 0 || error != lastAcceptError) {
+        lastAcceptError = error;
+        const std::wstring line = withReason(Texts::acceptFailed, Texts::acceptFailedCode, port, error);
+        Logger::instance().error(categoryName, L"%ls", line.c_str());
+    }
+    stateChanged.wait_for(lock, acceptRetryPause, [this] { return stopping; });
 }
 
 void SocketServerBase::admit(const Client& client)
 {
-    const unsigned short clientPort = client->getClientPort();
-    std::vector<Client> released;
+    const ClientPort clientPort = client->getClientPort();
+    bool full = false;
     {
         ScopedLock lock(clientsMutex.get());
-        for (auto entry = clients.begin(); entry != clients.end();) {
-            if (entry->first == clientPort || entry->second->hasEnded()) {
-                released.push_back(entry->second);
-                entry = clients.erase(entry);
-            } else {
-                ++entry;
-            }
+        full = clients.size() >= static_cast<std::size_t>(maxClients);
+        if (!full) {
+            clients[clientPort.connection()] = client;
         }
     }
-    // Joined outside the lock: a handler that is still running may be sending through this server.
-    for (const Client& old : released) {
-        old->stop();
+    // Refused before its thread starts: the caller's release of it closes the socket at once,
+    // and the owner never hears of it.
+    if (full) {
+        lastRefusal = Clock::now();
+        if (refusedClients++ == 0) {
+            Logger::instance().error(categoryName, Texts::clientRefused, static_cast<int>(clientPort.port()), maxClients);
+        }
+        return;
     }
-    released.clear();
+    if (refusedClients > 0 && Clock::now() - lastRefusal >= recoveredAfter) {
+        Logger::instance().error(categoryName, Texts::refusalsEnded, maxClients, refusedClients);
+        refusedClients = 0;
+    }
 
-    {
-        ScopedLock lock(clientsMutex.get());
-        clients[clientPort] = client;
-    }
     // Reported before the receive thread starts, so the owner hears of a client before its data.
-    callback->onClientConnected(clientPort);
+    owner->onClientConnected(clientPort);
     if (!client->start()) {
-        Logger::instance().error(categoryName, Texts::receiveThreadFailed, static_cast<int>(clientPort));
+        Logger::instance().error(categoryName, Texts::receiveThreadFailed, static_cast<int>(clientPort.port()));
         {
             ScopedLock lock(clientsMutex.get());
-            const auto entry = clients.find(clientPort);
-            if (entry != clients.end() && entry->second == client) {
-                clients.erase(entry);
-            }
+            clients.erase(clientPort.connection());
         }
         client->stop();
     }
 }
 
-SocketServerBase::Client SocketServerBase::find(unsigned short clientPort) const
+SocketServerBase::Client SocketServerBase::find(ClientPort clientPort) const
 {
     ScopedLock lock(clientsMutex.get());
-    const auto entry = clients.find(clientPort);
+    const auto entry = clients.find(clientPort.connection());
     return entry == clients.end() ? Client() : entry->second;
 }
 
-int SocketServerBase::send(unsigned short clientPort, const std::vector<std::uint8_t>& data)
+int SocketServerBase::send(ClientPort clientPort, const std::vector<std::uint8_t>& data)
 {
     const Client client = find(clientPort);
     return client ? client->send(data) : socketError;
 }
 
 // Only wakes the connection: the owner may call this from that connection's own handler, where
-// joining its thread is impossible. The accept pass or stop frees it.
-void SocketServerBase::closeClient(unsigned short clientPort)
+// joining its thread is impossible. The connection frees itself when its thread sees the end.
+void SocketServerBase::closeClient(ClientPort clientPort)
 {
     if (const Client client = find(clientPort)) {
         client->closeSocket();
     }
+}
+
+bool SocketServerBase::hasClientLeft(ClientPort clientPort)
+{
+    const Client client = find(clientPort);
+    return !client || client->hasPeerLeft();
+}
+
+void SocketServerBase::onDataReceived(ClientPort clientPort, const std::vector<std::uint8_t>& data)
+{
+    owner->onDataReceived(clientPort, data);
+}
+
+void SocketServerBase::onClientConnected(ClientPort clientPort)
+{
+    owner->onClientConnected(clientPort);
+}
+
+// On the ended connection's own thread, which has closed its socket already.
+void SocketServerBase::onClientDisconnected(ClientPort clientPort)
+{
+    owner->onClientDisconnected(clientPort);
+    Client previous;
+    {
+        ScopedLock lock(clientsMutex.get());
+        const auto entry = clients.find(clientPort.connection());
+        if (entry == clients.end()) {
+            return;
+        }
+        previous = std::move(ended);
+        ended = std::move(entry->second);
+        clients.erase(entry);
+    }
+    // Its thread has left its last pass: joining it is brief.
+    previous.reset();
 }
 
 void SocketServerBase::stop()
@@ -162,7 +227,7 @@ void SocketServerBase::stop()
     acceptThread->join();
     closeListener();
 
-    std::map<unsigned short, Client> remaining;
+    std::map<std::uint64_t, Client> remaining;
     {
         ScopedLock lock(clientsMutex.get());
         remaining.swap(clients);
@@ -171,6 +236,13 @@ void SocketServerBase::stop()
         entry.second->stop();
     }
     remaining.clear();
+    // No connection can end on its own any more: the last one that did is freed here.
+    Client last;
+    {
+        ScopedLock lock(clientsMutex.get());
+        last = std::move(ended);
+    }
+    last.reset();
     cleanup();
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "IServerDataCallback.h"
 #include "SocketServer.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,18 +22,20 @@ namespace Norvik::Ports {
 class ClientConnection;
 
 // The clients table, the accept pass and the shutdown of WindowsSocketServer and PosixSocketServer;
-// the platform classes provide the listening socket.
-class SocketServerBase : public SocketServer {
+// the platform classes provide the listening socket. Connections report to the server, which
+// passes their reports on to its owner and frees a connection as soon as it has ended.
+class SocketServerBase : public SocketServer, protected IServerDataCallback {
 public:
     ~SocketServerBase() override;
 
     void run() override;
-    int send(unsigned short clientPort, const std::vector<std::uint8_t>& data) override;
-    void closeClient(unsigned short clientPort) override;
+    int send(ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
+    void closeClient(ClientPort clientPort) override;
+    bool hasClientLeft(ClientPort clientPort) override;
     void stop() override;
     bool isListening() const override;
 
-    // Connections in the table, ended ones not yet freed included.
+    // Live connections in the table.
     std::size_t clientCount() const;
 
 protected:
@@ -41,8 +46,9 @@ protected:
 
     // Socket, options, bind and listen; on failure nothing stays open and error holds the code.
     virtual bool openListener(int& error) = 0;
-    // Blocks until a client connects; a new platform connection, or null when accept failed.
-    virtual ClientConnection* acceptClient() = 0;
+    // Blocks until a client connects; a new platform connection that reports to this server and is
+    // named by connection, or null with error set when accept failed.
+    virtual ClientConnection* acceptClient(std::uint64_t connection, int& error) = 0;
     // Makes a blocked or later accept return at once.
     virtual void wakeListener() = 0;
     // Releases the listening socket; the accept thread has ended.
@@ -50,21 +56,38 @@ protected:
     // Undoes the platform's start-up; called exactly once, by stop.
     virtual void cleanup() = 0;
 
-    IServerDataCallback* callback;
+    void onDataReceived(ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
+    void onClientConnected(ClientPort clientPort) override;
+    void onClientDisconnected(ClientPort clientPort) override;
 
 private:
     using Client = std::shared_ptr<ClientConnection>;
 
     bool listenOnce();
-    bool waitForRetry();
+    void acceptFailed(int error);
     void admit(const Client& client);
-    Client find(unsigned short clientPort) const;
+    Client find(ClientPort clientPort) const;
 
+    IServerDataCallback* owner;
     std::unique_ptr<Utils::Threading::Mutex> clientsMutex;
-    std::map<unsigned short, Client> clients;
+    std::map<std::uint64_t, Client> clients;
+    // The last connection that ended on its own: its thread cannot join itself, so the next one to
+    // end (or stop) frees it. Its descriptor is already closed.
+    Client ended;
     std::unique_ptr<Utils::Threading::Thread> acceptThread;
+    std::uint64_t nextConnection = 1;
 
-    // Guards the listening state against stop, and lets stop cut the wait between bind attempts.
+    // Accept thread only. A failing accept, or refusing at the limit, is logged when it starts
+    // and once it has given way to accepting for a while, so a crowd that keeps the server at the
+    // edge writes two lines rather than one per client.
+    using Clock = std::chrono::steady_clock;
+    int acceptFailures = 0;
+    int lastAcceptError = 0;
+    Clock::time_point lastAcceptFailure;
+    int refusedClients = 0;
+    Clock::time_point lastRefusal;
+
+    // Guards the listening state against stop, and lets stop cut the waits between attempts.
     mutable std::mutex stateLock;
     std::condition_variable stateChanged;
     bool listening = false;

@@ -10,6 +10,11 @@ inline constexpr const wchar_t* sendFailed = L"Ошибка при отправ�
 inline constexpr const wchar_t* listenFailed = L"Can't listen on port %d: %ls";
 inline constexpr const wchar_t* listenFailedCode = L"Can't listen on port %d: error %d";
 inline constexpr const wchar_t* receiveThreadFailed = L"Can't start the receive thread of the client on port %d";
+inline constexpr const wchar_t* acceptFailed = L"Can't accept a connection on port %d: %ls";
+inline constexpr const wchar_t* acceptFailedCode = L"Can't accept a connection on port %d: error %d";
+inline constexpr const wchar_t* acceptResumed = L"Accepting connections on port %d again after %d failed attempts";
+inline constexpr const wchar_t* clientRefused = L"Client on port %d refused: %d connections are open, the most the server keeps";
+inline constexpr const wchar_t* refusalsEnded = L"Below %d connections again; clients refused meanwhile: %d";
 
 } // namespace Norvik::Ports::Texts
 

@@ -6,7 +6,7 @@
 
 namespace Norvik::Ports {
 
-WindowsClient::WindowsClient(SOCKET socket, unsigned short clientPort, IServerDataCallback* callback,
+WindowsClient::WindowsClient(SOCKET socket, ClientPort clientPort, IServerDataCallback* callback,
     const std::string& categoryName)
     : ClientConnection(clientPort, callback, categoryName), socket(socket)
 {
@@ -39,6 +39,17 @@ ClientConnection::Transfer WindowsClient::sendSome(const std::uint8_t* data, std
 void WindowsClient::shutdownSocket()
 {
     socket.close();
+}
+
+void WindowsClient::closeDescriptor()
+{
+    socket.close();
+}
+
+bool WindowsClient::peerHasClosed()
+{
+    WSAPOLLFD state{socket.get(), POLLRDNORM, 0};
+    return ::WSAPoll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR)) != 0;
 }
 
 } // namespace Norvik::Ports

@@ -10,7 +10,7 @@ namespace Norvik::Ports {
 // A connection on a Winsock socket; closing the socket makes a blocked recv fail.
 class WindowsClient : public ClientConnection {
 public:
-    WindowsClient(SOCKET socket, unsigned short clientPort, IServerDataCallback* callback,
+    WindowsClient(SOCKET socket, ClientPort clientPort, IServerDataCallback* callback,
         const std::string& categoryName);
     ~WindowsClient() override;
 
@@ -18,6 +18,8 @@ protected:
     Transfer receiveSome(std::uint8_t* buffer, std::size_t size) override;
     Transfer sendSome(const std::uint8_t* data, std::size_t size) override;
     void shutdownSocket() override;
+    void closeDescriptor() override;
+    bool peerHasClosed() override;
 
 private:
     WindowsSocket socket;

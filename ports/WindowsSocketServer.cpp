@@ -54,17 +54,26 @@ bool WindowsSocketServer::openListener(int& error)
     return true;
 }
 
-ClientConnection* WindowsSocketServer::acceptClient()
+ClientConnection* WindowsSocketServer::acceptClient(std::uint64_t connection, int& error)
 {
     sockaddr_in address{};
-    int length = sizeof address;
-    WindowsSocket accepted(::accept(listenSocket->get(), reinterpret_cast<sockaddr*>(&address), &length));
-    if (!accepted.isOpen()) {
-        return nullptr;
+    for (;;) {
+        int length = sizeof address;
+        WindowsSocket accepted(::accept(listenSocket->get(), reinterpret_cast<sockaddr*>(&address), &length));
+        if (accepted.isOpen()) {
+            auto* client = new WindowsClient(accepted.get(), ClientPort(ntohs(address.sin_port), connection), this,
+                categoryName);
+            accepted.release();
+            return client;
+        }
+        // A client that reset before it was accepted concerns nobody else. (An interrupted accept
+        // means the listening socket was closed: not retried.)
+        const int failure = WSAGetLastError();
+        if (failure != WSAECONNRESET) {
+            error = failure;
+            return nullptr;
+        }
     }
-    auto* client = new WindowsClient(accepted.get(), ntohs(address.sin_port), callback, categoryName);
-    accepted.release();
-    return client;
 }
 
 // Closing the listening socket is what makes a blocked accept return on Windows.

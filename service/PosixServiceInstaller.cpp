@@ -214,6 +214,8 @@ private:
                "ExecStart=" + quotedCommand(program) + "\n"
                "Restart=on-failure\n"
                "RestartSec=2\n"
+               // Well above the transport's 512 connections: the process needs descriptors of its own too.
+               "LimitNOFILE=4096\n"
                "StateDirectory=" + name + "\n"
                // The log goes below the service's own state directory, as a Windows service's
                // goes below its account's application data.

@@ -150,6 +150,11 @@ std::string TestClient::readAvailable(int timeoutMs)
     return client.receiveAvailable(timeoutMs);
 }
 
+void TestClient::shutdownSending()
+{
+    client.shutdownSending();
+}
+
 unsigned short TestClient::localPort() const
 {
     return client.localPort();

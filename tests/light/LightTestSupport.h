@@ -61,6 +61,7 @@ public:
     // Whatever arrives within timeoutMs.
     std::string readAvailable(int timeoutMs);
     unsigned short localPort() const;
+    void shutdownSending();
     void close();
 
 private:

@@ -64,6 +64,21 @@ TEST(RequestFramer, BracesInsideCommentsDoNotCount)
     EXPECT_EQ(feedWhole(R"({"a":"/*"}{})"), (Names{R"(R:{"a":"/*"})", "R:{}"}));
 }
 
+TEST(RequestFramer, BracesInCommentsAndStringsOutsideObjectsDoNotCount)
+{
+    EXPECT_EQ(feedWhole(R"(/* { */ {"red":true})"), Names{R"(R:{"red":true})"});
+    EXPECT_EQ(feedWhole("// {\n{\"red\":true}"), Names{R"(R:{"red":true})"});
+    EXPECT_EQ(feedWhole(R"({"red":true} /* } { */ {})"), (Names{R"(R:{"red":true})", "R:{}"}));
+    EXPECT_EQ(feedWhole(R"("}{" {"red":true})"), Names{R"(R:{"red":true})"});
+    // A string left open ends with its line rather than swallowing what follows.
+    EXPECT_EQ(feedWhole("\"{\n{\"red\":true}"), Names{R"(R:{"red":true})"});
+
+    // A comment left open at the end of a chunk goes on in the next one.
+    RequestFramer framer;
+    EXPECT_EQ(describe(framer.feed(bytes("/* {"))), Names{});
+    EXPECT_EQ(describe(framer.feed(bytes(R"( */ {"red":true})"))), Names{R"(R:{"red":true})"});
+}
+
 TEST(RequestFramer, SplittingAtEveryByteGivesTheSameRequests)
 {
     const std::string inputs[] = {
@@ -72,6 +87,7 @@ TEST(RequestFramer, SplittingAtEveryByteGivesTheSameRequests)
         "\xEF\xBB\xBF{\"a\":\"\xFF\xC3\"}\n",
         R"(}{"red":null}})",
         "{\"red\":true /* } */ // {\r\n}{/}",
+        "/* { */ {\"red\":true} // {\n{\"a\":\"}\"} \"{\" {}",
     };
     for (const std::string& input : inputs) {
         RequestFramer reference;
@@ -125,6 +141,11 @@ TEST(RequestFramer, BlankTextIsNoRequest)
     EXPECT_EQ(feedWhole("{}\n"), Names{"R:{}"});
     EXPECT_EQ(feedWhole("\r\n{}\r\n{} \n"), (Names{"R:{}", "R:{}"}));
     EXPECT_EQ(feedWhole(""), Names{});
+    // NUL bytes (a C client's terminator) and comments between requests are blank as well.
+    EXPECT_EQ(feedWhole(std::string("{}\0", 3)), Names{"R:{}"});
+    EXPECT_EQ(feedWhole(std::string("\0{}\0\0{}\0", 8)), (Names{"R:{}", "R:{}"}));
+    EXPECT_EQ(feedWhole("{} /* done */ // done\n"), Names{"R:{}"});
+    EXPECT_EQ(feedWhole(std::string("hello\0", 6)), Names{std::string("R:hello\0", 8)});
 }
 
 TEST(RequestFramer, TextOutsideObjects)

@@ -236,5 +236,38 @@ TEST_F(ServerProtocol, StopDropsTheRequestsStillWaitingForTheLamp)
     EXPECT_EQ(count("START"), handled);
 }
 
+// A client that sent many requests at once and left with an answer unread: what did not reach
+// the lamp is dropped. One that only ends its sending side still gets every answer.
+TEST_F(ServerProtocol, ClientThatLeftStopsDrivingTheLamp)
+{
+    std::string pipelined;
+    for (int i = 0; i < 200; ++i)
+        pipelined += "{}";
+    unsigned short leftPort = 0;
+    int atLeaving = 0;
+    {
+        TestClient leaving(port);
+        leftPort = leaving.localPort();
+        leaving.send(pipelined);
+        // The second request at the lamp: the first one's answer has been sent.
+        for (int i = 0; i < 200 && count("START") < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        leaving.close();
+        atLeaving = count("START");
+    }
+    EXPECT_TRUE(console->waitForLine("Client disconnected " + std::to_string(leftPort)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // At most the request that had passed its turn when the client left.
+    EXPECT_LE(count("START"), atLeaving + 1);
+    EXPECT_GE(atLeaving, 2);
+
+    TestClient halfClosed(port);
+    halfClosed.send(R"({"red":true}{"green":true}{"blue":true})");
+    halfClosed.shutdownSending();
+    EXPECT_EQ(halfClosed.readAnswer() + halfClosed.readAnswer() + halfClosed.readAnswer(),
+        successAnswer + successAnswer + successAnswer);
+    EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
+}
+
 } // namespace
 } // namespace Norvik

@@ -25,6 +25,13 @@ protected:
         return peer;
     }
 
+    // The transport's name of the peer's connection, once it has been reported.
+    ClientPort clientOf(const Peer& peer) const
+    {
+        const std::vector<ClientPort> named = recorder.clients(peer.localPort());
+        return named.empty() ? ClientPort() : named.back();
+    }
+
     void TearDown() override
     {
         if (server) {

@@ -23,7 +23,7 @@ void Recorder::add(Event event)
     recorded.push_back(std::move(event));
 }
 
-void Recorder::onDataReceived(unsigned short clientPort, const std::vector<std::uint8_t>& data)
+void Recorder::onDataReceived(ClientPort clientPort, const std::vector<std::uint8_t>& data)
 {
     add({Data, clientPort, data});
     if (onData) {
@@ -31,12 +31,12 @@ void Recorder::onDataReceived(unsigned short clientPort, const std::vector<std::
     }
 }
 
-void Recorder::onClientConnected(unsigned short clientPort)
+void Recorder::onClientConnected(ClientPort clientPort)
 {
     add({Connected, clientPort, {}});
 }
 
-void Recorder::onClientDisconnected(unsigned short clientPort)
+void Recorder::onClientDisconnected(ClientPort clientPort)
 {
     add({Disconnected, clientPort, {}});
 }
@@ -52,7 +52,17 @@ int Recorder::count(Kind kind, unsigned short port) const
     std::lock_guard<std::mutex> guard(lock);
     int result = 0;
     for (const Event& event : recorded) {
-        result += event.kind == kind && event.port == port;
+        result += event.kind == kind && event.port() == port;
+    }
+    return result;
+}
+
+int Recorder::count(Kind kind, ClientPort client) const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    int result = 0;
+    for (const Event& event : recorded) {
+        result += event.kind == kind && event.client == client;
     }
     return result;
 }
@@ -72,8 +82,20 @@ std::vector<std::uint8_t> Recorder::bytes(unsigned short port) const
     std::lock_guard<std::mutex> guard(lock);
     std::vector<std::uint8_t> result;
     for (const Event& event : recorded) {
-        if (event.kind == Data && event.port == port) {
+        if (event.kind == Data && event.port() == port) {
             result.insert(result.end(), event.data.begin(), event.data.end());
+        }
+    }
+    return result;
+}
+
+std::vector<ClientPort> Recorder::clients(unsigned short port) const
+{
+    std::lock_guard<std::mutex> guard(lock);
+    std::vector<ClientPort> result;
+    for (const Event& event : recorded) {
+        if (event.kind == Connected && event.port() == port) {
+            result.push_back(event.client);
         }
     }
     return result;

@@ -19,21 +19,26 @@ public:
     enum Kind { Connected, Data, Disconnected };
     struct Event {
         Kind kind;
-        unsigned short port;
+        ClientPort client;
         std::vector<std::uint8_t> data;
+        unsigned short port() const { return client.port(); }
     };
 
-    void onDataReceived(unsigned short clientPort, const std::vector<std::uint8_t>& data) override;
-    void onClientConnected(unsigned short clientPort) override;
-    void onClientDisconnected(unsigned short clientPort) override;
+    void onDataReceived(ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
+    void onClientConnected(ClientPort clientPort) override;
+    void onClientDisconnected(ClientPort clientPort) override;
 
     // Runs inside onDataReceived, on the connection's thread, after the chunk is recorded.
-    std::function<void(unsigned short, const std::vector<std::uint8_t>&)> onData;
+    std::function<void(ClientPort, const std::vector<std::uint8_t>&)> onData;
 
     std::vector<Event> events() const;
+    // By the port the console shows, or by the connection itself.
     int count(Kind kind, unsigned short port) const;
+    int count(Kind kind, ClientPort client) const;
     int count(Kind kind) const;
     std::vector<std::uint8_t> bytes(unsigned short port) const;
+    // The connections reported with that port, in the order they connected.
+    std::vector<ClientPort> clients(unsigned short port) const;
     bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) const;
 
 private:

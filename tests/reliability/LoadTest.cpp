@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <thread>
@@ -110,9 +111,9 @@ TEST_F(Load, TwoHundredConnectionsOfFiveRequestsAreEachAnsweredOnce)
         EXPECT_EQ(round.extra, 0);
         EXPECT_GE(round.threads, connections);
         const long busy = service->residentKiB();
-        // The next connection lets the server free the ended ones.
-        EXPECT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
+        // Ended connections are freed without waiting for the next one.
         EXPECT_TRUE(waitUntil([&] { return service->threads() < 20; }, 5s)) << service->threads() << " threads";
+        EXPECT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
         std::this_thread::sleep_for(300ms);
         after.push_back(service->residentKiB());
         std::printf("%d requests answered on %d connections (%ld threads); resident KiB idle %ld, busy %ld, after %ld\n",
@@ -127,11 +128,22 @@ TEST_F(Load, TwoHundredConnectionsOfFiveRequestsAreEachAnsweredOnce)
     EXPECT_TRUE(service->running());
 }
 
-TEST_F(Load, TwoThousandIdleConnectionsAreSurvived)
+int countOf(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// One runaway client cannot take every descriptor: beyond the limit a connection is closed at once.
+TEST_F(Load, ConnectionsBeyondTheLimitAreClosedAtOnce)
 {
     const auto service = start(binFolder("no-library", {}), {"run"});
     ASSERT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
+    ASSERT_TRUE(waitUntil([&] { return service->threads() < 20; }, 5s));
 
+    constexpr int limit = 512;
     constexpr int crowd = 2000;
     std::vector<Connection> idle;
     idle.reserve(crowd);
@@ -139,20 +151,77 @@ TEST_F(Load, TwoThousandIdleConnectionsAreSurvived)
         idle.emplace_back(servicePort);
         ASSERT_TRUE(idle.back().isOpen()) << "connection " << i;
     }
-    EXPECT_TRUE(waitUntil([&] { return service->threads() >= crowd; }, 30s)) << service->threads() << " threads";
+    EXPECT_TRUE(waitUntil([&] { return service->threads() >= limit; }, 30s)) << service->threads() << " threads";
+    // Accepted in the order they came: the first ones are held, every later one ends.
+    int refused = 0;
+    for (int i = 0; i < crowd; ++i) {
+        const bool ended = idle[static_cast<std::size_t>(i)].seesEnd(i < limit ? 1ms : 2s);
+        EXPECT_EQ(ended, i >= limit) << "connection " << i;
+        refused += ended;
+    }
     const long held = service->threads();
-    EXPECT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
-    // Held connections still work, the first, a middle and the last.
-    for (int i : {0, crowd / 2, crowd - 1}) {
+    EXPECT_LT(held, limit + 20);
+    EXPECT_EQ(answerWithin(servicePort, "{}", 300ms), "");
+    for (int i : {0, limit / 2, limit - 1}) {
         ASSERT_TRUE(idle[static_cast<std::size_t>(i)].send("{}"));
         EXPECT_EQ(idle[static_cast<std::size_t>(i)].readAnswer(), notLoaded) << "connection " << i;
     }
-    idle.clear();
+    // One line when refusing starts, one when it ends, however many were refused.
+    const std::string log = logText();
+    EXPECT_EQ(countOf(log, "refused: 512 connections are open"), 1) << log;
+
+    idle.resize(limit - 1);
     EXPECT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
+    std::this_thread::sleep_for(1100ms);
+    EXPECT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
+    EXPECT_EQ(countOf(logText(), "Below 512 connections again; clients refused meanwhile: "), 1) << logText();
+    idle.clear();
     EXPECT_TRUE(waitUntil([&] { return service->threads() < 20; }, 10s)) << service->threads() << " threads";
-    std::printf("%d connections held (%ld service threads), then closed; %ld threads left\n", crowd, held,
-        service->threads());
+    std::printf("%d connections: %d held (%ld service threads), %d closed at once; %ld threads left\n", crowd,
+        crowd - refused, held, refused, service->threads());
     EXPECT_TRUE(service->running());
+    service->signal(SIGTERM);
+    EXPECT_EQ(service->waitExit(5s), 0);
+}
+
+// More clients than descriptors: accept fails while they wait, said once in the log, and the
+// service serves again once they have gone, holding no more descriptors than before.
+TEST_F(Load, OutOfDescriptorsTheServiceServesAgainOnceClientsLeave)
+{
+    const auto service = start(binFolder("no-library", {}), {"run"});
+    ASSERT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
+    ASSERT_TRUE(waitUntil([&] { return service->threads() < 20; }, 5s));
+    const long before = service->descriptors();
+    rlimit low{};
+    ASSERT_EQ(::prlimit(service->pid(), RLIMIT_NOFILE, nullptr, &low), 0);
+    low.rlim_cur = 64;
+    ASSERT_EQ(::prlimit(service->pid(), RLIMIT_NOFILE, &low, nullptr), 0);
+
+    constexpr int storm = 1100;
+    std::vector<Connection> crowd;
+    crowd.reserve(storm);
+    for (int i = 0; i < storm; ++i) {
+        crowd.emplace_back(servicePort);
+        ASSERT_TRUE(crowd.back().isOpen()) << "connection " << i;
+    }
+    EXPECT_TRUE(waitUntil([&] { return logText().find("Can't accept a connection on port 48888: ") != std::string::npos; }, 5s));
+    std::this_thread::sleep_for(1s);
+    const long full = service->descriptors();
+    crowd.clear();
+
+    const auto freed = std::chrono::steady_clock::now();
+    EXPECT_EQ(answerWithin(servicePort, "{}", 10s), notLoaded);
+    const auto served = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - freed);
+    EXPECT_TRUE(waitUntil([&] { return service->descriptors() <= before + 1; }, 5s))
+        << service->descriptors() << " descriptors, " << before << " before";
+    std::this_thread::sleep_for(1100ms);
+    EXPECT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
+    const std::string log = logText();
+    EXPECT_EQ(countOf(log, "Can't accept a connection on port 48888: Too many open files"), 1) << log;
+    EXPECT_EQ(countOf(log, "Accepting connections on port 48888 again after "), 1) << log;
+    std::printf("%d connections under a limit of 64 descriptors: %ld held at the peak, %ld before, %ld after; "
+                "served again %lld ms after they closed\n",
+        storm, full, before, service->descriptors(), static_cast<long long>(served.count()));
     service->signal(SIGTERM);
     EXPECT_EQ(service->waitExit(5s), 0);
 }

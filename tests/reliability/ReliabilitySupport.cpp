@@ -175,6 +175,16 @@ long Service::threads() const
     return statusField("Threads");
 }
 
+long Service::descriptors() const
+{
+    long count = 0;
+    std::error_code error;
+    for (auto entry = std::filesystem::directory_iterator("/proc/" + std::to_string(child) + "/fd", error);
+         !error && entry != std::filesystem::directory_iterator(); entry.increment(error))
+        ++count;
+    return error ? -1 : count;
+}
+
 Connection::Connection(unsigned short port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
 {
     if (fd >= 0 && !TestSupport::connectLoopback(fd, port))

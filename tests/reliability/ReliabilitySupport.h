@@ -45,9 +45,10 @@ public:
     std::string output() const;
     // True when one of the program's own sockets listens on 127.0.0.1:port.
     bool listensOn(unsigned short port) const;
-    // Resident memory and thread count from /proc.
+    // Resident memory, thread count and open descriptors from /proc.
     long residentKiB() const;
     long threads() const;
+    long descriptors() const;
 
 private:
     long statusField(const char* name) const;

@@ -75,6 +75,12 @@ protected:
         return dir;
     }
 
+    // The log of the programs started by start or startAsIs.
+    std::string logText() const
+    {
+        return readFile(home.file("data") + "/NORVIK/tessarodriver/logs/tdriver.log");
+    }
+
     TempDir home;
     std::vector<std::string> outputs;
 };

@@ -130,6 +130,11 @@ std::string TcpClient::receiveAvailable(int timeoutMs)
     return all;
 }
 
+void TcpClient::shutdownSending()
+{
+    ::shutdown(fd, SHUT_WR);
+}
+
 unsigned short TcpClient::localPort() const
 {
     sockaddr_in address{};

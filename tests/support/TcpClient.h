@@ -23,6 +23,8 @@ public:
     // Whatever arrives until nothing has come for timeoutMs.
     std::string receiveAvailable(int timeoutMs);
     unsigned short localPort() const;
+    // Ends the sending side only; answers can still be read.
+    void shutdownSending();
     void close();
 
 private:

@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# The Windows packages under Wine, in a Wine prefix and a network namespace of their own (the
+# installed service listens on 127.0.0.1:48888): install, the service's registration, the lamp
+# switched with lightctl.exe and read with lampview.exe through the simulated chip package, an
+# upgrade from a package of a lower version, and removal.
+# Usage: bash scripts/msi-tests.sh TREE   (a linked Windows build tree whose packages are built)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+tree=$(cd "${1:?usage: msi-tests.sh TREE}" && pwd)
+
+# Wine's sockets belong to its server, so the server must start inside the namespace.
+if [ "${MSI_TESTS_NAMESPACE:-}" != 1 ]; then
+    exec unshare -n env MSI_TESTS_NAMESPACE=1 bash "$0" "$tree"
+fi
+ip link set lo up
+
+say() { echo "== msi: $*"; }
+passed=0 failed=0
+check() { # check WHAT COMMAND...: one named check
+    local what=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $what"
+    fi
+}
+finish() {
+    echo "MSI tests: $passed passed, $failed failed${1:+ ($1)}"
+    [ "$failed" = 0 ] && [ -z "${1:-}" ]
+    exit $?
+}
+
+service=norvik-tessaro-light-velk77
+service_key="HKLM\\System\\CurrentControlSet\\Services\\$service"
+packages=$tree/msi
+kiosk=$(ls "$packages"/norvik-light-[0-9]*.msi 2>/dev/null | head -1)
+trial=$(ls "$packages"/norvik-light-trial-simulated-chip-*.msi 2>/dev/null | head -1)
+if [ -z "$kiosk" ] || [ -z "$trial" ]; then
+    failed=1
+    finish "no packages in $packages"
+fi
+version=$(basename "$kiosk" | sed -E 's/^norvik-light-([0-9.]+)-.*/\1/')
+arch=$(basename "$kiosk" .msi | sed 's/.*-//')
+major=${version%%.*}
+lower="$((major > 0 ? major - 1 : 0)).$([ "$major" -gt 0 ] && echo 99 || echo 0).0"
+
+work=$tree/msi-test
+rm -rf "$work"
+mkdir -p "$work"
+# The lower version: the same files and the same .wxs, only the version differs.
+(cd "$packages/kiosk" && wixl -a "$arch" -D Version="$lower" -o "$work/norvik-light-$lower.msi" \
+    "$root/cmake/windows/norvik-light.wxs") || { failed=1; finish "wixl could not build version $lower"; }
+
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+}
+trap cleanup EXIT
+say "create the Wine prefix $WINEPREFIX"
+start=$(date +%s)
+timeout 120 wine wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; failed=1; finish "no Wine prefix"; }
+# Installed services live as long as the Wine server does.
+wineserver -p
+
+win() { echo "Z:${1//\//\\}"; }
+msiexec() { # msiexec ACTION PACKAGE [PROPERTY=VALUE...]: the exit status of a silent run
+    local action=$1 package=$2
+    shift 2
+    timeout 120 wine msiexec "$action" "$(win "$package")" /qn /l*v "$(win "$work/$(basename "$package").$action.log")" "$@" \
+        </dev/null >/dev/null 2>&1
+}
+folder=$(winepath -u 'C:\Program Files (x86)\NORVIK Tessaro Light' 2>/dev/null)
+[ -n "$folder" ] || folder=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/NORVIK\ Tessaro\ Light
+lightctl() { # lightctl ARGS...: sets out, err, status
+    out=$(timeout 30 wine "$folder/lightctl.exe" "$@" 2>"$work/lightctl.err" </dev/null | tr -d '\r')
+    status=${PIPESTATUS[0]}
+    err=$(tr -d '\r' <"$work/lightctl.err")
+}
+lampview() { timeout 30 wine "$folder/lampview.exe" --plain </dev/null 2>&1 | tr -d '\r'; }
+answers() { # answers EXPECTED-STATUS EXPECTED-OUT ARGS...
+    local want_status=$1 want_out=$2
+    shift 2
+    lightctl "$@"
+    [ "$status" = "$want_status" ] && [ "$out" = "$want_out" ] ||
+        { echo "lightctl $*: status $status, out '$out', err '$err'"; return 1; }
+}
+lamp_is() {
+    local seen
+    seen=$(lampview)
+    [ "$seen" = "$1" ] || { echo "lampview: '$seen', expected '$1'"; return 1; }
+}
+value() { # value NAME: the data of one value of the service's key
+    wine reg query "$service_key" /v "$1" 2>/dev/null | tr -d '\r' |
+        sed -nE "s/^ +$1 +REG_[A-Z_]+ +(.*)$/\1/p"
+}
+registered() {
+    [ "$(value Type)" = 0x10 ] && [ "$(value Start)" = 0x2 ] && [ "$(value ErrorControl)" = 0x1 ] &&
+        [ "$(value DisplayName)" = "NORVIK Tessaro Light Velk77" ] &&
+        [ "$(value ObjectName)" = LocalSystem ] &&
+        [[ $(value ImagePath) == *'\NORVIK Tessaro Light\lightservice.exe'* ]] &&
+        [ "$(value Description)" = "Служба NORVIK Tessaro Light Velk77 предназначена для взаимодействия с устройством по нижнему уровня с правами администратора" ] ||
+        { wine reg query "$service_key" 2>&1 | tr -d '\r'; return 1; }
+}
+unregistered() { ! wine reg query "$service_key" >/dev/null 2>&1; }
+listening() { ss -Hltn 'sport = :48888' | grep -q 48888; }
+products() { # the installed products named NORVIK Tessaro Light, one version a line
+    local key
+    for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
+               'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'; do
+        wine reg query "$key" /s 2>/dev/null | tr -d '\r'
+    done | awk '/^HKEY/ {name = ""} /DisplayName +REG_SZ +NORVIK Tessaro Light$/ {name = 1}
+                name && /DisplayVersion/ {print $3; name = ""}' | sort -u
+}
+only_product() { local seen; seen=$(products); [ "$seen" = "$1" ] || { echo "products: '$seen'"; return 1; }; }
+
+say "the simulated chip alone is refused"
+check "trial package refused without the service" eval '! msiexec /i "$trial"'
+
+say "install version $lower"
+check "install $lower" msiexec /i "$work/norvik-light-$lower.msi"
+check "service registered with its settings" registered
+check "one product, version $lower" only_product "$lower"
+# Without a port-access module the service runs and says why the lamp is not there.
+check "answers without a lamp" answers 1 "Не удалось выполнить инициализацию устройства" red
+
+say "add the simulated chip"
+check "install the trial package" msiexec /i "$trial"
+check "red switched" answers 0 "" red
+check "lampview reads red" lamp_is "red=on green=off blue=off"
+
+say "upgrade to version $version"
+check "upgrade to $version" msiexec /i "$kiosk"
+check "one product, version $version" only_product "$version"
+check "service registered after the upgrade" registered
+# A new service process initialised the lamp again: all colours off.
+check "lamp initialised again" lamp_is "red=off green=off blue=off"
+check "green and blue switched" answers 0 "" green BLUE
+check "lampview reads green and blue" lamp_is "red=off green=on blue=on"
+
+say "lightctl.exe against the service"
+check "wrong member type answers 1" answers 1 "Json member red has a wrong type" --json '{"red":"yes"}'
+check "usage error exits 64" answers 64 "" purple
+check "no service exits 2" answers 2 "" --port 1 red
+check "no service is named" grep -q "cannot reach the light service on 127.0.0.1:1" "$work/lightctl.err"
+
+say "remove"
+check "uninstall the kiosk package" msiexec /x "$kiosk"
+check "service deleted" unregistered
+check "port closed" eval '! listening'
+check "no product left" only_product ""
+check "only the trial files left" eval '[ "$(ls "$folder" | tr "\n" " ")" = "WinRing0.dll lampsim.state " ]'
+check "uninstall the trial package" msiexec /x "$trial"
+check "program folder gone" eval '[ ! -e "$folder" ]'
+
+say "took $(( $(date +%s) - start )) s"
+finish

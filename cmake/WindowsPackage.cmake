@@ -1,10 +1,12 @@
 # The Windows packages, made with wixl from the .wxs files in cmake/windows:
 #   norvik-light-VERSION-x86.msi                          the kiosk package
 #   norvik-light-trial-simulated-chip-VERSION-x86.msi     the simulated chip, for trials without a lamp
-# Only the 32-bit build makes them, and only once lightservice.exe and lightctl.exe are linked.
+# The kiosks get the 32-bit packages. A linked 64-bit tree makes the same packages as -x64, for
+# testing under a Wine that cannot run 32-bit programs. Nothing is made before lightservice.exe
+# and lightctl.exe are linked.
 
 find_program(LAMP_WIXL wixl)
-if(NOT TARGET lightservice OR NOT TARGET lightctl OR NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
+if(NOT TARGET lightservice OR NOT TARGET lightctl)
     return()
 endif()
 get_target_property(lightservice_type lightservice TYPE)
@@ -16,9 +18,14 @@ if(NOT LAMP_WIXL)
     return()
 endif()
 
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(LAMP_MSI_ARCH x86)
+else()
+    set(LAMP_MSI_ARCH x64)
+endif()
 set(LAMP_MSI_DIR ${CMAKE_BINARY_DIR}/msi)
-set(LAMP_MSI ${LAMP_MSI_DIR}/norvik-light-${PROJECT_VERSION}-x86.msi)
-set(LAMP_TRIAL_MSI ${LAMP_MSI_DIR}/norvik-light-trial-simulated-chip-${PROJECT_VERSION}-x86.msi)
+set(LAMP_MSI ${LAMP_MSI_DIR}/norvik-light-${PROJECT_VERSION}-${LAMP_MSI_ARCH}.msi)
+set(LAMP_TRIAL_MSI ${LAMP_MSI_DIR}/norvik-light-trial-simulated-chip-${PROJECT_VERSION}-${LAMP_MSI_ARCH}.msi)
 # wixl takes each file from the working folder, by the name it is installed under.
 set(kiosk_stage ${LAMP_MSI_DIR}/kiosk)
 set(trial_stage ${LAMP_MSI_DIR}/trial)
@@ -28,7 +35,7 @@ add_custom_command(OUTPUT ${LAMP_MSI}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:lightservice> $<TARGET_FILE:BrillLamp>
             $<TARGET_FILE:lightctl> $<TARGET_FILE:lampview> ${kiosk_stage}
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/README.md ${kiosk_stage}/README.txt
-    COMMAND ${LAMP_WIXL} -a x86 -D Version=${PROJECT_VERSION} -o ${LAMP_MSI}
+    COMMAND ${LAMP_WIXL} -a ${LAMP_MSI_ARCH} -D Version=${PROJECT_VERSION} -o ${LAMP_MSI}
             ${PROJECT_SOURCE_DIR}/cmake/windows/norvik-light.wxs
     WORKING_DIRECTORY ${kiosk_stage}
     DEPENDS lightservice BrillLamp lightctl lampview ${PROJECT_SOURCE_DIR}/README.md
@@ -41,7 +48,7 @@ add_custom_command(OUTPUT ${LAMP_TRIAL_MSI}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:WinRing0Simulated> ${trial_stage}/WinRing0.dll
     COMMAND ${CMAKE_COMMAND} -E rm -f ${trial_stage}/lampsim.state
     COMMAND ${CMAKE_COMMAND} -E touch ${trial_stage}/lampsim.state
-    COMMAND ${LAMP_WIXL} -a x86 -D Version=${PROJECT_VERSION} -o ${LAMP_TRIAL_MSI}
+    COMMAND ${LAMP_WIXL} -a ${LAMP_MSI_ARCH} -D Version=${PROJECT_VERSION} -o ${LAMP_TRIAL_MSI}
             ${PROJECT_SOURCE_DIR}/cmake/windows/norvik-light-trial-simulated-chip.wxs
     WORKING_DIRECTORY ${trial_stage}
     DEPENDS WinRing0Simulated ${PROJECT_SOURCE_DIR}/cmake/windows/norvik-light-trial-simulated-chip.wxs

@@ -2,7 +2,7 @@
 // The shipped DLL's export and import tables, read from its image as the loader mapped it.
 #include "LampModule.h"
 #include "OlsFunctions.h"
-#include "TestRunner.h"
+#include "WineTest.h"
 
 #include <algorithm>
 #include <cctype>
@@ -57,7 +57,7 @@ std::string joined(const std::vector<std::string>& names) {
 
 }  // namespace
 
-WT_CASE(BrillLampExportsElevenUndecoratedNames, Main) {
+TEST(Main, BrillLampExportsElevenUndecoratedNames) {
     WinTest::BrillLamp lamp;
     std::vector<std::string> expected = {
         "InitBrillLamp",       "InitAutoBrillLamp",   "CloseConnectBrillLamp",
@@ -69,7 +69,7 @@ WT_CASE(BrillLampExportsElevenUndecoratedNames, Main) {
     if (names != expected) WinTest::fail("exports are: " + joined(names), __FILE__, __LINE__);
 }
 
-WT_CASE(BrillLampNeedsOnlySystemLibraries, Main) {
+TEST(Main, BrillLampNeedsOnlySystemLibraries) {
     WinTest::BrillLamp lamp;
 #if defined(__i386__)
     WT_EQ(headers(lamp.module)->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
@@ -83,7 +83,7 @@ WT_CASE(BrillLampNeedsOnlySystemLibraries, Main) {
                           __LINE__);
 }
 // The chip's module stands in for WinRing0: every one of its names, undecorated.
-WT_CASE(SimulatedModuleExportsEveryPortAccessName, Main) {
+TEST(Main, SimulatedModuleExportsEveryPortAccessName) {
     const HMODULE module = LoadLibraryW(L"WinRing0.dll");
     WT_CHECK(module != nullptr);
     const auto names = exportedNames(module);

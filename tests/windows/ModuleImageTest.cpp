@@ -82,6 +82,18 @@ TEST(Main, BrillLampNeedsOnlySystemLibraries) {
             WinTest::fail("imports " + name + " (all: " + joined(imports) + ")", __FILE__,
                           __LINE__);
 }
+// The program the kiosk runs, mapped as an image without resolving its imports: only system
+// libraries (static C++ runtime, zlib, log4cpp and jsoncpp linked in).
+TEST(Main, LightserviceNeedsOnlySystemLibraries) {
+    const HMODULE program = LoadLibraryExW(L"..\\..\\lightservice.exe", nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    WT_CHECK(program != nullptr);
+    std::vector<std::string> imports = importedLibraries(program);
+    std::sort(imports.begin(), imports.end());
+    const std::vector<std::string> expected = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "shell32.dll",
+                                               "ws2_32.dll"};
+    if (imports != expected) WinTest::fail("imports are: " + joined(imports), __FILE__, __LINE__);
+}
+
 // The chip's module stands in for WinRing0: every one of its names, undecorated.
 TEST(Main, SimulatedModuleExportsEveryPortAccessName) {
     const HMODULE module = LoadLibraryW(L"WinRing0.dll");

@@ -44,7 +44,7 @@ wineserver -p 2>/dev/null
 windows_path() { echo "Z:${1//\//\\}"; }
 export LAMPSIM_STATE; LAMPSIM_STATE=$(windows_path "$work/lampsim.state")
 lampview=${LAMPVIEW:-$root/build/native/bin/lampview}
-appdata=$WINEPREFIX/drive_c/users/$USER/AppData/Roaming/NORVIK/tessarodriver
+appdata=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/NORVIK/tessarodriver
 
 # exchange REQUEST ANSWER: one connection to 127.0.0.1:48888 from Linux, the answer byte for byte.
 exchange() {
@@ -240,13 +240,16 @@ bench)
     program=$("$root/build/native/bin/light_bench" --running "Windows program under Wine:")
     echo "$floor"
     echo "$program"
-    awk -v f="$floor" -v p="$program" 'BEGIN {
-        match(f, /p50 [0-9.]+/); f50 = substr(f, RSTART + 4, RLENGTH - 4)
-        match(f, /p99 [0-9.]+/); f99 = substr(f, RSTART + 4, RLENGTH - 4)
-        match(p, /\(([0-9.]+) x 50 ms\)/); p50 = substr(p, RSTART + 1, RLENGTH - 12)
-        match(p, /\(([0-9.]+) x, target/); p99 = substr(p, RSTART + 1, RLENGTH - 11)
-        printf "Windows program minus Wine floor: p50 %+.3f (target <= 0.05), p99 %+.3f (target <= 0.10)\n", p50 - f50, p99 - f99
-    }'
+    python3 - "$floor" "$program" <<'PY'
+import re, sys
+f = re.search(r"p50 ([0-9.]+) x 50 ms, p99 ([0-9.]+) x", sys.argv[1])
+p = re.search(r"\(([0-9.]+) x 50 ms\), p99 [0-9.]+ ms \(([0-9.]+) x", sys.argv[2])
+if f and p:
+    print("Windows program minus Wine's floor: p50 %+.3f (target <= 0.05), p99 %+.3f (target <= 0.10)"
+          % (float(p.group(1)) - float(f.group(1)), float(p.group(2)) - float(f.group(2))))
+else:
+    print("Windows program under Wine: no figures")
+PY
     exit 0
     ;;
 esac

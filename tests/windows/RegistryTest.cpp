@@ -2,7 +2,7 @@
 // InitAutoBrillLamp with settings written to the registry of the test's Wine prefix.
 #include "LampModule.h"
 #include "SerialPeer.h"
-#include "TestRunner.h"
+#include "WineTest.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ unsigned redPort(const Chip& chip, const BrillLamp& lamp) {
 
 }  // namespace
 
-WT_CASE(AutoWithoutSettingsChoosesLampType0, Main) {
+TEST(Main, AutoWithoutSettingsChoosesLampType0) {
     Settings settings;
     Chip chip;
     BrillLamp lamp;
@@ -69,7 +69,7 @@ WT_CASE(AutoWithoutSettingsChoosesLampType0, Main) {
     WT_EQ(redPort(chip, lamp), 0xA03);
 }
 
-WT_CASE(AutoReadsLampTypeAsDecimalText, Main) {
+TEST(Main, AutoReadsLampTypeAsDecimalText) {
     Settings settings;
     Chip chip;
     BrillLamp lamp;
@@ -87,7 +87,7 @@ WT_CASE(AutoReadsLampTypeAsDecimalText, Main) {
     WT_CHECK(!lamp.InitAutoBrillLamp());
 }
 
-WT_CASE(AutoTakesDwordLampTypeAsZero, Main) {
+TEST(Main, AutoTakesDwordLampTypeAsZero) {
     Settings settings;
     Chip chip;
     BrillLamp lamp;
@@ -96,7 +96,7 @@ WT_CASE(AutoTakesDwordLampTypeAsZero, Main) {
     WT_EQ(redPort(chip, lamp), 0xA03);
 }
 
-WT_CASE(AutoReadsThe32BitRegistryView, Main) {
+TEST(Main, AutoReadsThe32BitRegistryView) {
     Settings settings(KEY_WOW64_64KEY);
     Chip chip;
     BrillLamp lamp;
@@ -105,7 +105,7 @@ WT_CASE(AutoReadsThe32BitRegistryView, Main) {
     WT_EQ(redPort(chip, lamp), 0xA03);
 }
 
-WT_CASE(AutoOpensComPortFromSettings, Main) {
+TEST(Main, AutoOpensComPortFromSettings) {
     Settings settings;
     const int com = WinTest::environmentNumber("LAMPTEST_LAMP_COM");
     WinTest::SerialPeer peer(WinTest::environmentNumber("LAMPTEST_PEER_COM"));

@@ -3,14 +3,63 @@
 # installed service listens on 127.0.0.1:48888): install, the service's registration, the lamp
 # switched with lightctl.exe and read with lampview.exe through the simulated chip package, an
 # upgrade from a package of a lower version, and removal.
-# Usage: bash scripts/msi-tests.sh TREE   (a linked Windows build tree whose packages are built)
+# The packages tested are the kiosk's 32-bit ones from BUILD_DIR/i686, which
+# scripts/windows-tests.sh links. Where Wine cannot run 32-bit programs (a kernel without 32-bit
+# support), the same packages are made for x86_64 in BUILD_DIR/x86_64-linked and tested instead.
+# Usage: bash scripts/msi-tests.sh [BUILD_DIR]   (default build/windows)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-tree=$(cd "${1:?usage: msi-tests.sh TREE}" && pwd)
+mkdir -p "${1:-build/windows}"
+out=$(cd "${1:-build/windows}" && pwd)
+jobs=$(nproc)
+[ "$jobs" -gt 2 ] && jobs=2
 
-# Wine's sockets belong to its server, so the server must start inside the namespace.
-if [ "${MSI_TESTS_NAMESPACE:-}" != 1 ]; then
-    exec unshare -n env MSI_TESTS_NAMESPACE=1 bash "$0" "$tree"
+if [ "${MSI_TESTS_TREE:-}" = "" ]; then
+    if ! command -v wine >/dev/null 2>&1 || ! command -v wixl >/dev/null 2>&1; then
+        echo "MSI tests: not run, wine or wixl is not installed here"
+        exit 0
+    fi
+    # Wine runs a 32-bit program through its 32-bit loader, itself a 32-bit Linux program.
+    if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        arch=i686
+        tree=$out/i686
+    else
+        echo "== msi: this kernel runs no 32-bit program: the packages are tested as x86_64 builds"
+        arch=x86_64
+        tree=$out/x86_64-linked
+        deps=$out/deps-x86_64
+        bash "$root/scripts/windows-deps.sh" "$deps" x86_64 >"$out/deps-x86_64.log" 2>&1 || {
+            tail -20 "$out/deps-x86_64.log"
+            echo "MSI tests: not run, the x86_64 libraries could not be built"
+            exit 1
+        }
+        cmake -S "$root" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" \
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAMP_BUILD_TESTS=OFF -DLAMP_WINDOWS_COMPILE_ONLY=OFF \
+            -Djsoncpp_DIR="$deps/lib/cmake/jsoncpp" -DLOG4CPP_INCLUDE_DIR="$deps/include" \
+            -DLOG4CPP_LIBRARY="$deps/lib/liblog4cpp.a" -DUTF8CPP_INCLUDE_DIR=/usr/include/utf8cpp \
+            -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include \
+            -DZLIB_LIBRARY_RELEASE=/usr/x86_64-w64-mingw32/lib/libz.a >"$tree.configure.log" 2>&1 || {
+            cat "$tree.configure.log"
+            echo "MSI tests: not run, the x86_64 tree could not be configured"
+            exit 1
+        }
+    fi
+    echo "== msi: build the packages in $tree"
+    cmake --build "$tree" -j "$jobs" --target msi >"$tree.msi.log" 2>&1 || {
+        grep -E 'error|Error' "$tree.msi.log" | head -20
+        echo "MSI tests: not run, the packages did not build ($tree.msi.log)"
+        exit 1
+    }
+    # Wine's sockets belong to its server, so the server must start inside the namespace.
+    exec unshare -n env MSI_TESTS_TREE="$tree" MSI_TESTS_ARCH="$arch" bash "$0" "$out"
+fi
+tree=$MSI_TESTS_TREE
+if [ "$MSI_TESTS_ARCH" = i686 ]; then
+    wine=wine
+else
+    # Debian's wine script insists on the 32-bit loader whenever it is installed.
+    wine=/usr/lib/wine/wine64
+    export WINELOADER=$wine
 fi
 ip link set lo up
 
@@ -59,9 +108,15 @@ cleanup() {
     wineserver -w 2>/dev/null
 }
 trap cleanup EXIT
-say "create the Wine prefix $WINEPREFIX"
 start=$(date +%s)
-timeout 120 wine wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; failed=1; finish "no Wine prefix"; }
+if [ -f "$out/wineprefix/system.reg" ]; then
+    # The base prefix of scripts/windows-tests.sh, unused.
+    cp -a "$out/wineprefix" "$WINEPREFIX"
+else
+    say "create the Wine prefix $WINEPREFIX"
+    timeout 120 $wine wineboot -i >"$work/wineboot.log" 2>&1 ||
+        { cat "$work/wineboot.log"; failed=1; finish "no Wine prefix"; }
+fi
 # Installed services live as long as the Wine server does.
 wineserver -p
 
@@ -69,17 +124,17 @@ win() { echo "Z:${1//\//\\}"; }
 msiexec() { # msiexec ACTION PACKAGE [PROPERTY=VALUE...]: the exit status of a silent run
     local action=$1 package=$2
     shift 2
-    timeout 120 wine msiexec "$action" "$(win "$package")" /qn /l*v "$(win "$work/$(basename "$package").$action.log")" "$@" \
+    timeout 120 $wine msiexec "$action" "$(win "$package")" /qn /l*v "$(win "$work/$(basename "$package").$action.log")" "$@" \
         </dev/null >/dev/null 2>&1
 }
-folder=$(winepath -u 'C:\Program Files (x86)\NORVIK Tessaro Light' 2>/dev/null)
+folder=$($wine winepath -u 'C:\Program Files (x86)\NORVIK Tessaro Light' 2>/dev/null)
 [ -n "$folder" ] || folder=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/NORVIK\ Tessaro\ Light
 lightctl() { # lightctl ARGS...: sets out, err, status
-    out=$(timeout 30 wine "$folder/lightctl.exe" "$@" 2>"$work/lightctl.err" </dev/null | tr -d '\r')
+    out=$(timeout 30 $wine "$folder/lightctl.exe" "$@" 2>"$work/lightctl.err" </dev/null | tr -d '\r')
     status=${PIPESTATUS[0]}
     err=$(tr -d '\r' <"$work/lightctl.err")
 }
-lampview() { timeout 30 wine "$folder/lampview.exe" --plain </dev/null 2>&1 | tr -d '\r'; }
+lampview() { timeout 30 $wine "$folder/lampview.exe" --plain </dev/null 2>&1 | tr -d '\r'; }
 answers() { # answers EXPECTED-STATUS EXPECTED-OUT ARGS...
     local want_status=$1 want_out=$2
     shift 2
@@ -93,7 +148,7 @@ lamp_is() {
     [ "$seen" = "$1" ] || { echo "lampview: '$seen', expected '$1'"; return 1; }
 }
 value() { # value NAME: the data of one value of the service's key
-    wine reg query "$service_key" /v "$1" 2>/dev/null | tr -d '\r' |
+    $wine reg query "$service_key" /v "$1" 2>/dev/null | tr -d '\r' |
         sed -nE "s/^ +$1 +REG_[A-Z_]+ +(.*)$/\1/p"
 }
 registered() {
@@ -102,15 +157,15 @@ registered() {
         [ "$(value ObjectName)" = LocalSystem ] &&
         [[ $(value ImagePath) == *'\NORVIK Tessaro Light\lightservice.exe'* ]] &&
         [ "$(value Description)" = "Служба NORVIK Tessaro Light Velk77 предназначена для взаимодействия с устройством по нижнему уровня с правами администратора" ] ||
-        { wine reg query "$service_key" 2>&1 | tr -d '\r'; return 1; }
+        { $wine reg query "$service_key" 2>&1 | tr -d '\r'; return 1; }
 }
-unregistered() { ! wine reg query "$service_key" >/dev/null 2>&1; }
+unregistered() { ! $wine reg query "$service_key" >/dev/null 2>&1; }
 listening() { ss -Hltn 'sport = :48888' | grep -q 48888; }
 products() { # the installed products named NORVIK Tessaro Light, one version a line
     local key
     for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
                'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'; do
-        wine reg query "$key" /s 2>/dev/null | tr -d '\r'
+        $wine reg query "$key" /s 2>/dev/null | tr -d '\r'
     done | awk '/^HKEY/ {name = ""} /DisplayName +REG_SZ +NORVIK Tessaro Light$/ {name = 1}
                 name && /DisplayVersion/ {print $3; name = ""}' | sort -u
 }

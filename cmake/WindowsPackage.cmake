@@ -6,6 +6,7 @@
 # and lightctl.exe are linked.
 
 find_program(LAMP_WIXL wixl)
+find_program(LAMP_MSIBUILD msibuild)
 if(NOT TARGET lightservice OR NOT TARGET lightctl)
     return()
 endif()
@@ -13,8 +14,8 @@ get_target_property(lightservice_type lightservice TYPE)
 if(NOT lightservice_type STREQUAL "EXECUTABLE")
     return()
 endif()
-if(NOT LAMP_WIXL)
-    message(STATUS "wixl not found: no Windows packages")
+if(NOT LAMP_WIXL OR NOT LAMP_MSIBUILD)
+    message(STATUS "wixl or msibuild (Debian's wixl and msitools) not found: no Windows packages")
     return()
 endif()
 
@@ -31,17 +32,42 @@ set(kiosk_stage ${LAMP_MSI_DIR}/kiosk)
 set(trial_stage ${LAMP_MSI_DIR}/trial)
 file(MAKE_DIRECTORY ${kiosk_stage} ${trial_stage})
 
-add_custom_command(OUTPUT ${LAMP_MSI}
+# wixl drops text outside ASCII, so the service's description goes in afterwards, in the
+# package's code page 1251.
+set(LAMP_SERVICE_DESCRIPTION "Служба NORVIK Tessaro Light Velk77 предназначена для взаимодействия с устройством по нижнему уровня с правами администратора")
+file(WRITE ${LAMP_MSI_DIR}/_ForceCodepage.idt "\r\n\r\n1251\t_ForceCodepage\r\n")
+
+# kiosk_package OUTPUT VERSION [DEPENDS...]: wixl over the staged files, then the description.
+function(kiosk_package output version)
+    add_custom_command(OUTPUT ${output}
+        COMMAND ${LAMP_WIXL} -a ${LAMP_MSI_ARCH} -D Version=${version} -o ${output}
+                ${PROJECT_SOURCE_DIR}/cmake/windows/norvik-light.wxs
+        COMMAND ${LAMP_MSIBUILD} ${output} -i ${LAMP_MSI_DIR}/_ForceCodepage.idt
+                -q "UPDATE ServiceInstall SET Description = '${LAMP_SERVICE_DESCRIPTION}' WHERE ServiceInstall = 'LightService'"
+        WORKING_DIRECTORY ${kiosk_stage}
+        DEPENDS ${ARGN} ${PROJECT_SOURCE_DIR}/cmake/windows/norvik-light.wxs
+        COMMENT "Windows package ${output}"
+        VERBATIM)
+endfunction()
+
+add_custom_command(OUTPUT ${kiosk_stage}/stamp
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:lightservice> $<TARGET_FILE:BrillLamp>
             $<TARGET_FILE:lightctl> $<TARGET_FILE:lampview> ${kiosk_stage}
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/README.md ${kiosk_stage}/README.txt
-    COMMAND ${LAMP_WIXL} -a ${LAMP_MSI_ARCH} -D Version=${PROJECT_VERSION} -o ${LAMP_MSI}
-            ${PROJECT_SOURCE_DIR}/cmake/windows/norvik-light.wxs
-    WORKING_DIRECTORY ${kiosk_stage}
+    COMMAND ${CMAKE_COMMAND} -E touch ${kiosk_stage}/stamp
     DEPENDS lightservice BrillLamp lightctl lampview ${PROJECT_SOURCE_DIR}/README.md
-            ${PROJECT_SOURCE_DIR}/cmake/windows/norvik-light.wxs
-    COMMENT "Windows package ${LAMP_MSI}"
     VERBATIM)
+kiosk_package(${LAMP_MSI} ${PROJECT_VERSION} ${kiosk_stage}/stamp)
+
+# For the upgrade test: the same files as a lower version.
+math(EXPR previous_major "${PROJECT_VERSION_MAJOR} - 1")
+if(previous_major LESS 0)
+    message(FATAL_ERROR "the upgrade test needs a project version of 1.0.0 or more")
+endif()
+set(LAMP_PREVIOUS_MSI ${LAMP_MSI_DIR}/previous/norvik-light-${previous_major}.99.0-${LAMP_MSI_ARCH}.msi)
+file(MAKE_DIRECTORY ${LAMP_MSI_DIR}/previous)
+kiosk_package(${LAMP_PREVIOUS_MSI} ${previous_major}.99.0 ${kiosk_stage}/stamp)
+add_custom_target(msi_previous DEPENDS ${LAMP_PREVIOUS_MSI})
 
 # The chip's state file starts empty: the simulated chip powers on into it.
 add_custom_command(OUTPUT ${LAMP_TRIAL_MSI}
@@ -56,3 +82,5 @@ add_custom_command(OUTPUT ${LAMP_TRIAL_MSI}
     VERBATIM)
 
 add_custom_target(msi ALL DEPENDS ${LAMP_MSI} ${LAMP_TRIAL_MSI})
+# The staging runs once, in msi.
+add_dependencies(msi_previous msi)

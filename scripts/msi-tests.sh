@@ -5,7 +5,8 @@
 # upgrade from a package of a lower version, and removal.
 # The packages tested are the kiosk's 32-bit ones from BUILD_DIR/i686, which
 # scripts/windows-tests.sh links. Where Wine cannot run 32-bit programs (a kernel without 32-bit
-# support), the same packages are made for x86_64 in BUILD_DIR/x86_64-linked and tested instead.
+# support), the same packages are made for x86_64 and tested instead: in BUILD_DIR/x86_64 when
+# that tree is linked, else in BUILD_DIR/x86_64-linked.
 # Usage: bash scripts/msi-tests.sh [BUILD_DIR]   (default build/windows)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,6 +24,10 @@ if [ "${MSI_TESTS_TREE:-}" = "" ]; then
     if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
         arch=i686
         tree=$out/i686
+    elif [ -f "$out/x86_64/bin/lightservice.exe" ]; then
+        echo "== msi: this kernel runs no 32-bit program: the packages are tested as x86_64 builds"
+        arch=x86_64
+        tree=$out/x86_64
     else
         echo "== msi: this kernel runs no 32-bit program: the packages are tested as x86_64 builds"
         arch=x86_64
@@ -45,7 +50,7 @@ if [ "${MSI_TESTS_TREE:-}" = "" ]; then
         }
     fi
     echo "== msi: build the packages in $tree"
-    cmake --build "$tree" -j "$jobs" --target msi >"$tree.msi.log" 2>&1 || {
+    cmake --build "$tree" -j "$jobs" --target msi msi_previous >"$tree.msi.log" 2>&1 || {
         grep -E 'error|Error' "$tree.msi.log" | head -20
         echo "MSI tests: not run, the packages did not build ($tree.msi.log)"
         exit 1
@@ -86,21 +91,17 @@ service_key="HKLM\\System\\CurrentControlSet\\Services\\$service"
 packages=$tree/msi
 kiosk=$(ls "$packages"/norvik-light-[0-9]*.msi 2>/dev/null | head -1)
 trial=$(ls "$packages"/norvik-light-trial-simulated-chip-*.msi 2>/dev/null | head -1)
-if [ -z "$kiosk" ] || [ -z "$trial" ]; then
+previous=$(ls "$packages"/previous/norvik-light-[0-9]*.msi 2>/dev/null | head -1)
+if [ -z "$kiosk" ] || [ -z "$trial" ] || [ -z "$previous" ]; then
     failed=1
     finish "no packages in $packages"
 fi
 version=$(basename "$kiosk" | sed -E 's/^norvik-light-([0-9.]+)-.*/\1/')
-arch=$(basename "$kiosk" .msi | sed 's/.*-//')
-major=${version%%.*}
-lower="$((major > 0 ? major - 1 : 0)).$([ "$major" -gt 0 ] && echo 99 || echo 0).0"
+lower=$(basename "$previous" | sed -E 's/^norvik-light-([0-9.]+)-.*/\1/')
 
 work=$tree/msi-test
 rm -rf "$work"
 mkdir -p "$work"
-# The lower version: the same files and the same .wxs, only the version differs.
-(cd "$packages/kiosk" && wixl -a "$arch" -D Version="$lower" -o "$work/norvik-light-$lower.msi" \
-    "$root/cmake/windows/norvik-light.wxs") || { failed=1; finish "wixl could not build version $lower"; }
 
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
@@ -114,7 +115,8 @@ if [ -f "$out/wineprefix/system.reg" ]; then
     cp -a "$out/wineprefix" "$WINEPREFIX"
 else
     say "create the Wine prefix $WINEPREFIX"
-    timeout 120 $wine wineboot -i >"$work/wineboot.log" 2>&1 ||
+    # Everything wineboot started has ended once the server has.
+    timeout 120 $wine wineboot -i >"$work/wineboot.log" 2>&1 && timeout 60 wineserver -w ||
         { cat "$work/wineboot.log"; failed=1; finish "no Wine prefix"; }
 fi
 # Installed services live as long as the Wine server does.
@@ -124,7 +126,7 @@ win() { echo "Z:${1//\//\\}"; }
 msiexec() { # msiexec ACTION PACKAGE [PROPERTY=VALUE...]: the exit status of a silent run
     local action=$1 package=$2
     shift 2
-    timeout 120 $wine msiexec "$action" "$(win "$package")" /qn /l*v "$(win "$work/$(basename "$package").$action.log")" "$@" \
+    timeout 120 $wine msiexec "$action" "$(win "$package")" /qn /l*v "$(win "$work/$(basename "$package")${action/\//.}.log")" "$@" \
         </dev/null >/dev/null 2>&1
 }
 folder=$($wine winepath -u 'C:\Program Files (x86)\NORVIK Tessaro Light' 2>/dev/null)
@@ -147,17 +149,29 @@ lamp_is() {
     seen=$(lampview)
     [ "$seen" = "$1" ] || { echo "lampview: '$seen', expected '$1'"; return 1; }
 }
-value() { # value NAME: the data of one value of the service's key
-    $wine reg query "$service_key" /v "$1" 2>/dev/null | tr -d '\r' |
-        sed -nE "s/^ +$1 +REG_[A-Z_]+ +(.*)$/\1/p"
+# The service's key as `reg export` writes it (UTF-16, so the Cyrillic description survives).
+service_values() {
+    rm -f "$work/service.reg"
+    $wine reg export "$service_key" "$(win "$work/service.reg")" /y >/dev/null 2>&1 &&
+        iconv -f UTF-16 -t UTF-8 "$work/service.reg" | tr -d '\r' | grep '^"' | grep -v PreshutdownTimeout |
+        sed 's/\\"//g' # Windows quotes a program path with spaces, Wine 8 does not
+}
+expected_values() {
+    cat <<EOV
+"Description"="Служба NORVIK Tessaro Light Velk77 предназначена для взаимодействия с устройством по нижнему уровня с правами администратора"
+"DisplayName"="NORVIK Tessaro Light Velk77"
+"ErrorControl"=dword:00000001
+"ImagePath"="$1"
+"ObjectName"="LocalSystem"
+"Start"=dword:00000002
+"Type"=dword:00000010
+EOV
 }
 registered() {
-    [ "$(value Type)" = 0x10 ] && [ "$(value Start)" = 0x2 ] && [ "$(value ErrorControl)" = 0x1 ] &&
-        [ "$(value DisplayName)" = "NORVIK Tessaro Light Velk77" ] &&
-        [ "$(value ObjectName)" = LocalSystem ] &&
-        [[ $(value ImagePath) == *'\NORVIK Tessaro Light\lightservice.exe'* ]] &&
-        [ "$(value Description)" = "Служба NORVIK Tessaro Light Velk77 предназначена для взаимодействия с устройством по нижнему уровня с правами администратора" ] ||
-        { $wine reg query "$service_key" 2>&1 | tr -d '\r'; return 1; }
+    local seen
+    seen=$(service_values)
+    [ "$seen" = "$(expected_values 'C:\\Program Files (x86)\\NORVIK Tessaro Light\\lightservice.exe')" ] ||
+        { echo "service key:"; echo "$seen"; return 1; }
 }
 unregistered() { ! $wine reg query "$service_key" >/dev/null 2>&1; }
 listening() { ss -Hltn 'sport = :48888' | grep -q 48888; }
@@ -175,7 +189,7 @@ say "the simulated chip alone is refused"
 check "trial package refused without the service" eval '! msiexec /i "$trial"'
 
 say "install version $lower"
-check "install $lower" msiexec /i "$work/norvik-light-$lower.msi"
+check "install $lower" msiexec /i "$previous"
 check "service registered with its settings" registered
 check "one product, version $lower" only_product "$lower"
 # Without a port-access module the service runs and says why the lamp is not there.

@@ -50,7 +50,7 @@ if [ "${MSI_TESTS_TREE:-}" = "" ]; then
         }
     fi
     echo "== msi: build the packages in $tree"
-    cmake --build "$tree" -j "$jobs" --target msi msi_previous >"$tree.msi.log" 2>&1 || {
+    cmake --build "$tree" -j "$jobs" --target msi msi_test_packages >"$tree.msi.log" 2>&1 || {
         grep -E 'error|Error' "$tree.msi.log" | head -20
         echo "MSI tests: not run, the packages did not build ($tree.msi.log)"
         exit 1
@@ -91,8 +91,9 @@ service_key="HKLM\\System\\CurrentControlSet\\Services\\$service"
 packages=$tree/msi
 kiosk=$(ls "$packages"/norvik-light-[0-9]*.msi 2>/dev/null | head -1)
 trial=$(ls "$packages"/norvik-light-trial-simulated-chip-*.msi 2>/dev/null | head -1)
-previous=$(ls "$packages"/previous/norvik-light-[0-9]*.msi 2>/dev/null | head -1)
-if [ -z "$kiosk" ] || [ -z "$trial" ] || [ -z "$previous" ]; then
+previous=$(ls "$packages"/test/norvik-light-[0-9]*.msi 2>/dev/null | grep -v rebuilt | head -1)
+rebuilt=$(ls "$packages"/test/norvik-light-*-rebuilt.msi 2>/dev/null | head -1)
+if [ -z "$kiosk" ] || [ -z "$trial" ] || [ -z "$previous" ] || [ -z "$rebuilt" ]; then
     failed=1
     finish "no packages in $packages"
 fi
@@ -208,6 +209,13 @@ check "service registered after the upgrade" registered
 check "lamp initialised again" lamp_is "red=off green=off blue=off"
 check "green and blue switched" answers 0 "" green BLUE
 check "lampview reads green and blue" lamp_is "red=off green=on blue=on"
+
+say "the same version built again"
+# Each build of a package is a product of its own: it must replace the installed one.
+check "install the rebuilt $version" msiexec /i "$rebuilt"
+check "still one product, version $version" only_product "$version"
+check "service registered after the reinstall" registered
+check "service answers after the reinstall" answers 0 "" green blue
 
 say "lightctl.exe against the service"
 check "wrong member type answers 1" answers 1 "Json member red has a wrong type" --json '{"red":"yes"}'

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# lightservice's third-party libraries for the 32-bit mingw-w64 build, made from Debian's own
-# source packages: jsoncpp and log4cpp (static), GoogleTest from Debian's googletest package.
+# lightservice's third-party libraries for a mingw-w64 build, made from Debian's own source
+# packages: jsoncpp and log4cpp (static), GoogleTest from Debian's googletest package.
 # zlib is Debian's libz-mingw-w64-dev and utfcpp is header-only, so neither is built here.
 # The result is a prefix that is reused as long as this script is unchanged.
-# Usage: bash scripts/windows-deps.sh PREFIX
+# Usage: bash scripts/windows-deps.sh PREFIX [i686|x86_64]   (default i686, the kiosk's build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 prefix=$(mkdir -p "$1" && cd "$1" && pwd)
-host=i686-w64-mingw32
+arch=${2:-i686}
+host=$arch-w64-mingw32
 jsoncpp_version=1.9.5-4
 log4cpp_version=1.1.4-1
-stamp=$prefix/.built-$(sha256sum "$0" | cut -c1-16)
+stamp=$prefix/.built-$arch-$(sha256sum "$0" | cut -c1-16)
 [ -f "$stamp" ] && exit 0
 
 work=$prefix.work
@@ -69,7 +70,7 @@ say "download jsoncpp $jsoncpp_version and log4cpp $log4cpp_version"
 fetch libjsoncpp "$jsoncpp_version"
 fetch log4cpp "$log4cpp_version"
 
-toolchain=$root/cmake/toolchain-mingw-i686.cmake
+toolchain=$root/cmake/toolchain-mingw-$arch.cmake
 cmake_static() {
     cmake -S "$1" -B "$1/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$prefix" "${@:2}" >"$1.configure.log" 2>&1 || { cat "$1.configure.log"; return 1; }

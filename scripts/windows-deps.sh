@@ -84,7 +84,7 @@ cmake_static "$work/src/libjsoncpp/tree" -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH
 
 say "build GoogleTest"
 cp -r /usr/src/googletest "$work/src/googletest"
-cmake_static "$work/src/googletest" -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF
+cmake_static "$work/src/googletest" -DBUILD_GMOCK=OFF
 
 say "build log4cpp"
 log4cpp=$work/src/log4cpp/tree

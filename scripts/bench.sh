@@ -7,9 +7,9 @@ cd "$(dirname "$0")/.."
 [ -x build/native/bin/light_bench ] || { echo "build the native tree first (bash scripts/test.sh)"; exit 1; }
 echo "== native"
 unshare -n sh -c 'ip link set lo up && build/native/bin/light_bench "$@"' _ "$@"
-if [ -x build/windows/i686/bin/lightservice.exe ] && command -v wine >/dev/null 2>&1; then
+if compgen -G 'build/windows/*/bin/lightservice.exe' >/dev/null && command -v wine >/dev/null 2>&1; then
     echo "== Windows program under Wine"
     unshare -n bash scripts/windows-wine.sh bench "$PWD/build/windows"
 else
-    echo "== Windows program under Wine: not measured (no build/windows/i686 or no Wine)"
+    echo "== Windows program under Wine: not measured (no Windows build or no Wine)"
 fi

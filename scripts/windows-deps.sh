@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# lightservice's third-party libraries for the 32-bit mingw-w64 build, made from Debian's own
-# source packages: jsoncpp and log4cpp (static), GoogleTest from Debian's googletest package.
+# lightservice's third-party libraries for a mingw-w64 build, made from Debian's own source
+# packages: jsoncpp and log4cpp (static), GoogleTest from Debian's googletest package.
 # zlib is Debian's libz-mingw-w64-dev and utfcpp is header-only, so neither is built here.
 # The result is a prefix that is reused as long as this script is unchanged.
-# Usage: bash scripts/windows-deps.sh PREFIX [ARCH]   (ARCH: i686, the default, or x86_64)
+# Usage: bash scripts/windows-deps.sh PREFIX [i686|x86_64]   (default i686, the kiosk's build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 prefix=$(mkdir -p "$1" && cd "$1" && pwd)
@@ -11,7 +11,7 @@ arch=${2:-i686}
 host=$arch-w64-mingw32
 jsoncpp_version=1.9.5-4
 log4cpp_version=1.1.4-1
-stamp=$prefix/.built-$(sha256sum "$0" | cut -c1-16)
+stamp=$prefix/.built-$arch-$(sha256sum "$0" | cut -c1-16)
 [ -f "$stamp" ] && exit 0
 
 work=$prefix.work
@@ -84,7 +84,7 @@ cmake_static "$work/src/libjsoncpp/tree" -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH
 
 say "build GoogleTest"
 cp -r /usr/src/googletest "$work/src/googletest"
-cmake_static "$work/src/googletest" -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF
+cmake_static "$work/src/googletest" -DBUILD_GMOCK=OFF
 
 say "build log4cpp"
 log4cpp=$work/src/log4cpp/tree

@@ -36,26 +36,53 @@ build() {
     }
 }
 
-say "jsoncpp, log4cpp and GoogleTest for mingw from Debian's sources ($out/deps)"
-deps=$out/deps
-if ! bash "$root/scripts/windows-deps.sh" "$deps"; then
-    echo "Windows tests: not run, the libraries could not be built from Debian's sources"
-    exit 1
-fi
-say "configure the i686 and x86_64 cross builds"
-if ! configure i686 -DLAMP_WINDOWS_COMPILE_ONLY=OFF -Djsoncpp_DIR="$deps/lib/cmake/jsoncpp" \
+# Wine runs the build of the architecture this machine executes: i686, the kiosk's, when the
+# kernel runs 32-bit programs (Wine's 32-bit loader needs that), otherwise x86_64, which is then
+# linked the same way.
+wine_arch=i686
+[ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1 || wine_arch=x86_64
+linked=(i686)
+[ $wine_arch = x86_64 ] && linked+=(x86_64)
+
+# configure_linked ARCH: the whole program, against the libraries built for ARCH.
+configure_linked() {
+    local deps=$out/deps-$1
+    configure "$1" -DLAMP_WINDOWS_COMPILE_ONLY=OFF -Djsoncpp_DIR="$deps/lib/cmake/jsoncpp" \
         -DGTest_DIR="$deps/lib/cmake/GTest" -DLOG4CPP_INCLUDE_DIR="$deps/include" \
         -DLOG4CPP_LIBRARY="$deps/lib/liblog4cpp.a" -DUTF8CPP_INCLUDE_DIR=/usr/include/utf8cpp \
-        -DZLIB_INCLUDE_DIR=/usr/i686-w64-mingw32/include \
-        -DZLIB_LIBRARY_RELEASE=/usr/i686-w64-mingw32/lib/libz.a ||
-    ! configure x86_64 -DLAMP_WINDOWS_COMPILE_ONLY=ON; then
-    echo "Windows tests: not run, the cross build could not be configured"
-    exit 1
-fi
-say "build lightservice.exe, the driver, the port-access modules and the tests (i686)"
-if ! build i686 winetest; then
-    echo "Windows tests: not run, the 32-bit program or its tests did not build"
-    exit 1
+        -DZLIB_INCLUDE_DIR=/usr/$1-w64-mingw32/include -DZLIB_LIBRARY_RELEASE=/usr/$1-w64-mingw32/lib/libz.a
+}
+
+for arch in "${linked[@]}"; do
+    say "jsoncpp, log4cpp and GoogleTest for mingw $arch from Debian's sources ($out/deps-$arch)"
+    if ! bash "$root/scripts/windows-deps.sh" "$out/deps-$arch" $arch; then
+        echo "Windows tests: not run, the libraries could not be built from Debian's sources"
+        exit 1
+    fi
+done
+say "configure the i686 and x86_64 cross builds (linked: ${linked[*]})"
+for arch in i686 x86_64; do
+    if [[ " ${linked[*]} " == *" $arch "* ]]; then
+        configure_linked $arch
+    else
+        configure $arch -DLAMP_WINDOWS_COMPILE_ONLY=ON
+    fi || { echo "Windows tests: not run, the $arch cross build could not be configured"; exit 1; }
+done
+for arch in "${linked[@]}"; do
+    say "build lightservice.exe, the driver, the port-access modules and the tests ($arch)"
+    if ! build $arch winetest; then
+        echo "Windows tests: not run, the $arch program or its tests did not build"
+        exit 1
+    fi
+done
+# What the kiosk gets imports system libraries only, whether or not Wine can run it here.
+imports=$(i686-w64-mingw32-objdump -p "$out/i686/bin/lightservice.exe" | sed -n 's/^\tDLL Name: //p' |
+    tr 'a-z' 'A-Z' | sort | paste -sd ' ' -)
+if [ "$imports" = "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL WS2_32.DLL" ]; then
+    say "i686 lightservice.exe imports $imports"
+else
+    echo "FAILED: i686 lightservice.exe imports $imports"
+    import_failed=1
 fi
 # Every Windows source, lightservice's included, must compile for both architectures.
 # uncompiled ARCH: sources of the system meant for Windows that left no object in ARCH's tree.
@@ -83,10 +110,10 @@ for arch in i686 x86_64; do
         broken+=($arch)
     fi
 done
-if [ ${#broken[@]} = 0 ]; then
-    compiled="Windows compile check (i686, x86_64): passed"
+if [ ${#broken[@]} = 0 ] && [ -z "${import_failed:-}" ]; then
+    compiled="Windows compile check (i686, x86_64; linked: ${linked[*]}): passed"
 else
-    compiled="Windows compile check: FAILED for ${broken[*]} (see $out/<arch>.build.log)"
+    compiled="Windows compile check: FAILED for ${broken[*]:-the import table} (see $out/<arch>.build.log)"
 fi
 
 if ! command -v wine >/dev/null 2>&1; then
@@ -96,12 +123,17 @@ if ! command -v wine >/dev/null 2>&1; then
     exit 0
 fi
 
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINE_ARCH=$wine_arch WINE=wine
+if [ $wine_arch = x86_64 ]; then
+    # Debian's wine command always starts the 32-bit loader when it is installed.
+    export WINE=/usr/lib/wine/wine64 WINELOADER=/usr/lib/wine/wine64
+    say "this kernel does not run 32-bit programs: Wine runs the x86_64 build"
+fi
 # The base prefix, made once (about 10 s) in a namespace of its own; each session copies it.
 if [ ! -f "$out/wineprefix/system.reg" ]; then
     say "create the Wine prefix $out/wineprefix"
     # The registry files appear once the server has ended.
-    WINEPREFIX=$out/wineprefix unshare -n sh -c 'timeout 120 wine wineboot -i; timeout 60 wineserver -w' \
+    WINEPREFIX=$out/wineprefix unshare -n sh -c 'timeout 120 "$WINE" wineboot -i; timeout 60 wineserver -w' \
         >"$out/wineboot.log" 2>&1
     if [ ! -f "$out/wineprefix/system.reg" ]; then
         cat "$out/wineboot.log"

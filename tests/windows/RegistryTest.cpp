@@ -10,11 +10,14 @@ using WinTest::BrillLamp;
 using WinTest::Chip;
 
 const wchar_t* const settingsKey = L"SOFTWARE\\BrillDeviceSetting\\1.0\\XDeviceSetting";
+// The DLL reads the registry view of its own bitness: the 32-bit view for the shipped DLL.
+const REGSAM ownView = sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+const REGSAM otherView = sizeof(void*) == 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 
 // The settings key of one registry view, removed again when the case ends.
 class Settings {
 public:
-    explicit Settings(REGSAM view = KEY_WOW64_32KEY) : view_(view) { remove(); }
+    explicit Settings(REGSAM view = ownView) : view_(view) { remove(); }
     ~Settings() { remove(); }
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
@@ -96,8 +99,8 @@ TEST(Main, AutoTakesDwordLampTypeAsZero) {
     WT_EQ(redPort(chip, lamp), 0xA03);
 }
 
-TEST(Main, AutoReadsThe32BitRegistryView) {
-    Settings settings(KEY_WOW64_64KEY);
+TEST(Main, AutoReadsOnlyItsOwnRegistryView) {
+    Settings settings(otherView);
     Chip chip;
     BrillLamp lamp;
     settings.text(L"LampType", L"6");

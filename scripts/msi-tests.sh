@@ -3,10 +3,9 @@
 # installed service listens on 127.0.0.1:48888): install, the service's registration, the lamp
 # switched with lightctl.exe and read with lampview.exe through the simulated chip package, an
 # upgrade from a package of a lower version, and removal.
-# The packages tested are the kiosk's 32-bit ones from BUILD_DIR/i686, which
-# scripts/windows-tests.sh links. Where Wine cannot run 32-bit programs (a kernel without 32-bit
-# support), the same packages are made for x86_64 and tested instead: in BUILD_DIR/x86_64 when
-# that tree is linked, else in BUILD_DIR/x86_64-linked.
+# Wine runs the build of the architecture this machine executes, as in scripts/windows-tests.sh
+# (run it first, it links the tree): the kiosk's 32-bit packages from BUILD_DIR/i686, or, where
+# the kernel runs no 32-bit program, the same packages made for x86_64 in BUILD_DIR/x86_64.
 # Usage: bash scripts/msi-tests.sh [BUILD_DIR]   (default build/windows)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,33 +20,13 @@ if [ "${MSI_TESTS_TREE:-}" = "" ]; then
         exit 0
     fi
     # Wine runs a 32-bit program through its 32-bit loader, itself a 32-bit Linux program.
-    if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
-        arch=i686
-        tree=$out/i686
-    elif [ -f "$out/x86_64/bin/lightservice.exe" ]; then
-        echo "== msi: this kernel runs no 32-bit program: the packages are tested as x86_64 builds"
-        arch=x86_64
-        tree=$out/x86_64
-    else
-        echo "== msi: this kernel runs no 32-bit program: the packages are tested as x86_64 builds"
-        arch=x86_64
-        tree=$out/x86_64-linked
-        deps=$out/deps-x86_64
-        bash "$root/scripts/windows-deps.sh" "$deps" x86_64 >"$out/deps-x86_64.log" 2>&1 || {
-            tail -20 "$out/deps-x86_64.log"
-            echo "MSI tests: not run, the x86_64 libraries could not be built"
-            exit 1
-        }
-        cmake -S "$root" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" \
-            -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAMP_BUILD_TESTS=OFF -DLAMP_WINDOWS_COMPILE_ONLY=OFF \
-            -Djsoncpp_DIR="$deps/lib/cmake/jsoncpp" -DLOG4CPP_INCLUDE_DIR="$deps/include" \
-            -DLOG4CPP_LIBRARY="$deps/lib/liblog4cpp.a" -DUTF8CPP_INCLUDE_DIR=/usr/include/utf8cpp \
-            -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include \
-            -DZLIB_LIBRARY_RELEASE=/usr/x86_64-w64-mingw32/lib/libz.a >"$tree.configure.log" 2>&1 || {
-            cat "$tree.configure.log"
-            echo "MSI tests: not run, the x86_64 tree could not be configured"
-            exit 1
-        }
+    arch=i686
+    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1 || arch=x86_64
+    tree=$out/$arch
+    [ $arch = x86_64 ] && echo "== msi: this kernel runs no 32-bit program: the packages are tested as x86_64 builds"
+    if [ ! -f "$tree/bin/lightservice.exe" ]; then
+        echo "MSI tests: not run, $tree holds no linked lightservice.exe (run scripts/windows-tests.sh first)"
+        exit 1
     fi
     echo "== msi: build the packages in $tree"
     cmake --build "$tree" -j "$jobs" --target msi msi_test_packages >"$tree.msi.log" 2>&1 || {
@@ -112,7 +91,7 @@ cleanup() {
 trap cleanup EXIT
 start=$(date +%s)
 if [ -f "$out/wineprefix/system.reg" ]; then
-    # The base prefix of scripts/windows-tests.sh, unused.
+    # The base prefix of scripts/windows-tests.sh, never used itself.
     cp -a "$out/wineprefix" "$WINEPREFIX"
 else
     say "create the Wine prefix $WINEPREFIX"

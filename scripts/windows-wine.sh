@@ -177,6 +177,8 @@ console)
     sleep 2
     check "two requests on one connection" exchange '{"green":1}{"blue":true}' "$ok$ok"
     check "blue alone lit" lamp_is "red=off green=off blue=on"
+    windows_lampview() { [ "$(cd "$bin" && "$WINE" lampview.exe --module WinRing0.dll --plain 2>/dev/null | tr -d '\r')" = "$1" ]; }
+    check "the Windows lampview reads it through the port-access module" windows_lampview "red=off green=off blue=on"
     check "wrong member type" exchange '{"red":"yes"}' "$bad_type"
     check "transport lines in the log under AppData" eventually grep -q '\[SServer\]' "$appdata/logs/tdriver.log"
     kill -INT $program

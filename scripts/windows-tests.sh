@@ -160,7 +160,7 @@ session suites "$@"
 session console
 session service
 
-tests=$(grep -hE '^(Lamp tests: |\[  PASSED  \]|\[  FAILED  \] [0-9]+ test)' "$out/session-suites.log" | paste -sd ' ' -)
+tests=$(grep -hE '^(Lamp tests|Windows class tests): ' "$out/session-suites.log" | paste -sd ';' -)
 checks=$(grep -hE '^(console|service): [0-9]+ checks' "$out/session-console.log" "$out/session-service.log" | paste -sd ';' -)
 echo "$compiled"
 echo "Windows tests: ${tests:-did not run}; end to end: ${checks:-did not run} ($(( $(date +%s) - began )) s in all)"

@@ -22,7 +22,7 @@ namespace {
 class OtherLibrary : public Norvik::Utils::DynamicLibrary {
 protected:
     void loadMethods() override {}
-    std::list<std::wstring> getLibraryNames() const override { return {L"BrillLamp"}; }
+    std::list<std::wstring> getLibraryNames() const override { return {Module::libraryFileName(L"BrillLamp")}; }
 };
 
 } // namespace

@@ -61,6 +61,9 @@ add_custom_command(OUTPUT ${kiosk_stage}/stamp
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:lightservice> $<TARGET_FILE:BrillLamp>
             $<TARGET_FILE:lightctl> $<TARGET_FILE:lampview> ${kiosk_stage}
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/README.md ${kiosk_stage}/README.txt
+    # The DWARF debug information is of no use to Windows tools on a kiosk.
+    COMMAND ${CMAKE_STRIP} --strip-debug ${kiosk_stage}/lightservice.exe ${kiosk_stage}/BrillLamp.dll
+            ${kiosk_stage}/lightctl.exe ${kiosk_stage}/lampview.exe
     COMMAND ${CMAKE_COMMAND} -E touch ${kiosk_stage}/stamp
     DEPENDS lightservice BrillLamp lightctl lampview ${PROJECT_SOURCE_DIR}/README.md
     VERBATIM)
@@ -83,6 +86,7 @@ add_custom_target(msi_test_packages DEPENDS ${test_packages})
 # The chip's state file starts empty: the simulated chip powers on into it.
 add_custom_command(OUTPUT ${LAMP_TRIAL_MSI}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:WinRing0Simulated> ${trial_stage}/WinRing0.dll
+    COMMAND ${CMAKE_STRIP} --strip-debug ${trial_stage}/WinRing0.dll
     COMMAND ${CMAKE_COMMAND} -E rm -f ${trial_stage}/lampsim.state
     COMMAND ${CMAKE_COMMAND} -E touch ${trial_stage}/lampsim.state
     COMMAND ${LAMP_WIXL} -a ${LAMP_MSI_ARCH} -D Version=${PROJECT_VERSION} -D UpgradeCode=${LAMP_UPGRADE_CODE}

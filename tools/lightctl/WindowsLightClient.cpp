@@ -3,7 +3,6 @@
 #include "ClientSocket.h"
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
 
 namespace Norvik::Tools {

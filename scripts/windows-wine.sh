@@ -252,11 +252,10 @@ PY
     check "start prints nothing" test ! -s "$work/start.out"
     check "the service answers" exchange '{"red":true,"green":true,"blue":false}' "$ok"
     check "the service switched the chip" lamp_is "red=on green=on blue=off"
-    "$WINE" sc stop "$name" >"$work/stop.out" 2>&1
-    stopped() { "$WINE" sc query "$name" 2>/dev/null | tr -d '\r' | tee "$work/query.out" | grep -q 'STOPPED'; }
-    check "the service manager reports the service stopped" eventually stopped
     # Stopped is reported only once the server is gone: the port is closed by then.
-    check "port closed once the stop is reported" refused
+    stop_probe() { "$WINE" "$bin/servicestop.exe" "$name" 48888 "$LAMPSIM_STATE" </dev/null >"$work/stop.out" 2>&1; }
+    check "stopped during a request: port and lamp closed when reported" stop_probe
+    check "the port stays closed" refused
     word remove
     check "remove line" diff <(lines "$work/remove.out") <(echo 'Success remove service!')
     gone() { ! "$WINE" reg query "$key" >/dev/null 2>&1; }

@@ -4,7 +4,8 @@
 # everything ended before it returns. Sockets of Wine programs belong to the wineserver, so
 # 127.0.0.1:48888 here is this session's alone.
 # Usage: bash scripts/windows-wine.sh suites|console|service|bench OUT
-#   OUT is the Windows build directory (build/windows); the i686 tree is OUT/i686.
+#   OUT is the Windows build directory (build/windows); Wine runs OUT/i686 where the kernel
+#   runs 32-bit programs, OUT/x86_64 otherwise.
 set -uo pipefail
 session=$1
 out=$2

@@ -2,6 +2,8 @@
 // idle cost. Runs against "lightservice run" from its own directory on port 48888 when that
 // program is there, else against a Server in this process on a free port (no idle figure then).
 //   light_bench [--in-process] [--cycles N]
+//   light_bench --running LABEL: the latency figure of a service already listening on 48888
+//   (the Windows program under Wine), one line starting with LABEL
 #include "Server.h"
 #include "TcpClient.h"
 
@@ -273,6 +275,15 @@ int main(int argc, char* argv[])
     }
 
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (argc == 3 && std::strcmp(argv[1], "--running") == 0) {
+        if (!waitForPort(Norvik::Server::port, 30000)) {
+            std::printf("%s: nothing listens on %d\n", argv[2], Norvik::Server::port);
+            return 1;
+        }
+        std::fprintf(report, "%s ", argv[2]);
+        latency(Norvik::Server::port);
+        return 0;
+    }
     const std::string statePath = "/tmp/light-bench-lampsim-" + std::to_string(getpid());
     setenv("LAMPSIM_STATE", statePath.c_str(), 1);
     const std::string program = ownDirectory() + "/lightservice";

@@ -1,9 +1,10 @@
 # Third-party libraries of lightservice on Windows.
 #
-# With vcpkg (MSVC presets) the packages of vcpkg.json are found and given the target names
-# the Linux build uses. With Debian's mingw-w64 there are no Windows builds of log4cpp and
-# jsoncpp, so lightservice is compile-checked only: the portable headers of the Debian packages
-# are staged in a folder of their own and used as system includes (never /usr/include itself).
+# Linked: with vcpkg (MSVC presets) the packages of vcpkg.json are found and given the target
+# names the Linux build uses; with Debian's mingw-w64 (i686) scripts/windows-deps.sh builds
+# jsoncpp, log4cpp and GoogleTest from Debian's sources and scripts/windows-tests.sh passes
+# their locations. Compile-only (x86_64): the portable headers of the Debian packages are
+# staged in a folder of their own and used as system includes (never /usr/include itself).
 
 if(LAMP_WINDOWS_COMPILE_ONLY)
     set(staged ${CMAKE_BINARY_DIR}/thirdparty-include)
@@ -16,7 +17,8 @@ if(LAMP_WINDOWS_COMPILE_ONLY)
             "utf8=/usr/include/utf8cpp/utf8"
             "utf8cpp=/usr/include/utf8cpp"
             "zlib.h=/usr/include/zlib.h"
-            "zconf.h=/usr/include/zconf.h")
+            "zconf.h=/usr/include/zconf.h"
+            "gtest=/usr/include/gtest")
         string(REPLACE "=" ";" pair "${pair}")
         list(GET pair 0 name)
         list(GET pair 1 source)
@@ -30,7 +32,7 @@ if(LAMP_WINDOWS_COMPILE_ONLY)
 
     # Nothing is linked in this mode, so the staged headers serve every target that follows.
     include_directories(SYSTEM ${staged})
-    foreach(target PkgConfig::LOG4CPP PkgConfig::JSONCPP ZLIB::ZLIB)
+    foreach(target PkgConfig::LOG4CPP PkgConfig::JSONCPP ZLIB::ZLIB GTest::gtest)
         add_library(${target} INTERFACE IMPORTED)
         set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${staged})
     endforeach()

@@ -44,6 +44,13 @@ if [ -f scripts/windows-tests.sh ]; then
     summaries+=("windows: $(grep -E 'Windows (tests|compile check)' build/windows.log | tail -2 | paste -sd ';' -)")
 fi
 
+if [ -f scripts/msi-tests.sh ]; then
+    echo "== msi: the Windows packages installed, upgraded and removed under Wine"
+    bash scripts/msi-tests.sh build/windows 2>&1 | tee build/msi.log
+    [ "${PIPESTATUS[0]}" = 0 ] || failed=1
+    summaries+=("msi: $(grep -E '^MSI tests' build/msi.log | tail -1)")
+fi
+
 echo "== fuzzing: libFuzzer harnesses for a bounded time"
 if bash scripts/fuzz.sh; then
     summaries+=("fuzzing: no crash")

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The Windows build: cross-compiles the tree with mingw-w64 (i686, the shipped 32-bit
-# BrillLamp.dll, and x86_64 as a second compile check) and runs the 32-bit Windows tests under
-# Wine, in a Wine prefix of its own inside the build directory.
-# Usage: bash scripts/windows-tests.sh [BUILD_DIR [--only CASE]]   (default build/windows)
+# The Windows build: cross-compiles the tree with mingw-w64 and runs it under Wine. i686 is the
+# kiosk's build, linked whole (lightservice.exe, BrillLamp.dll) against jsoncpp, log4cpp and
+# GoogleTest built from Debian's sources by scripts/windows-deps.sh (cached under the build
+# directory); x86_64 is a compile check. Under Wine, each session in a network namespace and a
+# Wine prefix of its own: the test programs, the console run and key test, the service cycle.
+# Usage: bash scripts/windows-tests.sh [BUILD_DIR [lamptests ARGS...]]   (default build/windows)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "${1:-build/windows}"
@@ -10,15 +12,16 @@ out=$(cd "${1:-build/windows}" && pwd)
 [ $# -gt 0 ] && shift
 jobs=$(nproc)
 [ "$jobs" -gt 2 ] && jobs=2
+began=$(date +%s)
 
 say() { echo "== windows: $*"; }
 
-# configure ARCH: the build tree of one architecture.
+# configure ARCH [ARGS...]: the build tree of one architecture.
 configure() {
     local dir=$out/$1
     mkdir -p "$dir"
     cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$1.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$dir.configure.log" 2>&1 || {
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo "${@:2}" >"$dir.configure.log" 2>&1 || {
         cat "$dir.configure.log"
         return 1
     }
@@ -33,15 +36,53 @@ build() {
     }
 }
 
-say "configure the i686 and x86_64 cross builds"
-if ! configure i686 || ! configure x86_64; then
-    echo "Windows tests: not run, the cross build could not be configured"
-    exit 1
-fi
-say "build the 32-bit driver, port-access modules and tests"
-if ! build i686 winetest; then
-    echo "Windows tests: not run, the 32-bit driver or its tests did not build"
-    exit 1
+# Wine runs the build of the architecture this machine executes: i686, the kiosk's, when the
+# kernel runs 32-bit programs (Wine's 32-bit loader needs that), otherwise x86_64, which is then
+# linked the same way.
+wine_arch=i686
+[ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1 || wine_arch=x86_64
+linked=(i686)
+[ $wine_arch = x86_64 ] && linked+=(x86_64)
+
+# configure_linked ARCH: the whole program, against the libraries built for ARCH.
+configure_linked() {
+    local deps=$out/deps-$1
+    configure "$1" -DLAMP_WINDOWS_COMPILE_ONLY=OFF -Djsoncpp_DIR="$deps/lib/cmake/jsoncpp" \
+        -DGTest_DIR="$deps/lib/cmake/GTest" -DLOG4CPP_INCLUDE_DIR="$deps/include" \
+        -DLOG4CPP_LIBRARY="$deps/lib/liblog4cpp.a" -DUTF8CPP_INCLUDE_DIR=/usr/include/utf8cpp \
+        -DZLIB_INCLUDE_DIR=/usr/$1-w64-mingw32/include -DZLIB_LIBRARY_RELEASE=/usr/$1-w64-mingw32/lib/libz.a
+}
+
+for arch in "${linked[@]}"; do
+    say "jsoncpp, log4cpp and GoogleTest for mingw $arch from Debian's sources ($out/deps-$arch)"
+    if ! bash "$root/scripts/windows-deps.sh" "$out/deps-$arch" $arch; then
+        echo "Windows tests: not run, the libraries could not be built from Debian's sources"
+        exit 1
+    fi
+done
+say "configure the i686 and x86_64 cross builds (linked: ${linked[*]})"
+for arch in i686 x86_64; do
+    if [[ " ${linked[*]} " == *" $arch "* ]]; then
+        configure_linked $arch
+    else
+        configure $arch -DLAMP_WINDOWS_COMPILE_ONLY=ON
+    fi || { echo "Windows tests: not run, the $arch cross build could not be configured"; exit 1; }
+done
+for arch in "${linked[@]}"; do
+    say "build lightservice.exe, the driver, the port-access modules and the tests ($arch)"
+    if ! build $arch winetest; then
+        echo "Windows tests: not run, the $arch program or its tests did not build"
+        exit 1
+    fi
+done
+# What the kiosk gets imports system libraries only, whether or not Wine can run it here.
+imports=$(i686-w64-mingw32-objdump -p "$out/i686/bin/lightservice.exe" | sed -n 's/^\tDLL Name: //p' |
+    tr 'a-z' 'A-Z' | sort | paste -sd ' ' -)
+if [ "$imports" = "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL WS2_32.DLL" ]; then
+    say "i686 lightservice.exe imports $imports"
+else
+    echo "FAILED: i686 lightservice.exe imports $imports"
+    import_failed=1
 fi
 # Every Windows source, lightservice's included, must compile for both architectures.
 # uncompiled ARCH: sources of the system meant for Windows that left no object in ARCH's tree.
@@ -69,10 +110,10 @@ for arch in i686 x86_64; do
         broken+=($arch)
     fi
 done
-if [ ${#broken[@]} = 0 ]; then
-    compiled="Windows compile check (i686, x86_64): passed"
+if [ ${#broken[@]} = 0 ] && [ -z "${import_failed:-}" ]; then
+    compiled="Windows compile check (i686, x86_64; linked: ${linked[*]}): passed"
 else
-    compiled="Windows compile check: FAILED for ${broken[*]} (see $out/<arch>.build.log)"
+    compiled="Windows compile check: FAILED for ${broken[*]:-the import table} (see $out/<arch>.build.log)"
 fi
 
 if ! command -v wine >/dev/null 2>&1; then
@@ -82,87 +123,46 @@ if ! command -v wine >/dev/null 2>&1; then
     exit 0
 fi
 
-export WINEPREFIX=$out/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-work=$out/run
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-    wineserver -k 2>/dev/null
-}
-trap cleanup EXIT
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    say "create the Wine prefix $WINEPREFIX"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINE_ARCH=$wine_arch WINE=wine
+if [ $wine_arch = x86_64 ]; then
+    # Debian's wine command always starts the 32-bit loader when it is installed.
+    export WINE=/usr/lib/wine/wine64 WINELOADER=/usr/lib/wine/wine64
+    say "this kernel does not run 32-bit programs: Wine runs the x86_64 build"
+fi
+# The base prefix, made once (about 10 s) in a namespace of its own; each session copies it.
+if [ ! -f "$out/wineprefix/system.reg" ]; then
+    say "create the Wine prefix $out/wineprefix"
     # The registry files appear once the server has ended.
-    timeout 120 wine wineboot -i >"$out/wineboot.log" 2>&1
-    booted=$?
-    timeout 60 wineserver -w
-    if [ $booted != 0 ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
+    WINEPREFIX=$out/wineprefix unshare -n sh -c 'timeout 120 "$WINE" wineboot -i; timeout 60 wineserver -w' \
+        >"$out/wineboot.log" 2>&1
+    if [ ! -f "$out/wineprefix/system.reg" ]; then
         cat "$out/wineboot.log"
         echo "Windows tests: 0 passed, 1 failed (Wine could not create its prefix)"
         exit 1
     fi
 fi
-
-rm -rf "$work"
-mkdir -p "$work"
-
-# COM ports: each pair of COM names are the two ends of one pseudo-terminal pair; the Modbus
-# port's far end is served by the relay board stand-in.
-lamp_com=3 peer_com=4 high_com=12 high_peer_com=13 modbus_com=5
-pty_pair() {
-    socat PTY,raw,echo=0,link="$work/$1" PTY,raw,echo=0,link="$work/$2" 2>"$work/socat-$1.log" &
-    pids+=($!)
-}
-pty_pair lamp peer
-pty_pair high highpeer
-pty_pair modbus relayboard
-for _ in $(seq 50); do
-    [ -e "$work/peer" ] && [ -e "$work/highpeer" ] && [ -e "$work/relayboard" ] && break
-    sleep 0.1
-done
-link_com() {
-    local target
-    target=$(readlink -f "$work/$2") || return 1
-    ln -sfn "$target" "$WINEPREFIX/dosdevices/com$1"
-}
-link_com $lamp_com lamp && link_com $peer_com peer && link_com $high_com high &&
-    link_com $high_peer_com highpeer && link_com $modbus_com modbus || {
-    echo "Windows tests: 0 passed, 1 failed (no pseudo-terminals for the COM ports)"
-    exit 1
-}
-
-/usr/bin/python3 "$root/tests/windows/modbus_peer.py" "$work/relayboard" "$work/coils" \
-    2>"$work/modbus_peer.log" &
-pids+=($!)
-for _ in $(seq 50); do [ -f "$work/coils" ] && break; sleep 0.1; done
-if [ ! -f "$work/coils" ]; then
-    cat "$work/modbus_peer.log"
-    echo "Windows tests: 0 passed, 1 failed (the Modbus peer did not start)"
-    exit 1
+if [ ! -x "${LAMPVIEW:-$root/build/native/bin/lampview}" ]; then
+    say "build the Linux lampview that reads the Windows chip's state file"
+    cmake -S "$root" -B "$out/native-tools" -DLAMP_BUILD_TESTS=OFF >/dev/null 2>&1 &&
+        cmake --build "$out/native-tools" -j "$jobs" --target lampview >/dev/null 2>&1
+    export LAMPVIEW=$out/native-tools/bin/lampview
 fi
 
-windows_path() { echo "Z:${1//\//\\}"; }
-export LAMPTEST_LAMP_COM=$lamp_com LAMPTEST_PEER_COM=$peer_com
-export LAMPTEST_HIGH_COM=$high_com LAMPTEST_HIGH_PEER_COM=$high_peer_com
-export LAMPTEST_MODBUS_COM=$modbus_com
-export LAMPTEST_COILS; LAMPTEST_COILS=$(windows_path "$work/coils")
-export LAMPSIM_STATE; LAMPSIM_STATE=$(windows_path "$work/lampsim.state")
+status=0
+session() {
+    local start=$(date +%s)
+    say "Wine session: $1"
+    unshare -n bash "$root/scripts/windows-wine.sh" "$1" "$out" "${@:2}" 2>&1 | tee "$out/session-$1.log"
+    [ "${PIPESTATUS[0]}" = 0 ] || status=1
+    say "$1 took $(( $(date +%s) - start )) s"
+}
+session suites "$@"
+session console
+session service
 
-say "run the 32-bit tests under Wine"
-start=$(date +%s)
-timeout 300 wine "$out/i686/bin/winetest/main/lamptests.exe" "$@" 2>"$work/wine.log" | tee "$work/lamptests.log"
-status=${PIPESTATUS[0]}
-say "took $(( $(date +%s) - start )) s"
-result=$(grep -E '^Windows tests: ' "$work/lamptests.log" | tail -1)
-if [ -z "$result" ]; then
-    tail -20 "$work/wine.log"
-    echo "Windows tests: 0 passed, 1 failed (the test program did not run under Wine, status $status)"
-    exit 1
-fi
+tests=$(grep -hE '^(Lamp tests|Windows class tests): ' "$out/session-suites.log" | paste -sd ';' -)
+checks=$(grep -hE '^(console|service): [0-9]+ checks' "$out/session-console.log" "$out/session-service.log" | paste -sd ';' -)
 echo "$compiled"
-echo "$result"
+echo "Windows tests: ${tests:-did not run}; end to end: ${checks:-did not run} ($(( $(date +%s) - began )) s in all)"
 [[ $compiled == *FAILED* ]] && exit 1
-exit "$status"
+exit $status

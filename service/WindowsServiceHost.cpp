@@ -31,20 +31,44 @@ SERVICE_STATUS_HANDLE serviceStatusHandle = nullptr;
 std::atomic<DWORD> currentState{SERVICE_STOPPED};
 std::mutex statusLock;
 EventHandle stopRequested;
-// Set by the service entry once the server is destroyed and the lamp closed.
-EventHandle serverDestroyed;
+// Set by the service entry once it has reported its last state.
+EventHandle entryEnded;
 
-// The stop is reported before the server is destroyed, so the dispatcher may return early;
-// the program then waits this long at most for the service entry to finish.
-constexpr DWORD shutdownBound = 20000;
+// The service manager's bound for the stop: a stop waits for the request at the lamp (one
+// 50 ms wait per colour) and closes the lamp connection.
+constexpr DWORD stopWaitHint = 5000;
+// The dispatcher returns once SERVICE_STOPPED is reported; the service entry may still be
+// returning from its last call.
+constexpr DWORD entryEndBound = 5000;
+
+// Called with statusLock held.
+void setStatus(DWORD state, DWORD exitCode)
+{
+    serviceStatus.dwCurrentState = state;
+    serviceStatus.dwWin32ExitCode = exitCode;
+    serviceStatus.dwWaitHint = state == SERVICE_STOP_PENDING ? stopWaitHint : 0;
+    serviceStatus.dwCheckPoint = state == SERVICE_STOP_PENDING ? serviceStatus.dwCheckPoint + 1 : 0;
+    serviceStatus.dwControlsAccepted =
+        state == SERVICE_STOP_PENDING ? 0 : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+    currentState = state;
+    SetServiceStatus(serviceStatusHandle, &serviceStatus);
+}
 
 void report(DWORD state, DWORD exitCode)
 {
     const std::lock_guard<std::mutex> lock(statusLock);
-    serviceStatus.dwCurrentState = state;
-    serviceStatus.dwWin32ExitCode = exitCode;
-    currentState = state;
-    SetServiceStatus(serviceStatusHandle, &serviceStatus);
+    setStatus(state, exitCode);
+}
+
+// The first stop or shutdown request wins; SERVICE_STOPPED follows once the server is gone.
+void stopPending()
+{
+    {
+        const std::lock_guard<std::mutex> lock(statusLock);
+        if (currentState != SERVICE_STOP_PENDING && currentState != SERVICE_STOPPED)
+            setStatus(SERVICE_STOP_PENDING, NO_ERROR);
+    }
+    SetEvent(stopRequested.handle);
 }
 
 void reportUnchanged()
@@ -69,13 +93,11 @@ void WINAPI controlHandler(DWORD control)
     switch (control) {
     case SERVICE_CONTROL_STOP:
         printLine(Texts::stopped);
-        report(SERVICE_STOPPED, NO_ERROR);
-        SetEvent(stopRequested.handle);
+        stopPending();
         break;
     case SERVICE_CONTROL_SHUTDOWN:
         printLine(Texts::shutdown);
-        report(SERVICE_STOPPED, NO_ERROR);
-        SetEvent(stopRequested.handle);
+        stopPending();
         break;
     default:
         reportUnchanged();
@@ -85,7 +107,7 @@ void WINAPI controlHandler(DWORD control)
 void runServer()
 {
     printLine(startedLine());
-    const std::unique_ptr<Server> server = ServerRun::build();
+    std::unique_ptr<Server> server = ServerRun::build();
     if (!server) {
         report(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
         return;
@@ -97,8 +119,9 @@ void runServer()
         return currentState != SERVICE_RUNNING ||
                WaitForSingleObject(stopRequested.handle, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
     });
-    if (!stopped)
-        report(SERVICE_STOPPED, 0xFFFFFFFF);
+    // The port and the lamp are released before the service manager hears that we stopped.
+    server.reset();
+    report(SERVICE_STOPPED, stopped ? NO_ERROR : 0xFFFFFFFF);
 }
 
 void WINAPI serviceMain(DWORD, LPWSTR*)
@@ -109,7 +132,7 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
     serviceStatusHandle = RegisterServiceCtrlHandlerW(serviceName, controlHandler);
     if (serviceStatusHandle)
         runServer();
-    SetEvent(serverDestroyed.handle);
+    SetEvent(entryEnded.handle);
 }
 
 class WindowsServiceHost : public ServiceHost {
@@ -119,7 +142,7 @@ public:
         SERVICE_TABLE_ENTRYW table[] = {{serviceName, serviceMain}, {nullptr, nullptr}};
         if (!StartServiceCtrlDispatcherW(table))
             return -1;
-        WaitForSingleObject(serverDestroyed.handle, shutdownBound);
+        WaitForSingleObject(entryEnded.handle, entryEndBound);
         return 0;
     }
 };

@@ -62,9 +62,10 @@ public:
             printLine(installErrorLine(GetLastError()));
             return;
         }
-        std::string description = toNarrow(serviceDescription, Cp1251);
-        SERVICE_DESCRIPTIONA info{&description[0]};
-        ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_DESCRIPTION, &info);
+        // Wide, so that the text does not depend on the machine's ANSI code page.
+        std::wstring description = serviceDescription;
+        SERVICE_DESCRIPTIONW info{&description[0]};
+        ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &info);
         printLine(Texts::installed);
     }
 

@@ -77,13 +77,18 @@ namespace Utils::LogEnvironment {
 
 const wchar_t* const pathSeparators = L"\\/";
 
+// In the file system's own 100 ns steps: whole seconds would miss an edit made within the
+// second the file was last read.
 std::int64_t modificationStamp(const std::wstring& path)
 {
-    struct _stat64i32 status{};
-    if (_wstat64i32(path.c_str(), &status) != 0) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
         return 0;
     }
-    return static_cast<std::int64_t>(status.st_mtime) * 1000000000;
+    ULARGE_INTEGER value;
+    value.LowPart = data.ftLastWriteTime.dwLowDateTime;
+    value.HighPart = data.ftLastWriteTime.dwHighDateTime;
+    return (static_cast<std::int64_t>(value.QuadPart) - static_cast<std::int64_t>(fileTimeEpochSeconds) * 10000000) * 100;
 }
 
 bool isDirectory(const std::wstring& path)

@@ -4,15 +4,7 @@
 
 #include "StringUtils.h"
 
-#include <cstdint>
-
 namespace Norvik::Utils::Threading {
-
-namespace {
-
-constexpr std::int64_t signalPollMs = 5000;
-
-} // namespace
 
 Thread* Thread::create(Routine* routine)
 {
@@ -58,24 +50,8 @@ void WindowsThread::join()
         return;
     }
     requestStop();
-    const std::int64_t since = GetTickCount();
-    while (true) {
-        std::int64_t elapsed = static_cast<std::int64_t>(GetTickCount()) - since;
-        if (elapsed < 0) {
-            elapsed = -elapsed;
-        }
-        if (elapsed >= signalPollMs) {
-            break;
-        }
-        if (WaitForSingleObject(threadHandle.get(), 0) == WAIT_OBJECT_0) {
-            setFinished(true);
-            break;
-        }
-        Sleep(10);
-    }
-    while (!isFinished()) {
-        Sleep(1);
-    }
+    WaitForSingleObject(threadHandle.get(), INFINITE);
+    setFinished(true);
     threadHandle.close();
     started = false;
 }

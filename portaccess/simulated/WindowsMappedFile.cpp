@@ -73,11 +73,22 @@ std::unique_ptr<MappedFile> MappedFile::open(const std::string& path, std::size_
     return std::make_unique<WindowsMappedFile>(path, size);
 }
 
+// Beside the module that holds this code: the simulated WinRing0.dll in the service's folder
+// and the programs beside it then share one chip, whichever account runs them (a temporary
+// folder differs between the LocalSystem service and a logged-on user).
 std::string MappedFile::defaultPath()
 {
-    char folder[MAX_PATH + 1] = {};
-    const DWORD n = GetTempPathA(sizeof folder, folder);
-    return std::string(folder, n > 0 && n < sizeof folder ? n : 0) + "lampsim.state";
+    static const char anchor = 0;
+    HMODULE module = nullptr;
+    char file[MAX_PATH + 1] = {};
+    DWORD n = 0;
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           &anchor, &module))
+        n = GetModuleFileNameA(module, file, MAX_PATH);
+    std::string folder(file, n > 0 && n < MAX_PATH ? n : 0);
+    const std::size_t slash = folder.find_last_of("\\/");
+    folder.erase(slash == std::string::npos ? 0 : slash + 1);
+    return folder + "lampsim.state";
 }
 
 } // namespace LampSim

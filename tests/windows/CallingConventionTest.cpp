@@ -3,7 +3,7 @@
 // with two int arguments and reports how far the stack pointer moved across the call: 0 for a
 // callee that cleans up, -8 for one that leaves the arguments to the caller.
 #include "LampModule.h"
-#include "TestRunner.h"
+#include "WineTest.h"
 
 extern "C" int lampProbeCall(const void* function, int first, int second, int* stackShift);
 
@@ -45,7 +45,7 @@ bool __stdcall calleeCleans(int first, int second) {
 
 }  // namespace
 
-WT_CASE(StackProbeTellsConventionsApart, Main) {
+TEST(Main, StackProbeTellsConventionsApart) {
     int shift = 1;
     WT_EQ(lampProbeCall(reinterpret_cast<const void*>(&callerCleans), 2, 3, &shift), 1);
     WT_EQ(static_cast<unsigned>(-shift), 8u);
@@ -55,7 +55,7 @@ WT_CASE(StackProbeTellsConventionsApart, Main) {
     WT_EQ(probeSink, 4);
 }
 
-WT_CASE(InitBrillLampRemovesItsArguments, Main) {
+TEST(Main, InitBrillLampRemovesItsArguments) {
     WinTest::Chip chip;
     WinTest::BrillLamp lamp;
     const void* init = reinterpret_cast<const void*>(lamp.InitBrillLamp);

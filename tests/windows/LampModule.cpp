@@ -1,7 +1,7 @@
 #if defined(_WIN32)
 #include "LampModule.h"
 
-#include "TestRunner.h"
+#include "WineTest.h"
 
 namespace WinTest {
 namespace {

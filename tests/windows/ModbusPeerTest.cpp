@@ -2,7 +2,7 @@
 // Lamp types 3 and 5 against a real Modbus RTU server on the far end of the COM port: the
 // server's coil table must follow the lamp's colours.
 #include "LampModule.h"
-#include "TestRunner.h"
+#include "WineTest.h"
 
 #include <fstream>
 #include <sstream>
@@ -31,7 +31,7 @@ void expectCoils(const std::string& expected, const char* file, int line) {
 
 }  // namespace
 
-WT_CASE(RelayBoardFollowsLampTypes3And5, Main) {
+TEST(Main, RelayBoardFollowsLampTypes3And5) {
     WT_CHECK(!WinTest::environment("LAMPTEST_COILS").empty());
     const int com = WinTest::environmentNumber("LAMPTEST_MODBUS_COM");
     WinTest::BrillLamp lamp;

@@ -2,7 +2,7 @@
 // The shipped DLL's export and import tables, read from its image as the loader mapped it.
 #include "LampModule.h"
 #include "OlsFunctions.h"
-#include "TestRunner.h"
+#include "WineTest.h"
 
 #include <algorithm>
 #include <cctype>
@@ -57,7 +57,7 @@ std::string joined(const std::vector<std::string>& names) {
 
 }  // namespace
 
-WT_CASE(BrillLampExportsElevenUndecoratedNames, Main) {
+TEST(Main, BrillLampExportsElevenUndecoratedNames) {
     WinTest::BrillLamp lamp;
     std::vector<std::string> expected = {
         "InitBrillLamp",       "InitAutoBrillLamp",   "CloseConnectBrillLamp",
@@ -69,7 +69,7 @@ WT_CASE(BrillLampExportsElevenUndecoratedNames, Main) {
     if (names != expected) WinTest::fail("exports are: " + joined(names), __FILE__, __LINE__);
 }
 
-WT_CASE(BrillLampNeedsOnlySystemLibraries, Main) {
+TEST(Main, BrillLampNeedsOnlySystemLibraries) {
     WinTest::BrillLamp lamp;
 #if defined(__i386__)
     WT_EQ(headers(lamp.module)->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
@@ -82,8 +82,20 @@ WT_CASE(BrillLampNeedsOnlySystemLibraries, Main) {
             WinTest::fail("imports " + name + " (all: " + joined(imports) + ")", __FILE__,
                           __LINE__);
 }
+// The program the kiosk runs, mapped as an image without resolving its imports: only system
+// libraries (static C++ runtime, zlib, log4cpp and jsoncpp linked in).
+TEST(Main, LightserviceNeedsOnlySystemLibraries) {
+    const HMODULE program = LoadLibraryExW(L"..\\..\\lightservice.exe", nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    WT_CHECK(program != nullptr);
+    std::vector<std::string> imports = importedLibraries(program);
+    std::sort(imports.begin(), imports.end());
+    const std::vector<std::string> expected = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "shell32.dll",
+                                               "ws2_32.dll"};
+    if (imports != expected) WinTest::fail("imports are: " + joined(imports), __FILE__, __LINE__);
+}
+
 // The chip's module stands in for WinRing0: every one of its names, undecorated.
-WT_CASE(SimulatedModuleExportsEveryPortAccessName, Main) {
+TEST(Main, SimulatedModuleExportsEveryPortAccessName) {
     const HMODULE module = LoadLibraryW(L"WinRing0.dll");
     WT_CHECK(module != nullptr);
     const auto names = exportedNames(module);

@@ -2,7 +2,7 @@
 // I/O-port lamp types through the simulated chip's WinRing0.dll, loaded by BrillLamp.dll by
 // its bare name from the program's folder.
 #include "LampModule.h"
-#include "TestRunner.h"
+#include "WineTest.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ DWORD WINAPI switchOn(void* action) {
 
 }  // namespace
 
-WT_CASE(LampType6ProgramsChipAndSwitchesColours, Main) {
+TEST(Main, LampType6ProgramsChipAndSwitchesColours) {
     Chip chip;
     BrillLamp lamp;
     chip.setByte(0xA09, 0x00);
@@ -56,7 +56,7 @@ WT_CASE(LampType6ProgramsChipAndSwitchesColours, Main) {
     WT_EQ(chip.readByte(0xA09), 0xF7);
 }
 
-WT_CASE(ThreeColoursSwitchTogetherFromThreeThreads, Main) {
+TEST(Main, ThreeColoursSwitchTogetherFromThreeThreads) {
     Chip chip;
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(6, 0));
@@ -77,7 +77,7 @@ WT_CASE(ThreeColoursSwitchTogetherFromThreeThreads, Main) {
     WT_CHECK(took >= 40);
 }
 
-WT_CASE(LampType1UsesDwordRegister, Main) {
+TEST(Main, LampType1UsesDwordRegister) {
     Chip chip;
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(1, 0));
@@ -90,7 +90,7 @@ WT_CASE(LampType1UsesDwordRegister, Main) {
     EXPECT_LOG(chip, mark, "R4 588=800000 W4 588=0");
 }
 
-WT_CASE(NoColourCallBeforeInitialisationOrOutOfRange, Main) {
+TEST(Main, NoColourCallBeforeInitialisationOrOutOfRange) {
     Chip chip;
     BrillLamp lamp;
     lamp.RedOpenBrillLamp();
@@ -109,7 +109,7 @@ WT_CASE(NoColourCallBeforeInitialisationOrOutOfRange, Main) {
     WT_CHECK(took >= 140);
 }
 
-WT_CASE(ModuleLackingOneNameIsRefused, Lacking) {
+TEST(Lacking, ModuleLackingOneNameIsRefused) {
     Chip chip;
     BrillLamp lamp;
     const HMODULE module = LoadLibraryW(L"WinRing0.dll");
@@ -121,7 +121,7 @@ WT_CASE(ModuleLackingOneNameIsRefused, Lacking) {
     EXPECT_LOG(chip, 0, "");
 }
 
-WT_CASE(FailingInitializeOlsFailsInitialisation, InitFails) {
+TEST(InitFails, FailingInitializeOlsFailsInitialisation) {
     Chip chip;
     BrillLamp lamp;
     WT_CHECK(!lamp.InitBrillLamp(6, 0));
@@ -129,7 +129,7 @@ WT_CASE(FailingInitializeOlsFailsInitialisation, InitFails) {
     EXPECT_LOG(chip, 0, "");
 }
 
-WT_CASE(NoModuleFailsInitialisation, NoModule) {
+TEST(NoModule, NoModuleFailsInitialisation) {
     Chip chip;
     BrillLamp lamp;
     WT_CHECK(LoadLibraryW(L"WinRing0.dll") == nullptr);

@@ -2,7 +2,7 @@
 // InitAutoBrillLamp with settings written to the registry of the test's Wine prefix.
 #include "LampModule.h"
 #include "SerialPeer.h"
-#include "TestRunner.h"
+#include "WineTest.h"
 
 namespace {
 
@@ -10,11 +10,14 @@ using WinTest::BrillLamp;
 using WinTest::Chip;
 
 const wchar_t* const settingsKey = L"SOFTWARE\\BrillDeviceSetting\\1.0\\XDeviceSetting";
+// The DLL reads the registry view of its own bitness: the 32-bit view for the shipped DLL.
+const REGSAM ownView = sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+const REGSAM otherView = sizeof(void*) == 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 
 // The settings key of one registry view, removed again when the case ends.
 class Settings {
 public:
-    explicit Settings(REGSAM view = KEY_WOW64_32KEY) : view_(view) { remove(); }
+    explicit Settings(REGSAM view = ownView) : view_(view) { remove(); }
     ~Settings() { remove(); }
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
@@ -57,7 +60,7 @@ unsigned redPort(const Chip& chip, const BrillLamp& lamp) {
 
 }  // namespace
 
-WT_CASE(AutoWithoutSettingsChoosesLampType0, Main) {
+TEST(Main, AutoWithoutSettingsChoosesLampType0) {
     Settings settings;
     Chip chip;
     BrillLamp lamp;
@@ -69,7 +72,7 @@ WT_CASE(AutoWithoutSettingsChoosesLampType0, Main) {
     WT_EQ(redPort(chip, lamp), 0xA03);
 }
 
-WT_CASE(AutoReadsLampTypeAsDecimalText, Main) {
+TEST(Main, AutoReadsLampTypeAsDecimalText) {
     Settings settings;
     Chip chip;
     BrillLamp lamp;
@@ -87,7 +90,7 @@ WT_CASE(AutoReadsLampTypeAsDecimalText, Main) {
     WT_CHECK(!lamp.InitAutoBrillLamp());
 }
 
-WT_CASE(AutoTakesDwordLampTypeAsZero, Main) {
+TEST(Main, AutoTakesDwordLampTypeAsZero) {
     Settings settings;
     Chip chip;
     BrillLamp lamp;
@@ -96,8 +99,8 @@ WT_CASE(AutoTakesDwordLampTypeAsZero, Main) {
     WT_EQ(redPort(chip, lamp), 0xA03);
 }
 
-WT_CASE(AutoReadsThe32BitRegistryView, Main) {
-    Settings settings(KEY_WOW64_64KEY);
+TEST(Main, AutoReadsOnlyItsOwnRegistryView) {
+    Settings settings(otherView);
     Chip chip;
     BrillLamp lamp;
     settings.text(L"LampType", L"6");
@@ -105,7 +108,7 @@ WT_CASE(AutoReadsThe32BitRegistryView, Main) {
     WT_EQ(redPort(chip, lamp), 0xA03);
 }
 
-WT_CASE(AutoOpensComPortFromSettings, Main) {
+TEST(Main, AutoOpensComPortFromSettings) {
     Settings settings;
     const int com = WinTest::environmentNumber("LAMPTEST_LAMP_COM");
     WinTest::SerialPeer peer(WinTest::environmentNumber("LAMPTEST_PEER_COM"));

@@ -2,7 +2,7 @@
 // Serial lamp types through real COM ports that Wine maps to a pseudo-terminal pair.
 #include "LampModule.h"
 #include "SerialPeer.h"
-#include "TestRunner.h"
+#include "WineTest.h"
 
 #include <cstdint>
 
@@ -43,7 +43,7 @@ DWORD comHandles() {
 
 }  // namespace
 
-WT_CASE(LampType3SendsRelayFrames, Main) {
+TEST(Main, LampType3SendsRelayFrames) {
     SerialPeer peer(peerCom());
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(3, lampCom()));
@@ -68,7 +68,7 @@ WT_CASE(LampType3SendsRelayFrames, Main) {
     peer.expectSilence();
 }
 
-WT_CASE(LampType5SendsRelayFramesWithYellow, Main) {
+TEST(Main, LampType5SendsRelayFramesWithYellow) {
     SerialPeer peer(peerCom());
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(5, lampCom()));
@@ -86,7 +86,7 @@ WT_CASE(LampType5SendsRelayFramesWithYellow, Main) {
     peer.expectSilence();
 }
 
-WT_CASE(LampType4SendsStateByte, Main) {
+TEST(Main, LampType4SendsStateByte) {
     SerialPeer peer(peerCom());
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(4, lampCom()));
@@ -114,7 +114,7 @@ WT_CASE(LampType4SendsStateByte, Main) {
     expectBytes(peer, {0xF0});
 }
 
-WT_CASE(PortTenAndAboveUseDeviceNamespace, Main) {
+TEST(Main, PortTenAndAboveUseDeviceNamespace) {
     SerialPeer peer(WinTest::environmentNumber("LAMPTEST_HIGH_PEER_COM"));
     const int high = WinTest::environmentNumber("LAMPTEST_HIGH_COM");
     WT_CHECK(high >= 10);
@@ -126,7 +126,7 @@ WT_CASE(PortTenAndAboveUseDeviceNamespace, Main) {
     expectBytes(peer, {0xF0});
 }
 
-WT_CASE(MissingPortFailsInitialisation, Main) {
+TEST(Main, MissingPortFailsInitialisation) {
     BrillLamp lamp;
     WT_CHECK(!lamp.InitBrillLamp(3, 0));
     WT_CHECK(!lamp.InitBrillLamp(4, 0));
@@ -136,7 +136,7 @@ WT_CASE(MissingPortFailsInitialisation, Main) {
     lamp.CloseConnectBrillLamp();
 }
 
-WT_CASE(ClosingTwiceReleasesThePortOnce, Main) {
+TEST(Main, ClosingTwiceReleasesThePortOnce) {
     SerialPeer peer(peerCom());
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(3, lampCom()));
@@ -152,7 +152,7 @@ WT_CASE(ClosingTwiceReleasesThePortOnce, Main) {
 
 // Wine does not hold a COM port exclusively, so a handle left open shows only among the
 // process's handles.
-WT_CASE(ReinitialisingAnOpenSerialLampLeavesNoHandleBehind, Main) {
+TEST(Main, ReinitialisingAnOpenSerialLampLeavesNoHandleBehind) {
     SerialPeer peer(peerCom());
     BrillLamp lamp;
     const DWORD before = comHandles();
@@ -170,7 +170,7 @@ WT_CASE(ReinitialisingAnOpenSerialLampLeavesNoHandleBehind, Main) {
 
 // A pseudo-terminal keeps neither parity nor a byte size other than 8, so of the line settings
 // only the speed and the stop bits show what the lamp configured.
-WT_CASE(OpeningSetsSpeedAndStopBits, Main) {
+TEST(Main, OpeningSetsSpeedAndStopBits) {
     const std::string name = WinTest::comName(lampCom());
     HANDLE port = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);

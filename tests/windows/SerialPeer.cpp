@@ -1,7 +1,7 @@
 #if defined(_WIN32)
 #include "SerialPeer.h"
 
-#include "TestRunner.h"
+#include "WineTest.h"
 
 #include <algorithm>
 #include <cstdio>

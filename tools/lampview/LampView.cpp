@@ -5,6 +5,7 @@
 #include "LampSimState.h"
 #include "LampWiring.h"
 #include "PortModule.h"
+#include "ToolConsole.h"
 
 #include <chrono>
 #include <csignal>
@@ -24,7 +25,8 @@ constexpr const char* Usage =
     "Shows the lamp wired to the simulated Super I/O chip, or to the real one.\n"
     "  --type N       lamp type whose wiring to read (default 6)\n"
     "  --state FILE   chip state file (default: $LAMPSIM_STATE, else the chip's default file)\n"
-    "  --hardware     read the lamp's output ports on this machine (needs root); never writes\n"
+    "  --hardware     read the lamp's output ports on this machine (needs root, on Windows an\n"
+    "                 administrator; there the default without --state); never writes\n"
     "  --module PATH  port-access module for --hardware (default: the installed one)\n"
     "  --plain        print one line: red=on green=off blue=off\n"
     "  --watch        redraw whenever the lamp changes, until Ctrl+C\n";
@@ -91,7 +93,7 @@ void draw(const Lamp& lamp, int lampType, const std::string& path, bool clear)
     text += "   \u2514\u2500\u2500\u2500\u252c\u252c\u2500\u2500\u2500\u2518\n";
     text += "       \u2502\u2502\n";
     text += "   lamp type " + std::to_string(lampType) + ", " + path + "\n";
-    std::fputs(text.c_str(), stdout);
+    Norvik::Tools::writeText(stdout, text);
     std::fflush(stdout);
 }
 
@@ -146,6 +148,8 @@ int main(int argc, char** argv)
         return fail("--plain and --watch exclude each other");
     if (hardware && !path.empty())
         return fail("--state and --hardware exclude each other");
+    if (path.empty() && Norvik::Tools::PortModule::readsByDefault())
+        hardware = true;
 
     const BrillLamp::LampWiring* wiring = BrillLamp::ioPortWiring(lampType);
     if (!wiring) {

@@ -21,6 +21,9 @@ public:
     static std::unique_ptr<PortModule> open(const std::string& path);
     // What to tell the user when initialize() refused.
     static std::string refusalText();
+    // Whether the lamp is read through the module when no chip state file is named: on Windows
+    // the module beside the program is the one the driver uses.
+    static bool readsByDefault();
     // Where an installed or freshly built hardware module lies, relative to this program.
     static std::vector<std::string> defaultPaths();
 };

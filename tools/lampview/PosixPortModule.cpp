@@ -70,6 +70,11 @@ std::string PortModule::refusalText()
     return "no permission to read I/O ports: run it as root (it needs CAP_SYS_RAWIO)";
 }
 
+bool PortModule::readsByDefault()
+{
+    return false;
+}
+
 std::vector<std::string> PortModule::defaultPaths()
 {
     char program[PATH_MAX];

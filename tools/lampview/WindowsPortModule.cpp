@@ -80,7 +80,13 @@ std::unique_ptr<PortModule> PortModule::open(const std::string& path)
 
 std::string PortModule::refusalText()
 {
-    return "no permission to read I/O ports: the port-access driver did not start (run it as administrator)";
+    return "no permission to read I/O ports: the port-access driver did not start (run it as administrator; "
+           "if Microsoft Defender blocked or quarantined WinRing0, see the README)";
+}
+
+bool PortModule::readsByDefault()
+{
+    return true;
 }
 
 std::vector<std::string> PortModule::defaultPaths()

@@ -1,6 +1,7 @@
 // lightctl: switches the lamp through the light service, as the point-of-sale software does.
 
 #include "ClientAnswer.h"
+#include "ToolConsole.h"
 #include "ClientOptions.h"
 #include "LightClient.h"
 
@@ -19,25 +20,23 @@ int main(int argc, char** argv)
     using namespace Norvik::Tools;
     ClientOptions options;
     try {
-        options = ClientOptions::parse(std::vector<std::string>(argv + 1, argv + argc));
+        options = ClientOptions::parse(commandArguments(argc, argv));
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "lightctl: %s\n%s", error.what(), ClientUsage);
+        writeText(stderr, std::string("lightctl: ") + error.what() + "\n" + ClientUsage);
         return UsageFailure;
     }
     if (options.help) {
-        std::fputs(ClientUsage, stdout);
+        writeText(stdout, ClientUsage);
         return Switched;
     }
     try {
         const ClientAnswer answer =
             ClientAnswer::parse(LightClient::exchange(options.port, options.request, options.timeoutSeconds));
-        if (!answer.log.empty()) {
-            std::fwrite(answer.log.data(), 1, answer.log.size(), stdout);
-            std::fputc('\n', stdout);
-        }
+        if (!answer.log.empty())
+            writeText(stdout, answer.log + "\n");
         return answer.error == 0 ? Switched : ServiceFailed;
     } catch (const ClientFailure& error) {
-        std::fprintf(stderr, "lightctl: %s\n", error.what());
+        writeText(stderr, std::string("lightctl: ") + error.what() + "\n");
         return NoAnswer;
     }
 }

@@ -1,40 +1,18 @@
 #if defined(_WIN32)
-#include "TestRunner.h"
+// GoogleTest's cases of BrillLamp.dll, each in a process of its own started from the folder its
+// test suite names, so the driver's process-wide state and the module search order start afresh
+// each time. With a --gtest_ argument the program runs the cases it is given in itself.
+#include "WineTest.h"
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <vector>
+#include <cstring>
+#include <stdexcept>
 
 namespace WinTest {
 namespace {
-
-struct Case {
-    const char* name;
-    Layout layout;
-    void (*body)();
-};
-
-struct CaseFailed {
-    std::string text;
-};
-
-std::vector<Case>& cases() {
-    static std::vector<Case> all;
-    return all;
-}
-
-const char* layoutFolder(Layout layout) {
-    switch (layout) {
-    case Layout::Main: return "main";
-    case Layout::Lacking: return "lacking";
-    case Layout::InitFails: return "initfails";
-    case Layout::NoModule: return "nomodule";
-    }
-    return "main";
-}
 
 std::string ownFolder() {
     char path[MAX_PATH] = {};
@@ -44,10 +22,11 @@ std::string ownFolder() {
 }
 
 // Runs one case in a child process; its output goes to our console.
-bool runChild(const Case& c, std::string& why) {
-    const std::string parent = ownFolder().substr(0, ownFolder().find_last_of("\\/"));
-    const std::string folder = parent + "\\" + layoutFolder(c.layout);
-    std::string command = "\"" + folder + "\\lamptests.exe\" --case " + c.name;
+bool runChild(const std::string& layout, const std::string& name, std::string& why) {
+    const std::string own = ownFolder();
+    const std::string folder = own.substr(0, own.find_last_of("\\/")) + "\\" + layout;
+    std::string command = "\"" + folder + "\\lamptests.exe\" --gtest_brief=1 --gtest_filter=" +
+                          layout + "." + name;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -76,27 +55,25 @@ bool runChild(const Case& c, std::string& why) {
     return passed;
 }
 
-int runAll(const char* only) {
+int runEachApart() {
+    const auto& unit = *::testing::UnitTest::GetInstance();
     int passed = 0;
     int failed = 0;
-    for (const Case& c : cases()) {
-        if (only && std::string(only) != c.name) continue;
-        const DWORD start = GetTickCount();
-        std::string why;
-        const bool ok = runChild(c, why);
-        const DWORD took = GetTickCount() - start;
-        if (ok) {
-            ++passed;
-            std::printf("[  OK  ] %s (%lu ms)\n", c.name, static_cast<unsigned long>(took));
-        } else {
-            ++failed;
-            std::printf("[FAILED] %s (%lu ms): %s\n", c.name, static_cast<unsigned long>(took),
-                        why.c_str());
+    for (int s = 0; s < unit.total_test_suite_count(); ++s) {
+        const auto& suite = *unit.GetTestSuite(s);
+        for (int t = 0; t < suite.total_test_count(); ++t) {
+            const char* name = suite.GetTestInfo(t)->name();
+            const DWORD start = GetTickCount();
+            std::string why;
+            const bool ok = runChild(suite.name(), name, why);
+            const unsigned long took = GetTickCount() - start;
+            (ok ? passed : failed)++;
+            std::printf(ok ? "[  OK  ] %s.%s (%lu ms)\n" : "[FAILED] %s.%s (%lu ms): %s\n",
+                        suite.name(), name, took, why.c_str());
+            std::fflush(stdout);
         }
-        std::fflush(stdout);
     }
-    std::printf("Windows tests: %d passed, %d failed\n", passed, failed);
-    std::fflush(stdout);
+    std::printf("Lamp tests: %d passed, %d failed\n", passed, failed);
     return failed == 0 && passed > 0 ? 0 : 1;
 }
 
@@ -108,35 +85,11 @@ LONG WINAPI crashed(EXCEPTION_POINTERS* exception) {
     ExitProcess(code);
 }
 
-int runCase(const std::string& name) {
-    SetUnhandledExceptionFilter(crashed);
-    for (const Case& c : cases()) {
-        if (name != c.name) continue;
-        try {
-            c.body();
-            return 0;
-        } catch (const CaseFailed& failure) {
-            std::printf("    %s: %s\n", c.name, failure.text.c_str());
-        } catch (const std::exception& e) {
-            std::printf("    %s: exception %s\n", c.name, e.what());
-        }
-        std::fflush(stdout);
-        return 1;
-    }
-    std::printf("    no case named %s\n", name.c_str());
-    return 1;
-}
-
 }  // namespace
 
-Register::Register(const char* name, Layout layout, void (*body)()) {
-    cases().push_back(Case{name, layout, body});
-}
-
 void fail(const std::string& text, const char* file, int line) {
-    std::string where(file);
-    where = where.substr(where.find_last_of("\\/") + 1);
-    throw CaseFailed{where + ":" + std::to_string(line) + ": " + text};
+    ADD_FAILURE_AT(file, line) << text;
+    throw std::runtime_error("the case ended at its first failed check");
 }
 
 std::string hex(unsigned long value) {
@@ -163,8 +116,12 @@ int environmentNumber(const char* name) {
 int main(int argc, char** argv) {
     // No error boxes: a crashing case must end its process, not wait for a click.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    if (argc == 3 && std::string(argv[1]) == "--case") return WinTest::runCase(argv[2]);
-    if (argc == 3 && std::string(argv[1]) == "--only") return WinTest::runAll(argv[2]);
-    return WinTest::runAll(nullptr);
+    bool apart = true;
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], "--gtest_", 8) == 0) apart = false;
+    ::testing::InitGoogleTest(&argc, argv);
+    if (apart) return WinTest::runEachApart();
+    SetUnhandledExceptionFilter(WinTest::crashed);
+    return RUN_ALL_TESTS();
 }
 #endif

@@ -1,17 +1,13 @@
 #pragma once
-// A small runner for the Windows tests: every case runs in a child process of its own, beside
-// the BrillLamp.dll and WinRing0.dll of its layout, so the driver's process-wide state and the
-// module search order start afresh each time.
+// Checks of the Windows tests, on top of GoogleTest. A case's test suite names the folder it
+// runs in (Main, Lacking, InitFails, NoModule): the program beside BrillLamp.dll and one
+// WinRing0.dll variant. fail() may be called from helpers that return a value: it records the
+// failure and ends the case.
+#include <gtest/gtest.h>
+
 #include <string>
 
 namespace WinTest {
-
-// Folder beside the runner's folder that holds the case's program and modules.
-enum class Layout { Main, Lacking, InitFails, NoModule };
-
-struct Register {
-    Register(const char* name, Layout layout, void (*body)());
-};
 
 [[noreturn]] void fail(const std::string& text, const char* file, int line);
 std::string hex(unsigned long value);
@@ -19,11 +15,6 @@ std::string environment(const char* name);  // empty when unset
 int environmentNumber(const char* name);    // fails the case when unset
 
 }  // namespace WinTest
-
-#define WT_CASE(name, layout)                                                             \
-    static void name();                                                                   \
-    static const WinTest::Register name##Registered(#name, WinTest::Layout::layout, name); \
-    static void name()
 
 #define WT_CHECK(cond) ((cond) ? (void)0 : WinTest::fail(#cond, __FILE__, __LINE__))
 

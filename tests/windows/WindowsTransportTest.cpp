@@ -1,0 +1,239 @@
+#if defined(_WIN32)
+// WindowsSocketServer and WindowsClient over real loopback sockets, a Winsock client at the
+// other end.
+#include "SocketServer.h"
+#include "IServerDataCallback.h"
+
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using Norvik::Ports::SocketServer;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+struct Winsock {
+    Winsock() { WSAStartup(MAKEWORD(2, 2), &data); }
+    ~Winsock() { WSACleanup(); }
+    WSADATA data{};
+};
+
+// Every report of the transport, in order.
+class Recorder : public Norvik::Ports::IServerDataCallback {
+public:
+    void onDataReceived(unsigned short port, const Bytes& data) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        chunks.push_back(data);
+        received[port].insert(received[port].end(), data.begin(), data.end());
+        changed.notify_all();
+    }
+    void onClientConnected(unsigned short port) override { note(connected, port); }
+    void onClientDisconnected(unsigned short port) override { note(disconnected, port); }
+
+    bool waitFor(const std::function<bool()>& condition)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(5), condition);
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<unsigned short> connected, disconnected;
+    std::vector<Bytes> chunks;
+    std::map<unsigned short, Bytes> received;
+
+private:
+    void note(std::vector<unsigned short>& list, unsigned short port)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        list.push_back(port);
+        changed.notify_all();
+    }
+};
+
+class Peer {
+public:
+    explicit Peer(unsigned short port) : socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP))
+    {
+        sockaddr_in address = loopback(port);
+        connected = ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        const DWORD timeout = 5000;
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    }
+    ~Peer() { close(); }
+    void close()
+    {
+        if (socket != INVALID_SOCKET)
+            ::closesocket(socket);
+        socket = INVALID_SOCKET;
+    }
+    unsigned short localPort() const
+    {
+        sockaddr_in address{};
+        int length = sizeof address;
+        ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+        return ntohs(address.sin_port);
+    }
+    void send(const Bytes& data) const
+    {
+        ::send(socket, reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()), 0);
+    }
+    // Reads until count bytes, the end or an error; the end alone gives an empty result.
+    Bytes receive(std::size_t count) const
+    {
+        Bytes data;
+        char buffer[4096];
+        while (data.size() < count) {
+            const int got = ::recv(socket, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                break;
+            data.insert(data.end(), buffer, buffer + got);
+        }
+        return data;
+    }
+    bool seesEnd() const
+    {
+        char byte;
+        return ::recv(socket, &byte, 1, 0) == 0;
+    }
+    static sockaddr_in loopback(unsigned short port)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+
+    SOCKET socket;
+    bool connected = false;
+};
+
+unsigned short freePort()
+{
+    Winsock winsock;
+    const SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = Peer::loopback(0);
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int length = sizeof address;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+Bytes pattern(std::size_t size)
+{
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i)
+        data[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    return data;
+}
+
+class WindowsTransport : public ::testing::Test {
+protected:
+    void start() { server.reset(SocketServer::create(port, &recorder, "SServer")); }
+    void TearDown() override
+    {
+        if (server)
+            server->stop();
+    }
+    unsigned short connect(Peer& peer)
+    {
+        EXPECT_TRUE(peer.connected);
+        const unsigned short clientPort = peer.localPort();
+        EXPECT_TRUE(recorder.waitFor([&] {
+            return std::count(recorder.connected.begin(), recorder.connected.end(), clientPort) == 1;
+        }));
+        return clientPort;
+    }
+
+    Winsock winsock;
+    Recorder recorder;
+    unsigned short port = freePort();
+    std::unique_ptr<SocketServer> server;
+};
+
+} // namespace
+
+TEST_F(WindowsTransport, DataArrivesInOrderedChunksAndAnswersGoBack)
+{
+    start();
+    Peer peer(port);
+    const unsigned short clientPort = connect(peer);
+    const Bytes sent = pattern(5000);
+    peer.send(sent);
+    ASSERT_TRUE(recorder.waitFor([&] { return recorder.received[clientPort].size() >= sent.size(); }));
+    {
+        std::lock_guard<std::mutex> lock(recorder.mutex);
+        EXPECT_EQ(recorder.received[clientPort], sent);
+        for (const Bytes& chunk : recorder.chunks) {
+            EXPECT_GE(chunk.size(), 1u);
+            EXPECT_LE(chunk.size(), 1024u);
+        }
+    }
+    const Bytes answer = pattern(70000);
+    EXPECT_EQ(server->send(clientPort, answer), static_cast<int>(answer.size()));
+    EXPECT_EQ(peer.receive(answer.size()), answer);
+}
+
+TEST_F(WindowsTransport, PeerCloseAndCloseClientEachEndTheConnectionOnce)
+{
+    start();
+    Peer first(port), second(port);
+    const unsigned short firstPort = connect(first);
+    const unsigned short secondPort = connect(second);
+    first.close();
+    server->closeClient(secondPort);
+    EXPECT_TRUE(second.seesEnd());
+    ASSERT_TRUE(recorder.waitFor([&] { return recorder.disconnected.size() == 2; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::lock_guard<std::mutex> lock(recorder.mutex);
+    EXPECT_EQ(std::count(recorder.disconnected.begin(), recorder.disconnected.end(), firstPort), 1);
+    EXPECT_EQ(std::count(recorder.disconnected.begin(), recorder.disconnected.end(), secondPort), 1);
+}
+
+// Closing the socket is what wakes a receive blocked on another thread.
+TEST_F(WindowsTransport, StopWakesConnectionsBlockedInReceivePromptly)
+{
+    start();
+    Peer a(port), b(port);
+    connect(a);
+    connect(b);
+    const auto before = std::chrono::steady_clock::now();
+    server->stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+    EXPECT_EQ(recorder.disconnected.size(), 2u);
+    EXPECT_TRUE(a.seesEnd());
+    EXPECT_TRUE(b.seesEnd());
+}
+
+// Exclusive use: a port held by another program is waited for, then served.
+TEST_F(WindowsTransport, TakenPortIsServedOnceFreed)
+{
+    SOCKET holder = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = Peer::loopback(port);
+    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(holder, 1), 0);
+    start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::closesocket(holder);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    Peer peer(port);
+    connect(peer);
+    const unsigned short clientPort = peer.localPort();
+    peer.send({'{', '}'});
+    EXPECT_TRUE(recorder.waitFor([&] { return recorder.received[clientPort].size() == 2; }));
+}
+#endif

@@ -23,6 +23,13 @@ bool tryLockElsewhere(Mutex& mutex)
     return taken;
 }
 
+bool unlockElsewhere(Mutex& mutex)
+{
+    bool released = true;
+    std::thread([&] { released = mutex.unlock(); }).join();
+    return released;
+}
+
 } // namespace
 
 TEST(Mutex, RecursiveAndExclusive)
@@ -31,10 +38,13 @@ TEST(Mutex, RecursiveAndExclusive)
     EXPECT_TRUE(mutex->lock());
     EXPECT_TRUE(mutex->tryLock());
     EXPECT_FALSE(tryLockElsewhere(*mutex));
-    EXPECT_FALSE(mutex->unlock());
+    // Only the holder releases it.
+    EXPECT_FALSE(unlockElsewhere(*mutex));
+    EXPECT_TRUE(mutex->unlock());
     EXPECT_FALSE(tryLockElsewhere(*mutex));
-    EXPECT_FALSE(mutex->unlock());
+    EXPECT_TRUE(mutex->unlock());
     EXPECT_TRUE(tryLockElsewhere(*mutex));
+    EXPECT_FALSE(mutex->unlock());
 }
 
 TEST(Mutex, NestedScopedLocksSerialiseWriters)

@@ -5,14 +5,12 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 
 namespace Norvik {
 
 namespace Ports {
 class SocketServer;
-}
-namespace Utils::Threading {
-class Mutex;
 }
 class LightVelk77Service;
 class RequestFramer;
@@ -47,10 +45,10 @@ private:
     std::shared_ptr<LightVelk77Service> lightService;
     // One receive buffer per connection, so requests of two clients are never mixed.
     std::map<Ports::ClientPort, std::shared_ptr<RequestFramer>> receiveBuffers;
-    std::unique_ptr<Utils::Threading::Mutex> buffersLock;
+    std::mutex buffersLock;
     // Requests take their turn at the lamp here, so a stop, or their client leaving, can drop
     // those still waiting.
-    std::unique_ptr<Utils::Threading::Mutex> requestTurn;
+    std::mutex requestTurn;
     std::atomic<bool> stopping{false};
     bool finished = false;
 };

@@ -1,5 +1,8 @@
 #pragma once
 
+// Locks: this Mutex (Mutex::create, ScopedLock) where the design names one, the logging front
+// end's; std::mutex where a lock only guards a class's private state.
+
 namespace Norvik::Utils::Threading {
 
 // A recursive lock: the thread that holds it may lock it again and unlocks it as often.

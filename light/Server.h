@@ -46,8 +46,10 @@ private:
     // One receive buffer per connection, so requests of two clients are never mixed.
     std::map<Ports::ClientPort, std::shared_ptr<RequestFramer>> receiveBuffers;
     std::mutex buffersLock;
-    // Requests take their turn at the lamp here, so a stop, or their client leaving, can drop
-    // those still waiting.
+    // Both this turn and the light service's lamp lock serialise setLights, and both are needed:
+    // the lamp lock keeps the lamp calls of every user of the service apart (the key test, the
+    // server), while only a turn taken here, before the request is handled, lets a stop or the
+    // client leaving drop the requests still waiting instead of switching the lamp for each.
     std::mutex requestTurn;
     std::atomic<bool> stopping{false};
     bool finished = false;

@@ -24,7 +24,7 @@ endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION share/doc/${LAMP_PACKAGE_NAME})
 
 # The unit is written at install time, when the prefix the package or `cmake --install --prefix`
-# uses is known. Its text is the one `lightservice install` writes.
+# uses is known. `lightservice install` writes the same template's text.
 install(CODE "
     set(LIGHTSERVICE_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${LAMP_INSTALL_BINDIR}/lightservice\")
     configure_file(\"${CMAKE_CURRENT_LIST_DIR}/${LAMP_SERVICE_UNIT}.in\"

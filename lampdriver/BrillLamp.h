@@ -2,17 +2,16 @@
 
 // The lamp driver's exported C interface.
 
-#if defined(_WIN32)
-#define BRILL_LAMP_API __declspec(dllexport)
-#else
-#define BRILL_LAMP_API __attribute__((visibility("default")))
-#endif
+#include "ExportConvention.h"
 
-#if defined(_WIN32) && !defined(_WIN64)
-#define BRILL_LAMP_STDCALL __stdcall
+// Exported from the driver itself; a plain declaration for a program that binds the exports at run
+// time (its entry point types are taken from here).
+#if defined(BrillLamp_EXPORTS)
+#define BRILL_LAMP_API LAMP_EXPORT
 #else
-#define BRILL_LAMP_STDCALL
+#define BRILL_LAMP_API
 #endif
+#define BRILL_LAMP_STDCALL LAMP_STDCALL
 
 extern "C" {
 BRILL_LAMP_API bool BRILL_LAMP_STDCALL InitBrillLamp(int lampType, int comPort);

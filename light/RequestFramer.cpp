@@ -6,12 +6,8 @@ namespace {
 
 constexpr std::uint8_t openBrace = '{';
 constexpr std::uint8_t closeBrace = '}';
-constexpr std::uint8_t quote = '"';
-constexpr std::uint8_t backslash = '\\';
 constexpr std::uint8_t slash = '/';
 constexpr std::uint8_t star = '*';
-constexpr std::uint8_t lineFeed = '\n';
-constexpr std::uint8_t carriageReturn = '\r';
 constexpr std::uint8_t byteOrderMark[] = {0xEF, 0xBB, 0xBF};
 
 bool startsAt(const std::vector<std::uint8_t>& text, std::size_t at, std::uint8_t first, std::uint8_t second)
@@ -19,12 +15,12 @@ bool startsAt(const std::vector<std::uint8_t>& text, std::size_t at, std::uint8_
     return at + 1 < text.size() && text[at] == first && text[at + 1] == second;
 }
 
-// White space, NUL bytes (C clients send their terminator), byte-order marks and comments only.
+// Blank bytes, byte-order marks and comments only.
 bool isBlank(const std::vector<std::uint8_t>& text)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t byte = text[i];
-        if (byte == ' ' || byte == '\t' || byte == lineFeed || byte == carriageReturn || byte == 0)
+        if (JsonScanner::isBlankByte(byte))
             continue;
         if (byte == byteOrderMark[0] && i + 2 < text.size() && text[i + 1] == byteOrderMark[1] &&
             text[i + 2] == byteOrderMark[2]) {
@@ -38,7 +34,7 @@ bool isBlank(const std::vector<std::uint8_t>& text)
             continue;
         }
         if (startsAt(text, i, slash, slash)) {
-            while (i + 1 < text.size() && text[i + 1] != lineFeed && text[i + 1] != carriageReturn)
+            while (i + 1 < text.size() && !JsonScanner::isLineEnd(text[i + 1]))
                 ++i;
             continue;
         }
@@ -59,7 +55,7 @@ std::vector<RequestFramer::Frame> RequestFramer::feed(const std::uint8_t* data, 
             takeLooseByte(data[i], frames);
     }
     // Loose text that ends inside a string or comment waits for its end, as an object would.
-    if (depth == 0 && lexical == Plain)
+    if (depth == 0 && scanner.atPlainText())
         flushLooseText(frames);
     return frames;
 }
@@ -77,53 +73,10 @@ void RequestFramer::store(std::uint8_t byte, std::vector<Frame>& frames)
     }
 }
 
-bool RequestFramer::inPlainText(std::uint8_t byte)
-{
-    switch (lexical) {
-    case InString:
-        if (byte == backslash)
-            lexical = InEscape;
-        else if (byte == quote)
-            lexical = Plain;
-        return false;
-    case InEscape:
-        lexical = InString;
-        return false;
-    case AfterSlash:
-        lexical = byte == star ? InBlockComment : byte == slash ? InLineComment : Plain;
-        if (lexical != Plain)
-            return false;
-        break;
-    case InBlockComment:
-        if (byte == star)
-            lexical = InBlockCommentStar;
-        return false;
-    case InBlockCommentStar:
-        lexical = byte == slash ? Plain : byte == star ? InBlockCommentStar : InBlockComment;
-        return false;
-    case InLineComment:
-        if (byte == lineFeed || byte == carriageReturn)
-            lexical = Plain;
-        return false;
-    case Plain:
-        break;
-    }
-
-    if (byte == quote) {
-        lexical = InString;
-        return false;
-    }
-    if (byte == slash) {
-        lexical = AfterSlash;
-        return false;
-    }
-    return true;
-}
-
 void RequestFramer::takeObjectByte(std::uint8_t byte, std::vector<Frame>& frames)
 {
     store(byte, frames);
-    if (!inPlainText(byte))
+    if (!scanner.inPlainText(byte))
         return;
     if (byte == openBrace) {
         ++depth;
@@ -139,9 +92,9 @@ void RequestFramer::takeLooseByte(std::uint8_t byte, std::vector<Frame>& frames)
 {
     // A JSON string cannot hold a line break: outside any object, one left open ends with its line
     // instead of swallowing the requests that follow.
-    if ((lexical == InString || lexical == InEscape) && (byte == lineFeed || byte == carriageReturn))
-        lexical = Plain;
-    const bool plain = inPlainText(byte);
+    if (scanner.inString() && JsonScanner::isLineEnd(byte))
+        scanner.endString();
+    const bool plain = scanner.inPlainText(byte);
     if (plain && byte == openBrace) {
         buffer.clear();
         buffer.push_back(byte);

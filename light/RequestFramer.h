@@ -1,5 +1,7 @@
 #pragma once
 
+#include "JsonScanner.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -31,15 +33,12 @@ private:
     void takeObjectByte(std::uint8_t byte, std::vector<Frame>& frames);
     void takeLooseByte(std::uint8_t byte, std::vector<Frame>& frames);
     void store(std::uint8_t byte, std::vector<Frame>& frames);
-    // Moves the walk past one byte; true when the byte stands in plain JSON text, where braces count.
-    bool inPlainText(std::uint8_t byte);
     void flushLooseText(std::vector<Frame>& frames);
 
     std::vector<std::uint8_t> buffer;
     std::size_t depth = 0;
-    // Where the walk stands, inside an object or between objects: braces count only in Plain.
-    enum Lexical { Plain, InString, InEscape, AfterSlash, InBlockComment, InBlockCommentStar, InLineComment };
-    Lexical lexical = Plain;
+    // Where the walk stands, inside an object or between objects.
+    JsonScanner scanner;
     // After an overlong request: skip the rest of it (or of the loose text) without storing it.
     bool skipping = false;
 };

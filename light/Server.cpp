@@ -6,15 +6,12 @@
 #include "RequestHandler.h"
 
 #include "../ports/SocketServer.h"
-#include "../utils/Mutex.h"
 
 #include <string>
 
 namespace Norvik {
 
 namespace {
-
-using Utils::Threading::ScopedLock;
 
 const char* const socketCategory = "SServer";
 
@@ -23,12 +20,11 @@ const char* const socketCategory = "SServer";
 Server::Server() : Server(port) {}
 
 Server::Server(int listenPort)
-    : buffersLock(Utils::Threading::Mutex::create()), requestTurn(Utils::Threading::Mutex::create())
 {
     // The lamp is ready (or knows why not) before the first request can arrive.
     lightService.reset(LightVelk77Service::create());
     // The accept thread starts inside create(); answers wait for the pointer to be stored.
-    ScopedLock lock(buffersLock.get());
+    std::lock_guard<std::mutex> lock(buffersLock);
     socketServer.reset(Ports::SocketServer::create(listenPort, this, socketCategory));
 }
 
@@ -55,7 +51,7 @@ void Server::onDataReceived(Ports::ClientPort clientPort, const std::vector<std:
 {
     std::vector<RequestFramer::Frame> frames;
     {
-        ScopedLock lock(buffersLock.get());
+        std::lock_guard<std::mutex> lock(buffersLock);
         std::shared_ptr<RequestFramer>& framer = receiveBuffers[clientPort];
         if (!framer)
             framer = std::make_shared<RequestFramer>();
@@ -75,7 +71,7 @@ void Server::onDataReceived(Ports::ClientPort clientPort, const std::vector<std:
         }
         Answer result{};
         {
-            ScopedLock turn(requestTurn.get());
+            std::lock_guard<std::mutex> turn(requestTurn);
             // Each request costs the lamp 50 ms: a stop must not wait for all those queued behind
             // it. Their clients see the connection end without an answer, and nothing is switched.
             // The client may also have left while this request waited for its turn.
@@ -96,7 +92,7 @@ void Server::onClientConnected(Ports::ClientPort clientPort)
 void Server::onClientDisconnected(Ports::ClientPort clientPort)
 {
     {
-        ScopedLock lock(buffersLock.get());
+        std::lock_guard<std::mutex> lock(buffersLock);
         receiveBuffers.erase(clientPort);
     }
     Console::writeLine("Client disconnected " + std::to_string(clientPort.port()));
@@ -104,7 +100,7 @@ void Server::onClientDisconnected(Ports::ClientPort clientPort)
 
 std::shared_ptr<Ports::SocketServer> Server::transport()
 {
-    ScopedLock lock(buffersLock.get());
+    std::lock_guard<std::mutex> lock(buffersLock);
     return socketServer;
 }
 

@@ -5,14 +5,12 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 
 namespace Norvik {
 
 namespace Ports {
 class SocketServer;
-}
-namespace Utils::Threading {
-class Mutex;
 }
 class LightVelk77Service;
 class RequestFramer;
@@ -47,10 +45,12 @@ private:
     std::shared_ptr<LightVelk77Service> lightService;
     // One receive buffer per connection, so requests of two clients are never mixed.
     std::map<Ports::ClientPort, std::shared_ptr<RequestFramer>> receiveBuffers;
-    std::unique_ptr<Utils::Threading::Mutex> buffersLock;
-    // Requests take their turn at the lamp here, so a stop, or their client leaving, can drop
-    // those still waiting.
-    std::unique_ptr<Utils::Threading::Mutex> requestTurn;
+    std::mutex buffersLock;
+    // Both this turn and the light service's lamp lock serialise setLights, and both are needed:
+    // the lamp lock keeps the lamp calls of every user of the service apart (the key test, the
+    // server), while only a turn taken here, before the request is handled, lets a stop or the
+    // client leaving drop the requests still waiting instead of switching the lamp for each.
+    std::mutex requestTurn;
     std::atomic<bool> stopping{false};
     bool finished = false;
 };

@@ -6,7 +6,6 @@
 
 #include "../utils/BrillLampLibrary.h"
 #include "../utils/Exception.h"
-#include "../utils/Mutex.h"
 #include "../utils/StringUtils.h"
 
 #include <atomic>
@@ -17,7 +16,6 @@ namespace {
 
 using Utils::BrillLampLibrary;
 using Utils::Exception;
-using Utils::Threading::ScopedLock;
 namespace StringUtils = Utils::StringUtils;
 
 constexpr int lampType = 6;
@@ -47,7 +45,7 @@ LightVelk77Service* LightVelk77Service::create()
     return new WindowsLightVelk77Service();
 }
 
-WindowsLightVelk77Service::WindowsLightVelk77Service() : lampLock(Utils::Threading::Mutex::create())
+WindowsLightVelk77Service::WindowsLightVelk77Service()
 {
     try {
         BrillLampLibrary& library = BrillLampLibrary::instance();
@@ -85,7 +83,7 @@ int WindowsLightVelk77Service::setLights(bool red, bool green, bool blue, std::w
         log = lastError;
         return -1;
     }
-    ScopedLock lock(lampLock.get());
+    std::lock_guard<std::mutex> lock(lampLock);
     Console::writeLine("START");
     std::atomic<bool> startFlag{false};
     bool allSwitched = false;
@@ -124,7 +122,7 @@ int WindowsLightVelk77Service::switchAllOff(std::wstring& log)
 
 int WindowsLightVelk77Service::switchColour(int colour, bool on, std::wstring&)
 {
-    ScopedLock lock(lampLock.get());
+    std::lock_guard<std::mutex> lock(lampLock);
     LightSwitch::switchColour(colour, on);
     return 0;
 }

@@ -2,14 +2,10 @@
 
 #include "LightVelk77Service.h"
 
-#include <memory>
+#include <mutex>
 #include <string>
 
 namespace Norvik {
-
-namespace Utils::Threading {
-class Mutex;
-}
 
 // The light service over the BrillLamp library, lamp type 6. Lamp calls of concurrent requests
 // are serialised: two changes of the same colour must never overlap inside the driver.
@@ -27,7 +23,7 @@ public:
 
 private:
     std::wstring lastError;
-    std::unique_ptr<Utils::Threading::Mutex> lampLock;
+    std::mutex lampLock;
 };
 
 } // namespace Norvik

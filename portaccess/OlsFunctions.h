@@ -7,17 +7,10 @@
 
 #include <cstdint>
 
-#if defined(_WIN32) && !defined(_WIN64)
-#define OLS_CALL __stdcall
-#else
-#define OLS_CALL
-#endif
+#include "../lampdriver/ExportConvention.h"
 
-#if defined(_WIN32)
-#define OLS_EXPORT __declspec(dllexport)
-#else
-#define OLS_EXPORT __attribute__((visibility("default")))
-#endif
+#define OLS_CALL LAMP_STDCALL
+#define OLS_EXPORT LAMP_EXPORT
 
 namespace Ols {
 using Bool = int;

@@ -4,7 +4,6 @@
 #include "TransportTexts.h"
 
 #include "../utils/Logger.h"
-#include "../utils/Mutex.h"
 #include "../utils/StringUtils.h"
 #include "../utils/Thread.h"
 
@@ -14,8 +13,6 @@
 
 namespace Norvik::Ports {
 
-using Utils::Threading::Mutex;
-using Utils::Threading::ScopedLock;
 using Utils::Threading::Thread;
 namespace StringUtils = Utils::StringUtils;
 
@@ -35,7 +32,7 @@ std::wstring withReason(const wchar_t* format, const wchar_t* codeFormat, int po
 } // namespace
 
 SocketServerBase::SocketServerBase(int port, IServerDataCallback* callback, const std::string& categoryName)
-    : SocketServer(port, categoryName), owner(callback), clientsMutex(Mutex::create()),
+    : SocketServer(port, categoryName), owner(callback),
       acceptThread(Thread::create(this))
 {
     Logger::instance().info(categoryName, Texts::createServer);
@@ -120,7 +117,7 @@ void SocketServerBase::admit(const Client& client)
     const ClientPort clientPort = client->getClientPort();
     bool full = false;
     {
-        ScopedLock lock(clientsMutex.get());
+        std::lock_guard<std::mutex> lock(clientsMutex);
         full = clients.size() >= static_cast<std::size_t>(maxClients);
         if (!full) {
             clients[clientPort.connection()] = client;
@@ -145,7 +142,7 @@ void SocketServerBase::admit(const Client& client)
     if (!client->start()) {
         Logger::instance().error(categoryName, Texts::receiveThreadFailed, static_cast<int>(clientPort.port()));
         {
-            ScopedLock lock(clientsMutex.get());
+            std::lock_guard<std::mutex> lock(clientsMutex);
             clients.erase(clientPort.connection());
         }
         client->stop();
@@ -154,7 +151,7 @@ void SocketServerBase::admit(const Client& client)
 
 SocketServerBase::Client SocketServerBase::find(ClientPort clientPort) const
 {
-    ScopedLock lock(clientsMutex.get());
+    std::lock_guard<std::mutex> lock(clientsMutex);
     const auto entry = clients.find(clientPort.connection());
     return entry == clients.end() ? Client() : entry->second;
 }
@@ -196,7 +193,7 @@ void SocketServerBase::onClientDisconnected(ClientPort clientPort)
     owner->onClientDisconnected(clientPort);
     Client previous;
     {
-        ScopedLock lock(clientsMutex.get());
+        std::lock_guard<std::mutex> lock(clientsMutex);
         const auto entry = clients.find(clientPort.connection());
         if (entry == clients.end()) {
             return;
@@ -229,7 +226,7 @@ void SocketServerBase::stop()
 
     std::map<std::uint64_t, Client> remaining;
     {
-        ScopedLock lock(clientsMutex.get());
+        std::lock_guard<std::mutex> lock(clientsMutex);
         remaining.swap(clients);
     }
     for (const auto& entry : remaining) {
@@ -239,7 +236,7 @@ void SocketServerBase::stop()
     // No connection can end on its own any more: the last one that did is freed here.
     Client last;
     {
-        ScopedLock lock(clientsMutex.get());
+        std::lock_guard<std::mutex> lock(clientsMutex);
         last = std::move(ended);
     }
     last.reset();
@@ -254,7 +251,7 @@ bool SocketServerBase::isListening() const
 
 std::size_t SocketServerBase::clientCount() const
 {
-    ScopedLock lock(clientsMutex.get());
+    std::lock_guard<std::mutex> lock(clientsMutex);
     return clients.size();
 }
 

@@ -13,7 +13,6 @@
 #include <mutex>
 
 namespace Norvik::Utils::Threading {
-class Mutex;
 class Thread;
 } // namespace Norvik::Utils::Threading
 
@@ -69,7 +68,7 @@ private:
     Client find(ClientPort clientPort) const;
 
     IServerDataCallback* owner;
-    std::unique_ptr<Utils::Threading::Mutex> clientsMutex;
+    mutable std::mutex clientsMutex;
     std::map<std::uint64_t, Client> clients;
     // The last connection that ended on its own: its thread cannot join itself, so the next one to
     // end (or stop) frees it. Its descriptor is already closed.

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
@@ -47,14 +48,20 @@ unsigned long installErrorFor(int error)
     }
 }
 
-// In the program name of ExecStart only "%" needs escaping ("$" stays literal there); quotes and
-// backslashes are refused by systemd, so such a path cannot be installed.
-std::string quotedCommand(const std::string& path)
+// The text of the unit, from the same template that the package's unit is made of; the
+// template quotes the program of ExecStart.
+const char* const unitTemplate =
+#include "LightServiceUnit.inc"
+    ;
+
+// In the quoted program name of ExecStart only "%" needs escaping ("$" stays literal there);
+// quotes and backslashes are refused by systemd, so such a path cannot be installed.
+std::string escapedProgram(const std::string& path)
 {
-    std::string quoted = "\"";
+    std::string escaped;
     for (char c : path)
-        quoted += c == '%' ? std::string("%%") : std::string(1, c);
-    return quoted + "\"";
+        escaped += c == '%' ? std::string("%%") : std::string(1, c);
+    return escaped;
 }
 
 bool installablePath(const std::string& path)
@@ -136,7 +143,7 @@ public:
             printLine(installErrorLine(program.empty() ? UndefinedInstallError : InvalidName));
             return;
         }
-        const int error = writeUnit(unitText(program));
+        const int error = writeUnit(unitContents(program));
         if (error != 0) {
             printLine(installErrorLine(installErrorFor(error)));
             return;
@@ -202,47 +209,15 @@ private:
         return ::stat(unitDirectory.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
     }
 
-    std::string unitText(const std::string& program) const
+    // The unit template with the program in ExecStart.
+    static std::string unitContents(const std::string& program)
     {
-        const std::string name = toNarrow(serviceName, Utils::StringUtils::Utf8);
-        return "[Unit]\n"
-               "Description=" + toNarrow(serviceDisplayName, Utils::StringUtils::Utf8) + ": " +
-               toNarrow(serviceDescription, Utils::StringUtils::Utf8) + "\n"
-               "\n"
-               "[Service]\n"
-               "Type=notify\n"
-               "ExecStart=" + quotedCommand(program) + "\n"
-               "Restart=on-failure\n"
-               "RestartSec=2\n"
-               // Well above the transport's 512 connections: the process needs descriptors of its own too.
-               "LimitNOFILE=4096\n"
-               "StateDirectory=" + name + "\n"
-               // The log goes below the service's own state directory, as a Windows service's
-               // goes below its account's application data.
-               "Environment=XDG_DATA_HOME=%S/" + name + "\n"
-               // ioperm needs CAP_SYS_RAWIO; the serial ports belong to root, who needs no other.
-               "CapabilityBoundingSet=CAP_SYS_RAWIO\n"
-               "NoNewPrivileges=yes\n"
-               // Not PrivateDevices: it would drop CAP_SYS_RAWIO and hide the serial ports.
-               "ProtectSystem=full\n"
-               "ProtectHome=read-only\n"
-               "ProtectKernelTunables=yes\n"
-               "ProtectKernelModules=yes\n"
-               "ProtectKernelLogs=yes\n"
-               "ProtectControlGroups=yes\n"
-               "ProtectHostname=yes\n"
-               "RestrictAddressFamilies=AF_UNIX AF_INET\n"
-               "RestrictNamespaces=yes\n"
-               "RestrictRealtime=yes\n"
-               "RestrictSUIDSGID=yes\n"
-               "LockPersonality=yes\n"
-               "MemoryDenyWriteExecute=yes\n"
-               "SystemCallArchitectures=native\n"
-               "SystemCallFilter=@system-service @raw-io\n"
-               "SystemCallErrorNumber=EPERM\n"
-               "\n"
-               "[Install]\n"
-               "WantedBy=multi-user.target\n";
+        static const std::string placeholder = "@LIGHTSERVICE_PROGRAM@";
+        std::string text = unitTemplate;
+        const std::size_t at = text.find(placeholder);
+        if (at != std::string::npos)
+            text.replace(at, placeholder.size(), escapedProgram(program));
+        return text;
     }
 
     // 0, or the errno of the failure; a partly written unit is removed.

@@ -3,11 +3,7 @@
 #include "DynamicLibrary.h"
 #include "Singleton.h"
 
-#if defined(_WIN32) && !defined(_WIN64)
-#define BRILL_LAMP_CALL __stdcall
-#else
-#define BRILL_LAMP_CALL
-#endif
+#include "../lampdriver/BrillLamp.h"
 
 namespace Norvik::Utils {
 
@@ -37,9 +33,10 @@ private:
     friend class Singleton<BrillLampLibrary>;
     BrillLampLibrary();
 
-    using BoolCall = bool (*)();
-    using InitCall = bool(BRILL_LAMP_CALL*)(int, int);
-    using VoidCall = void (*)();
+    // The driver's own declarations, so the two can never drift apart.
+    using BoolCall = decltype(&InitAutoBrillLamp);
+    using InitCall = decltype(&InitBrillLamp);
+    using VoidCall = decltype(&CloseConnectBrillLamp);
 
     BoolCall initAutoBrillLampEntry = nullptr;
     InitCall initBrillLampEntry = nullptr;

@@ -42,30 +42,29 @@ Logger& Logger::instance()
 }
 
 Logger::Logger()
-    : mutex(Utils::Threading::Mutex::create()), watchThread(nullptr), configTime(0),
+    : mutex(Utils::Threading::Mutex::create()), configTime(0),
       appenders(new Utils::LogAppenderSet())
 {
     getLogDirectory();
     configPath = getConfigPath();
     configure();
-    watchThread = Utils::Threading::Thread::create(this);
+    watchThread.reset(Utils::Threading::Thread::create(this));
 }
 
 Logger::~Logger()
 {
     {
-        ScopedLock lock(mutex);
+        ScopedLock lock(mutex.get());
         loggerClosed = true;
     }
     if (watchStarted && !watchThread->isFinished()) {
         watchThread->join();
     }
-    delete watchThread;
+    watchThread.reset();
     {
-        ScopedLock lock(mutex);
+        ScopedLock lock(mutex.get());
         appenders.reset();
     }
-    delete mutex;
 }
 
 void Logger::startWatch()
@@ -77,7 +76,7 @@ void Logger::startWatch()
 
 void Logger::configure()
 {
-    ScopedLock lock(mutex);
+    ScopedLock lock(mutex.get());
     std::string text;
     {
         std::ifstream input;
@@ -124,7 +123,7 @@ void Logger::log(int priority, const std::string& category, const wchar_t* forma
     if (loggerClosed || !format) {
         return;
     }
-    ScopedLock lock(mutex);
+    ScopedLock lock(mutex.get());
     if (loggerClosed) {
         return;
     }

@@ -43,8 +43,8 @@ private:
     void startWatch();
     void log(int priority, const std::string& category, const wchar_t* format, va_list args);
 
-    Utils::Threading::Mutex* mutex;
-    Utils::Threading::Thread* watchThread;
+    std::unique_ptr<Utils::Threading::Mutex> mutex;
+    std::unique_ptr<Utils::Threading::Thread> watchThread;
     std::wstring configPath;
     // Modification stamp (nanoseconds since 1970) of the file when last read; 0 before that.
     std::int64_t configTime;

@@ -1,5 +1,8 @@
 #pragma once
 
+// Locks: this Mutex (Mutex::create, ScopedLock) where the design names one, the logging front
+// end's; std::mutex where a lock only guards a class's private state.
+
 namespace Norvik::Utils::Threading {
 
 // A recursive lock: the thread that holds it may lock it again and unlocks it as often.
@@ -9,8 +12,10 @@ public:
     static Mutex* create();
 
     virtual ~Mutex() = default;
+    // True when the lock was taken.
     virtual bool tryLock() = 0;
     virtual bool lock() = 0;
+    // True when a Posix mutex was released; a critical section reports nothing and gives false.
     virtual bool unlock() = 0;
 
 protected:
@@ -19,13 +24,20 @@ protected:
 
 class ScopedLock {
 public:
-    explicit ScopedLock(Mutex* mutex) : mutex(mutex) { mutex->lock(); }
-    ~ScopedLock() { mutex->unlock(); }
+    explicit ScopedLock(Mutex* mutex) : mutex(mutex), locked(mutex->lock()) {}
+    ~ScopedLock()
+    {
+        if (locked) {
+            mutex->unlock();
+        }
+    }
     ScopedLock(const ScopedLock&) = delete;
     ScopedLock& operator=(const ScopedLock&) = delete;
 
 private:
     Mutex* mutex;
+    // A lock that was never taken is not released.
+    bool locked;
 };
 
 } // namespace Norvik::Utils::Threading

@@ -36,14 +36,12 @@ bool PosixMutex::tryLock()
 
 bool PosixMutex::lock()
 {
-    pthread_mutex_lock(&mutex);
-    return true;
+    return pthread_mutex_lock(&mutex) == 0;
 }
 
 bool PosixMutex::unlock()
 {
-    pthread_mutex_unlock(&mutex);
-    return false;
+    return pthread_mutex_unlock(&mutex) == 0;
 }
 
 } // namespace Norvik::Utils::Threading

@@ -14,7 +14,7 @@ public:
     ~PosixMutex() override;
 
     bool tryLock() override;
-    // Same results as the Windows critical section: lock gives true, unlock false.
+    // Whether the call took or released the lock: unlocking fails in a thread that does not hold it.
     bool lock() override;
     bool unlock() override;
 

@@ -15,15 +15,8 @@ PosixThread::PosixThread(Routine* routine) : Thread(routine) {}
 
 PosixThread::~PosixThread()
 {
-    if (!started) {
-        return;
-    }
-    // A finished body is about to return, so joining is brief; one still running is left to end on its own.
-    if (isFinished()) {
-        pthread_join(threadHandle, nullptr);
-    } else {
-        pthread_detach(threadHandle);
-    }
+    // A body still running uses this object until it returns, so it is stopped and waited for.
+    PosixThread::join();
 }
 
 void PosixThread::start(int intervalMs, int runsLeft)

@@ -11,6 +11,7 @@ namespace Norvik::Utils::Threading {
 class PosixThread : public Thread {
 public:
     explicit PosixThread(Routine* routine);
+    // Joins a thread still running.
     ~PosixThread() override;
 
     void start(int intervalMs, int runsLeft) override;
@@ -20,7 +21,7 @@ private:
     static void* entry(void* argument);
 
     pthread_t threadHandle{};
-    // A thread was created and has not been joined or detached yet.
+    // A thread was created and has not been joined yet.
     bool started = false;
 };
 

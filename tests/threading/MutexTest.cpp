@@ -23,6 +23,13 @@ bool tryLockElsewhere(Mutex& mutex)
     return taken;
 }
 
+bool unlockElsewhere(Mutex& mutex)
+{
+    bool released = true;
+    std::thread([&] { released = mutex.unlock(); }).join();
+    return released;
+}
+
 } // namespace
 
 TEST(Mutex, RecursiveAndExclusive)
@@ -31,10 +38,24 @@ TEST(Mutex, RecursiveAndExclusive)
     EXPECT_TRUE(mutex->lock());
     EXPECT_TRUE(mutex->tryLock());
     EXPECT_FALSE(tryLockElsewhere(*mutex));
-    EXPECT_FALSE(mutex->unlock());
+    EXPECT_TRUE(mutex->unlock());
     EXPECT_FALSE(tryLockElsewhere(*mutex));
-    EXPECT_FALSE(mutex->unlock());
+    EXPECT_TRUE(mutex->unlock());
     EXPECT_TRUE(tryLockElsewhere(*mutex));
+}
+
+TEST(Mutex, UnlockReportsAReleaseThatDidNotHappen)
+{
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the thread sanitizer reports these misuses itself";
+#endif
+    std::unique_ptr<Mutex> mutex(Mutex::create());
+    EXPECT_FALSE(mutex->unlock());
+    ASSERT_TRUE(mutex->lock());
+    // Only the holder releases it.
+    EXPECT_FALSE(unlockElsewhere(*mutex));
+    EXPECT_FALSE(tryLockElsewhere(*mutex));
+    EXPECT_TRUE(mutex->unlock());
 }
 
 TEST(Mutex, NestedScopedLocksSerialiseWriters)

@@ -80,6 +80,19 @@ TEST(ThreadLifetime, StartWhileRunningEndsThePreviousRun)
     thread->join();
 }
 
+TEST(ThreadLifetime, DestroyingARunningThreadEndsItsLoop)
+{
+    CountingRoutine routine;
+    std::unique_ptr<Thread> thread(Thread::create(&routine));
+    thread->start(1, -1);
+    ASSERT_TRUE(eventually([&] { return routine.passes > 0; }));
+    thread.reset();
+    const int passes = routine.passes;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // A loop left running would go on counting through a destroyed object.
+    EXPECT_EQ(routine.passes, passes);
+}
+
 TEST(ThreadLifetime, DestroyingFinishedThreadsReleasesThem)
 {
     CountingRoutine routine;

@@ -1,5 +1,7 @@
 #include "AnswerFramer.h"
 
+#include <cstdint>
+
 namespace Norvik::Tools {
 
 AnswerFramer::State AnswerFramer::add(const std::string& bytes)
@@ -8,7 +10,7 @@ AnswerFramer::State AnswerFramer::add(const std::string& bytes)
         if (current != State::Incomplete)
             break;
         if (!started) {
-            if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+            if (JsonScanner::isBlankByte(static_cast<std::uint8_t>(c)))
                 continue;
             if (c != '{') {
                 current = State::Malformed;
@@ -17,16 +19,9 @@ AnswerFramer::State AnswerFramer::add(const std::string& bytes)
             started = true;
         }
         text += c;
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '{') {
+        if (!scanner.inPlainText(static_cast<std::uint8_t>(c)))
+            continue;
+        if (c == '{') {
             ++depth;
         } else if (c == '}' && --depth == 0) {
             current = State::Complete;

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "../../light/JsonScanner.h"
+
 #include <cstddef>
 #include <string>
 
 namespace Norvik::Tools {
 
-// Finds the end of the first JSON object in the bytes received so far. Unlike the service's
-// own framing, braces inside strings are not counted: an answer's "log" text may hold any.
+// Finds the end of the first JSON object in the bytes received so far. As in the service's own
+// framing, braces inside strings and comments do not count: an answer's "log" text may hold any.
 class AnswerFramer {
 public:
     enum class State { Incomplete, Complete, Malformed };
@@ -21,8 +23,7 @@ private:
     std::string text;
     std::size_t depth = 0;
     bool started = false;
-    bool inString = false;
-    bool escaped = false;
+    JsonScanner scanner;
 };
 
 } // namespace Norvik::Tools

@@ -1,6 +1,7 @@
 // The relay lamp types against a real Modbus RTU peer across a null-modem pair of ptys.
 
 #include "DriverTestSupport.h"
+#include "Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +18,8 @@ protected:
             std::vector<std::string>{"/usr/bin/socat", "PTY,raw,echo=0,link=" + ports.file("com3"),
                                      "PTY,raw,echo=0,link=" + ports.file("board")},
             DriverTest::Environment{});
-        for (int i = 0; i < 200 && !(exists("com3") && exists("board")); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_TRUE(exists("com3") && exists("board"));
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return exists("com3") && exists("board"); },
+                                           std::chrono::seconds(2), std::chrono::milliseconds(10)));
         board = std::make_unique<DriverTest::ChildProcess>(
             std::vector<std::string>{"/usr/bin/python3", LAMP_TEST_SOURCE_DIR "/modbus_peer.py",
                                      ports.file("board")},

@@ -1,5 +1,6 @@
 #include "LightTestSupport.h"
 #include "Server.h"
+#include "Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -250,8 +251,8 @@ TEST_F(ServerProtocol, ClientThatLeftStopsDrivingTheLamp)
         leftPort = leaving.localPort();
         leaving.send(pipelined);
         // The second request at the lamp: the first one's answer has been sent.
-        for (int i = 0; i < 200 && count("START") < 2; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        TestSupport::waitUntil([&] { return count("START") >= 2; }, std::chrono::seconds(2),
+                               std::chrono::milliseconds(10));
         leaving.close();
         atLeaving = count("START");
     }

@@ -6,7 +6,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
-#include <thread>
 #include <utime.h>
 #include <vector>
 #include <zlib.h>

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <ctime>
-#include <functional>
 #include <string>
 
 // Real files in a directory of the test's own for the logging tests.

@@ -2,18 +2,11 @@
 
 #include "Files.h"
 
-#include <arpa/inet.h>
 #include <dirent.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <sstream>
-#include <stdexcept>
-#include <thread>
 
 namespace Norvik::Ports::Testing {
 

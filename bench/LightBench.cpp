@@ -42,28 +42,7 @@ double msSince(Clock::time_point begin)
 }
 
 // A loopback client of the request server; a failed send counts as a wrong answer.
-class Connection {
-public:
-    explicit Connection(int port) : client(port) {}
-    bool ok() const { return client.connected(); }
-
-    bool send(const std::string& bytes)
-    {
-        try {
-            client.send(bytes);
-            return true;
-        } catch (const std::exception&) {
-            return false;
-        }
-    }
-
-    // One answer (up to "}\n"); empty on a time-out or a closed connection.
-    std::string readAnswer(int timeoutMs = 10000) { return client.receiveUntil("}\n", timeoutMs); }
-    std::string leftover(int waitMs) { return client.receiveAvailable(waitMs); }
-
-private:
-    TestSupport::TcpClient client;
-};
+using Connection = TestSupport::TcpClient;
 
 struct ProcessFigures {
     long residentKiB = -1;
@@ -111,7 +90,7 @@ double percentile(std::vector<double> values, double fraction)
 void latency(int port)
 {
     Connection connection(port);
-    if (!connection.ok()) {
+    if (!connection.connected()) {
         std::fprintf(report, "(a) latency: cannot connect\n");
         return;
     }
@@ -119,8 +98,8 @@ void latency(int port)
     int wrong = 0;
     for (int i = 0; i < 200; ++i) {
         const auto begin = Clock::now();
-        connection.send(i % 2 ? R"({"red":false,"green":true})" : R"({"red":true,"blue":true})");
-        if (connection.readAnswer() != successAnswer)
+        connection.trySend(i % 2 ? R"({"red":false,"green":true})" : R"({"red":true,"blue":true})");
+        if (connection.readAnswer(std::chrono::seconds(10)) != successAnswer)
             ++wrong;
         times.push_back(msSince(begin));
     }
@@ -141,19 +120,19 @@ void concurrentClients(int port)
     for (int c = 0; c < clients; ++c) {
         workers.emplace_back([&, c] {
             Connection connection(port);
-            if (!connection.ok()) {
+            if (!connection.connected()) {
                 ++failedConnects;
                 return;
             }
             for (int r = 0; r < requests; ++r) {
-                connection.send(R"({"red":)" + std::string((c + r) % 2 ? "true" : "false") + R"(,"green":true})");
-                (connection.readAnswer(60000) == successAnswer ? exact : wrong)++;
+                connection.trySend(R"({"red":)" + std::string((c + r) % 2 ? "true" : "false") + R"(,"green":true})");
+                (connection.readAnswer(std::chrono::seconds(60)) == successAnswer ? exact : wrong)++;
             }
             // Tells this connection's answers apart from the others' by their text.
-            connection.send("[" + std::to_string(c) + "]");
-            if (connection.readAnswer(60000) != notAnObjectAnswer)
+            connection.trySend("[" + std::to_string(c) + "]");
+            if (connection.readAnswer(std::chrono::seconds(60)) != notAnObjectAnswer)
                 ++wrong;
-            if (!connection.leftover(20).empty())
+            if (!connection.readAvailable(std::chrono::milliseconds(20)).empty())
                 ++extra;
         });
     }
@@ -203,7 +182,7 @@ void connectionChurn(int port, pid_t pid, int cycles)
     for (int i = 0; i < cycles; ++i) {
         {
             Connection connection(port);
-            if (!connection.ok())
+            if (!connection.connected())
                 ++failed;
         }
         // Keeps the accept queue short: the figures are the service's, not the kernel's queue.

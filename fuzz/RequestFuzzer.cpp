@@ -68,7 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     data += 2;
     size -= 2;
 
-    RecordingLamp lamp(lampReady ? std::wstring() : std::wstring(L"Не удалось выполнить инициализацию устройства"));
+    Norvik::Testing::RecordingLamp lamp;
+    if (!lampReady)
+        lamp.behaviour = [](std::wstring& log) {
+            log = L"Не удалось выполнить инициализацию устройства";
+            return -1;
+        };
     RequestHandler handler(lamp);
 
     RequestFramer chunked;
@@ -86,11 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         require(!frame.bytes.empty());
-        const std::size_t callsBefore = lamp.calls.size();
+        const std::size_t switchedBefore = lamp.switched;
         const Norvik::Answer answer = handler.handle(frame.bytes);
         require(answer.error == 0 || answer.error == -1);
         // Switched exactly when answered with success; a failure always names its cause.
-        require(lamp.calls.size() == callsBefore + (answer.error == 0 ? 1 : 0));
+        require(lamp.switched == switchedBefore + (answer.error == 0 ? 1 : 0));
         require(answer.error == 0 ? answer.log.empty() : !answer.log.empty());
         checkRendering(answer);
     }

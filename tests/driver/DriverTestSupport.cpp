@@ -21,61 +21,16 @@ std::string libraryPath()
     return binDir() + "/libBrillLamp.so";
 }
 
-namespace {
-
-TestSupport::ChildOptions childOptions(const std::vector<std::string>& argv, const Environment& env)
-{
-    TestSupport::ChildOptions options;
-    options.arguments.assign(argv.begin() + 1, argv.end());
-    for (const auto& [name, value] : env) {
-        if (value.empty())
-            options.removed.push_back(name);
-        else
-            options.environment.emplace_back(name, value);
-    }
-    return options;
-}
-
-} // namespace
-
-Process::Process(const std::vector<std::string>& argv, const Environment& env)
-    : child(argv.at(0), childOptions(argv, env))
-{
-}
-
-std::string Process::readLine(std::chrono::milliseconds timeout)
-{
-    return child.readLine(static_cast<int>(timeout.count()));
-}
-
-void Process::writeLine(const std::string& line)
-{
-    child.write(line + "\n");
-}
-
-void Process::signal(int number)
-{
-    child.signal(number);
-}
-
-int Process::wait()
-{
-    child.closeInput();
-    // As long as a test may take: the test's own time-out ends a hang.
-    const int status = child.wait(24 * 3600 * 1000);
-    remaining = child.unread();
-    return status >= 0 ? status : -1;
-}
-
 std::string lampCall(const std::string& library, const std::vector<std::string>& commands,
                      const Environment& env)
 {
     std::vector<std::string> argv = {binDir() + "/lampcall", library};
     argv.insert(argv.end(), commands.begin(), commands.end());
-    Process child(argv, env);
+    ChildProcess child(argv, env);
+    child.closeInput();
     const int status = child.wait();
-    EXPECT_EQ(0, status) << child.rest();
-    return child.rest();
+    EXPECT_EQ(0, status) << child.unread();
+    return child.unread();
 }
 
 Pty::Pty()

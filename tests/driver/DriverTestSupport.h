@@ -8,14 +8,13 @@
 #include <cstdint>
 #include <cstring>
 #include <dlfcn.h>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace DriverTest {
 
 using Bytes = std::vector<std::uint8_t>;
-using Environment = std::map<std::string, std::string>;
+using TestSupport::Environment;
 
 using TestSupport::binDir;
 using TestSupport::TempDir;
@@ -32,23 +31,7 @@ template <typename Call> Call entry(void* library, const char* name)
     return call;
 }
 
-// A program run with extra environment entries (an empty value removes the entry), its
-// standard input and output connected to the test.
-class Process {
-public:
-    Process(const std::vector<std::string>& argv, const Environment& env);
-
-    std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    void writeLine(const std::string& line);
-    void signal(int number);
-    // Waits for the end; returns the exit status (-1 when killed) and keeps the rest of the output.
-    int wait();
-    const std::string& rest() const { return remaining; }
-
-private:
-    TestSupport::ChildProcess child;
-    std::string remaining;
-};
+using TestSupport::ChildProcess;
 
 // Runs lampcall on LIBRARY with COMMANDS; returns its whole output, failing the test on a bad exit.
 std::string lampCall(const std::string& library, const std::vector<std::string>& commands,

@@ -176,19 +176,20 @@ TEST_F(IoPortLampTest, LampType1SwitchesBitsOfTheDwordRegister)
 
 TEST_F(IoPortLampTest, CloseLocksWithTwoWritesAndColoursStillSwitch)
 {
-    DriverTest::Process child({DriverTest::binDir() + "/lampcall", DriverTest::libraryPath(), "init",
+    DriverTest::ChildProcess child({DriverTest::binDir() + "/lampcall", DriverTest::libraryPath(), "init",
                                "6", "0", "pause", "close", "pause", "red-on"},
                               {{"LAMPSIM_STATE", chip.path()}});
     EXPECT_EQ("init=true", child.readLine());
     EXPECT_EQ("paused", child.readLine());
     chip.clearLog();
-    child.writeLine("");
+    child.write("\n");
     EXPECT_EQ("closed", child.readLine());
     EXPECT_EQ("paused", child.readLine());
     expected = {{Access::Write, 1, 0x2E, 0x02}, {Access::Write, 1, 0x2F, 0x02}};
     EXPECT_EQ(expected, chip.accesses());
     EXPECT_TRUE(chip.locked());
-    child.writeLine("");
+    child.write("\n");
+    child.closeInput();
     EXPECT_EQ(0, child.wait());
     EXPECT_EQ(0xF7, chip.readByte(0xA09)) << "red on after the close";
 }

@@ -17,9 +17,10 @@ ViewRun lampview(const std::vector<std::string>& args, const DriverTest::Environ
 {
     std::vector<std::string> argv = {DriverTest::binDir() + "/lampview"};
     argv.insert(argv.end(), args.begin(), args.end());
-    DriverTest::Process child(argv, env);
+    DriverTest::ChildProcess child(argv, env);
+    child.closeInput();
     const int status = child.wait();
-    return {status, child.rest()};
+    return {status, child.unread()};
 }
 
 TEST(LampView, PlainLineFollowsTheColourCalls)
@@ -45,7 +46,7 @@ TEST(LampView, WatchRedrawsOnChangeUntilInterrupted)
 {
     DriverTest::TempDir dir;
     const DriverTest::Environment env = {{"LAMPSIM_STATE", dir.file("chip.state")}};
-    DriverTest::Process view({DriverTest::binDir() + "/lampview", "--watch"}, env);
+    DriverTest::ChildProcess view({DriverTest::binDir() + "/lampview", "--watch"}, env);
     auto waitFor = [&](const std::string& text) {
         for (std::string line; (line = view.readLine()).find('<') != 0;)
             if (line.find(text) != std::string::npos)
@@ -56,6 +57,7 @@ TEST(LampView, WatchRedrawsOnChangeUntilInterrupted)
     DriverTest::lampCall(DriverTest::libraryPath(), {"init", "6", "0", "green-on"}, env);
     EXPECT_TRUE(waitFor("green  on")) << "no redraw after the change";
     view.signal(SIGINT);
+    view.closeInput();
     EXPECT_EQ(0, view.wait());
 }
 

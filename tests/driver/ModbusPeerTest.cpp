@@ -1,6 +1,7 @@
 // The relay lamp types against a real Modbus RTU peer across a null-modem pair of ptys.
 
 #include "DriverTestSupport.h"
+#include "Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -13,18 +14,17 @@ class ModbusPeerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        socat = std::make_unique<DriverTest::Process>(
+        socat = std::make_unique<DriverTest::ChildProcess>(
             std::vector<std::string>{"/usr/bin/socat", "PTY,raw,echo=0,link=" + ports.file("com3"),
                                      "PTY,raw,echo=0,link=" + ports.file("board")},
             DriverTest::Environment{});
-        for (int i = 0; i < 200 && !(exists("com3") && exists("board")); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_TRUE(exists("com3") && exists("board"));
-        board = std::make_unique<DriverTest::Process>(
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return exists("com3") && exists("board"); },
+                                           std::chrono::seconds(2), std::chrono::milliseconds(10)));
+        board = std::make_unique<DriverTest::ChildProcess>(
             std::vector<std::string>{"/usr/bin/python3", LAMP_TEST_SOURCE_DIR "/modbus_peer.py",
                                      ports.file("board")},
             DriverTest::Environment{});
-        ASSERT_EQ("ready", board->readLine(std::chrono::seconds(20)));
+        ASSERT_EQ("ready", board->readLine(20000));
     }
 
     bool exists(const std::string& name) const
@@ -37,7 +37,7 @@ protected:
     {
         std::vector<std::string> lines;
         while (lines.size() < count)
-            lines.push_back(board->readLine(std::chrono::seconds(5)));
+            lines.push_back(board->readLine(5000));
         return lines;
     }
 
@@ -48,8 +48,8 @@ protected:
     }
 
     DriverTest::TempDir ports;
-    std::unique_ptr<DriverTest::Process> socat;
-    std::unique_ptr<DriverTest::Process> board;
+    std::unique_ptr<DriverTest::ChildProcess> socat;
+    std::unique_ptr<DriverTest::ChildProcess> board;
 };
 
 TEST_F(ModbusPeerTest, LampType3SwitchesRedGreenBlueRelays)

@@ -37,10 +37,10 @@ protected:
     {
         return DriverTest::lampCall(DriverTest::libraryPath(), commands, env());
     }
-    std::unique_ptr<DriverTest::Process> start(std::vector<std::string> commands)
+    std::unique_ptr<DriverTest::ChildProcess> start(std::vector<std::string> commands)
     {
         commands.insert(commands.begin(), {DriverTest::binDir() + "/lampcall", DriverTest::libraryPath()});
-        return std::make_unique<DriverTest::Process>(commands, env());
+        return std::make_unique<DriverTest::ChildProcess>(commands, env());
     }
     termios lineSettings() const
     {
@@ -146,7 +146,8 @@ TEST_F(SerialLampTest, APortOpenForOneTypeCannotBeOpenedAgain)
     EXPECT_EQ("init=true", holder->readLine());
     EXPECT_EQ("paused", holder->readLine());
     EXPECT_EQ("init=false\n", call({"init", "3", "7"})) << "another process got the port";
-    holder->writeLine("");
+    holder->write("\n");
+    holder->closeInput();
     EXPECT_EQ(0, holder->wait());
     EXPECT_EQ("init=true\n", call({"init", "3", "7"})) << "released with its holder";
 }
@@ -166,9 +167,10 @@ TEST_F(SerialLampTest, AFailedWriteDoesNotStopTheNextCommand)
     EXPECT_EQ("init=true", child->readLine());
     EXPECT_EQ("paused", child->readLine());
     pty.closeMaster(); // the device goes away: writes on the port fail from now on
-    child->writeLine("");
+    child->write("\n");
+    child->closeInput();
     EXPECT_EQ(0, child->wait());
-    EXPECT_EQ("red-on\ngreen-on\nclosed\ninit=true\nblue-on\n", child->rest());
+    EXPECT_EQ("red-on\ngreen-on\nclosed\ninit=true\nblue-on\n", child->unread());
     EXPECT_EQ(hex(Coil2On), hex(replacement.readRest()));
 }
 

@@ -15,7 +15,7 @@ namespace Norvik {
 namespace {
 
 using Testing::CapturedStdout;
-using Testing::TestClient;
+using Testing::TcpClient;
 using Testing::TestLamp;
 
 const std::string exceptionPrefix = "[-] Exception: ";
@@ -62,7 +62,7 @@ TEST_F(LampNotReady, EveryRequestGetsTheStartUpFailure)
     const std::string failure = reportedFailure();
     ASSERT_FALSE(failure.empty());
 
-    TestClient client(port);
+    TcpClient client(port);
     for (const char* request : {R"({"red":true})", R"({})", R"({"blue":1})"}) {
         client.send(request);
         EXPECT_EQ(client.readAnswer(), Testing::failureAnswer(failure)) << request;

@@ -2,9 +2,11 @@
 
 #include "ChipState.h"
 #include "LampSimState.h"
+#include "Wait.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,18 +29,9 @@ constexpr ColourBit redBit{0xA09, 0x08};
 constexpr ColourBit greenBit{0xA04, 0x10};
 constexpr ColourBit blueBit{0xA02, 0x80};
 
-std::string uniqueTempPath(const std::string& stem)
-{
-    static int counter = 0;
-    const char* dir = std::getenv("TMPDIR");
-    std::ostringstream path;
-    path << (dir && *dir ? dir : "/tmp") << "/" << stem << "-" << getpid() << "-" << ++counter;
-    return path.str();
-}
-
 } // namespace
 
-TestLamp::TestLamp() : path(uniqueTempPath("light-lampsim"))
+TestLamp::TestLamp() : path(dir.file("lampsim.state"))
 {
     setenv("LAMPSIM_STATE", path.c_str(), 1);
     state = std::make_unique<LampSim::StateFile>(path);
@@ -47,7 +40,6 @@ TestLamp::TestLamp() : path(uniqueTempPath("light-lampsim"))
 TestLamp::~TestLamp()
 {
     state.reset();
-    std::remove(path.c_str());
 }
 
 bool TestLamp::Colours::operator==(const Colours& other) const
@@ -76,7 +68,7 @@ std::ostream& operator<<(std::ostream& out, const TestLamp::Colours& colours)
     return out << "red " << colours.red << " green " << colours.green << " blue " << colours.blue;
 }
 
-CapturedStdout::CapturedStdout() : path(uniqueTempPath("light-stdout"))
+CapturedStdout::CapturedStdout() : path(dir.file("stdout"))
 {
     std::fflush(stdout);
     savedStdout = dup(STDOUT_FILENO);
@@ -89,7 +81,6 @@ CapturedStdout::~CapturedStdout()
     std::fflush(stdout);
     dup2(savedStdout, STDOUT_FILENO);
     ::close(savedStdout);
-    std::remove(path.c_str());
 }
 
 std::string CapturedStdout::text() const
@@ -112,52 +103,12 @@ std::vector<std::string> CapturedStdout::lines() const
 
 bool CapturedStdout::waitForLine(const std::string& line) const
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    do {
-        for (const std::string& written : lines())
-            if (written == line)
-                return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
-}
-
-TestClient::TestClient(int port) : client(port)
-{
-    if (!client.connected())
-        throw std::runtime_error("cannot connect to the request server");
-}
-
-TestClient::~TestClient() = default;
-
-void TestClient::close()
-{
-    client.close();
-}
-
-void TestClient::send(const std::string& bytes)
-{
-    client.send(bytes);
-}
-
-std::string TestClient::readAnswer(int timeoutMs)
-{
-    return client.receiveUntil("}\n", timeoutMs);
-}
-
-std::string TestClient::readAvailable(int timeoutMs)
-{
-    return client.receiveAvailable(timeoutMs);
-}
-
-void TestClient::shutdownSending()
-{
-    client.shutdownSending();
-}
-
-unsigned short TestClient::localPort() const
-{
-    return client.localPort();
+    return TestSupport::waitUntil(
+        [&] {
+            const std::vector<std::string> written = lines();
+            return std::find(written.begin(), written.end(), line) != written.end();
+        },
+        std::chrono::seconds(5), std::chrono::milliseconds(5));
 }
 
 const std::string successAnswer = "{\n   \"error\" : 0,\n   \"log\" : \"\"\n}\n";

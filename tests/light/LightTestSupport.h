@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TcpClient.h"
+#include "TempDir.h"
 
 #include <cstdint>
 #include <memory>
@@ -28,6 +29,7 @@ public:
     bool chipLocked() const;
 
 private:
+    TestSupport::TempDir dir;
     std::string path;
     std::unique_ptr<LampSim::StateFile> state;
 };
@@ -45,28 +47,12 @@ public:
     bool waitForLine(const std::string& line) const;
 
 private:
+    TestSupport::TempDir dir;
     std::string path;
     int savedStdout;
 };
 
-// A loopback client of the request server.
-class TestClient {
-public:
-    explicit TestClient(int port);
-    ~TestClient();
-
-    void send(const std::string& bytes);
-    // One complete answer (ends with "}\n"); empty on a time-out.
-    std::string readAnswer(int timeoutMs = 5000);
-    // Whatever arrives within timeoutMs.
-    std::string readAvailable(int timeoutMs);
-    unsigned short localPort() const;
-    void shutdownSending();
-    void close();
-
-private:
-    TestSupport::TcpClient client;
-};
+using TestSupport::TcpClient;
 
 using TestSupport::freeTcpPort;
 

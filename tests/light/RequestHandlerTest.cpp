@@ -1,4 +1,4 @@
-#include "LightVelk77Service.h"
+#include "RecordingLamp.h"
 #include "RequestHandler.h"
 
 #include "../../utils/Exception.h"
@@ -14,24 +14,8 @@
 namespace Norvik {
 namespace {
 
-using LightsCall = std::tuple<bool, bool, bool>;
-
-// Records what the handler asks of the lamp; can be told how to answer.
-class RecordingService : public LightVelk77Service {
-public:
-    int setLights(bool red, bool green, bool blue, std::wstring& log) override
-    {
-        calls.emplace_back(red, green, blue);
-        if (behaviour)
-            return behaviour(log);
-        return 0;
-    }
-    int switchAllOff(std::wstring& log) override { return setLights(false, false, false, log); }
-    int switchColour(int, bool, std::wstring&) override { return 0; }
-
-    std::vector<LightsCall> calls;
-    std::function<int(std::wstring&)> behaviour;
-};
+using Testing::RecordingLamp;
+using LightsCall = RecordingLamp::Call;
 
 std::vector<std::uint8_t> bytes(const std::string& text)
 {
@@ -45,7 +29,7 @@ struct Handled {
 
 Handled handle(const std::string& request)
 {
-    RecordingService service;
+    RecordingLamp service;
     Answer answer = RequestHandler(service).handle(bytes(request));
     return {answer, service.calls};
 }
@@ -132,7 +116,7 @@ TEST(RequestHandler, ReaderNestingLimitBecomesAnAnswer)
 
 TEST(RequestHandler, ServiceResultsAndFailuresReachTheAnswer)
 {
-    RecordingService service;
+    RecordingLamp service;
     RequestHandler handler(service);
     const auto request = bytes(R"({"red":true})");
 

@@ -1,5 +1,6 @@
 #include "LightTestSupport.h"
 #include "Server.h"
+#include "Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ namespace {
 using Testing::CapturedStdout;
 using Testing::failureAnswer;
 using Testing::successAnswer;
-using Testing::TestClient;
+using Testing::TcpClient;
 using Testing::TestLamp;
 using Colours = TestLamp::Colours;
 
@@ -53,21 +54,21 @@ protected:
 
 TEST_F(ServerProtocol, RequestInTwoChunksIsAnsweredOnceAfterTheSecond)
 {
-    TestClient client(port);
+    TcpClient client(port);
     client.send(R"({"red":)");
-    EXPECT_EQ(client.readAvailable(100), "");
+    EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(100)), "");
     client.send("true}");
     EXPECT_EQ(client.readAnswer(), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
     EXPECT_EQ(count(R"(Client data {"red":true})"), 1);
     EXPECT_EQ(count("START"), 1);
     EXPECT_EQ(count("STOP"), 1);
-    EXPECT_EQ(client.readAvailable(50), "");
+    EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(50)), "");
 }
 
 TEST_F(ServerProtocol, TextThatIsNoObjectIsAnsweredWithoutSwitching)
 {
-    TestClient client(port);
+    TcpClient client(port);
     client.send(R"({"red":true,"green":1,"blue":0.0})");
     ASSERT_EQ(client.readAnswer(), successAnswer);
     ASSERT_EQ(lamp->colours(), (Colours{true, true, false}));
@@ -95,13 +96,13 @@ TEST_F(ServerProtocol, TextThatIsNoObjectIsAnsweredWithoutSwitching)
 
 TEST_F(ServerProtocol, BlankTextAndStrayClosingBracesGetNoAnswer)
 {
-    TestClient client(port);
+    TcpClient client(port);
     client.send(R"({"red":true})");
     ASSERT_EQ(client.readAnswer(), successAnswer);
     client.send("\n");
     client.send("} \r\n");
     client.send(R"(xx{"green":true})");
-    EXPECT_EQ(client.readAvailable(100), successAnswer);
+    EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(100)), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
     EXPECT_EQ(count(R"(Client data {"green":true})"), 1);
     EXPECT_EQ(count("Client data xx{\"green\":true}"), 0);
@@ -109,12 +110,12 @@ TEST_F(ServerProtocol, BlankTextAndStrayClosingBracesGetNoAnswer)
 
 TEST_F(ServerProtocol, EveryObjectOfAChunkIsAnsweredInOrder)
 {
-    TestClient client(port);
+    TcpClient client(port);
     client.send(R"({"red":true}{"red":false}{"note":"}","blue":true})");
     EXPECT_EQ(client.readAnswer(), successAnswer);
     EXPECT_EQ(client.readAnswer(), successAnswer);
     EXPECT_EQ(client.readAnswer(), successAnswer);
-    EXPECT_EQ(client.readAvailable(50), "");
+    EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(50)), "");
     EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
     EXPECT_EQ(count("START"), 3);
     EXPECT_EQ(count(R"(Client data {"note":"}","blue":true})"), 1);
@@ -122,7 +123,7 @@ TEST_F(ServerProtocol, EveryObjectOfAChunkIsAnsweredInOrder)
 
 TEST_F(ServerProtocol, OddBytesReachTheReaderAsTheyCame)
 {
-    TestClient client(port);
+    TcpClient client(port);
     const std::string request = "{\"note\":\"\xFF\xC3(\",\"red\":true}";
     client.send("\xEF\xBB\xBF" + request);
     EXPECT_EQ(client.readAnswer(), successAnswer);
@@ -132,45 +133,45 @@ TEST_F(ServerProtocol, OddBytesReachTheReaderAsTheyCame)
 
 TEST_F(ServerProtocol, OverlongRequestGetsOneAnswerAndTheConnectionGoesOn)
 {
-    TestClient client(port);
+    TcpClient client(port);
     std::string overlong = R"({"red":true,"pad":")" + std::string(70 * 1024, 'x') + R"(","inner":{"blue":true}})";
     client.send(overlong);
     EXPECT_EQ(client.readAnswer(), failureAnswer("Request is too long"));
     client.send(R"({"green":true})");
     EXPECT_EQ(client.readAnswer(), successAnswer);
-    EXPECT_EQ(client.readAvailable(50), "");
+    EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(50)), "");
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
     EXPECT_EQ(count("START"), 1);
 }
 
 TEST_F(ServerProtocol, ConnectionsKeepTheirOwnRequests)
 {
-    TestClient first(port);
-    TestClient second(port);
+    TcpClient first(port);
+    TcpClient second(port);
     first.send(R"({"red":)");
-    EXPECT_EQ(first.readAvailable(50), "");
+    EXPECT_EQ(first.readAvailable(std::chrono::milliseconds(50)), "");
     second.send(R"({"green":true})");
     EXPECT_EQ(second.readAnswer(), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
     first.send(R"(true})");
     EXPECT_EQ(first.readAnswer(), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
-    EXPECT_EQ(second.readAvailable(50), "");
+    EXPECT_EQ(second.readAvailable(std::chrono::milliseconds(50)), "");
 }
 
 TEST_F(ServerProtocol, ConnectAndDisconnectAreReported)
 {
     unsigned short clientPort = 0;
     {
-        TestClient client(port);
+        TcpClient client(port);
         clientPort = client.localPort();
         EXPECT_TRUE(console->waitForLine("Client connected " + std::to_string(clientPort)));
         client.send(R"({"red":)");
-        EXPECT_EQ(client.readAvailable(50), "");
+        EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(50)), "");
     }
     EXPECT_TRUE(console->waitForLine("Client disconnected " + std::to_string(clientPort)));
     // A new connection starts with an empty buffer.
-    TestClient client(port);
+    TcpClient client(port);
     client.send(R"({"blue":true})");
     EXPECT_EQ(client.readAnswer(), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
@@ -184,12 +185,12 @@ TEST_F(ServerProtocol, ConcurrentClientsEachGetEveryAnswerOnce)
     std::vector<std::thread> workers;
     for (int c = 0; c < clients; ++c) {
         workers.emplace_back([&, c] {
-            TestClient client(port);
+            TcpClient client(port);
             for (int r = 0; r < requests; ++r) {
                 client.send(r % 2 ? "[1]" : R"({"red":true,"green":true})");
                 received[c] += client.readAnswer();
             }
-            received[c] += client.readAvailable(20);
+            received[c] += client.readAvailable(std::chrono::milliseconds(20));
         });
     }
     for (std::thread& worker : workers)
@@ -205,9 +206,9 @@ TEST_F(ServerProtocol, ConcurrentClientsEachGetEveryAnswerOnce)
 TEST_F(ServerProtocol, StopDropsTheRequestsStillWaitingForTheLamp)
 {
     const int clients = 20;
-    std::vector<std::unique_ptr<TestClient>> peers;
+    std::vector<std::unique_ptr<TcpClient>> peers;
     for (int c = 0; c < clients; ++c)
-        peers.push_back(std::make_unique<TestClient>(port));
+        peers.push_back(std::make_unique<TcpClient>(port));
     for (auto& peer : peers)
         peer->send(R"({"red":true,"green":false,"blue":false})");
     ASSERT_TRUE(console->waitForLine("START"));
@@ -221,7 +222,7 @@ TEST_F(ServerProtocol, StopDropsTheRequestsStillWaitingForTheLamp)
 
     int answered = 0;
     for (auto& peer : peers) {
-        const std::string rest = peer->readAvailable(200);
+        const std::string rest = peer->readAvailable(std::chrono::milliseconds(200));
         EXPECT_TRUE(rest.empty() || rest == successAnswer) << rest;
         answered += rest == successAnswer;
     }
@@ -246,12 +247,12 @@ TEST_F(ServerProtocol, ClientThatLeftStopsDrivingTheLamp)
     unsigned short leftPort = 0;
     int atLeaving = 0;
     {
-        TestClient leaving(port);
+        TcpClient leaving(port);
         leftPort = leaving.localPort();
         leaving.send(pipelined);
         // The second request at the lamp: the first one's answer has been sent.
-        for (int i = 0; i < 200 && count("START") < 2; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        TestSupport::waitUntil([&] { return count("START") >= 2; }, std::chrono::seconds(2),
+                               std::chrono::milliseconds(10));
         leaving.close();
         atLeaving = count("START");
     }
@@ -261,7 +262,7 @@ TEST_F(ServerProtocol, ClientThatLeftStopsDrivingTheLamp)
     EXPECT_LE(count("START"), atLeaving + 1);
     EXPECT_GE(atLeaving, 2);
 
-    TestClient halfClosed(port);
+    TcpClient halfClosed(port);
     halfClosed.send(R"({"red":true}{"green":true}{"blue":true})");
     halfClosed.shutdownSending();
     EXPECT_EQ(halfClosed.readAnswer() + halfClosed.readAnswer() + halfClosed.readAnswer(),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TempDir.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -13,19 +15,8 @@ namespace LoaderTest {
 // A fresh directory of this test process, removed when it (not a forked child) exits.
 inline const std::string& scratchDirectory()
 {
-    static struct Scratch {
-        pid_t owner = getpid();
-        std::string directory = (std::filesystem::temp_directory_path() / "loader-test-XXXXXX").string();
-        Scratch() { mkdtemp(directory.data()); }
-        ~Scratch()
-        {
-            std::error_code ignored;
-            if (getpid() == owner) {
-                std::filesystem::remove_all(directory, ignored);
-            }
-        }
-    } scratch;
-    return scratch.directory;
+    static const TestSupport::TempDir scratch;
+    return scratch.path();
 }
 
 // Where the test tree's lamp libraries lie ("full", "no-init", ...).

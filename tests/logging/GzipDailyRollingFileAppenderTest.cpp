@@ -32,11 +32,10 @@ protected:
 
 class GzipDailyRollingFileAppenderTest : public testing::Test {
 protected:
-    const std::string directory = makeTempDirectory();
+    const TempDir scratch;
+    const std::string directory = scratch.path();
     const std::string logFile = directory + "/tdriver.log";
     const std::time_t start = std::time(nullptr);
-
-    void TearDown() override { removeTree(directory); }
 };
 
 } // namespace

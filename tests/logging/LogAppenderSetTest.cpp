@@ -33,7 +33,8 @@ TEST(LogAppenderSet, NamesWhatAPropertiesTextDefinesAsLog4cppReadsIt)
 
 TEST(LogAppenderSet, ConfiguredAppendersAreReplacedWithTheirSettingsAndReleased)
 {
-    const std::string directory = makeTempDirectory();
+    const TempDir scratch;
+    const std::string directory = scratch.path();
     const std::string logFile = directory + "/tdriver.log";
     const std::string properties = "log4cpp.rootCategory=ERROR, file\n"
                                    "log4cpp.category.Lamp=INFO, file, console\n"
@@ -79,13 +80,13 @@ TEST(LogAppenderSet, ConfiguredAppendersAreReplacedWithTheirSettingsAndReleased)
     // Released with the set: nothing of it is left attached.
     EXPECT_TRUE(log4cpp::Category::getInstance("Lamp").getAllAppenders().empty());
     EXPECT_TRUE(log4cpp::Category::getRoot().getAllAppenders().empty());
-    removeTree(directory);
 }
 
 TEST(LogAppenderSet, ARejectedTextIsUndoneAndWhatItBuiltIsFreed)
 {
     using Set = Norvik::Utils::LogAppenderSet;
-    const std::string directory = makeTempDirectory();
+    const TempDir scratch;
+    const std::string directory = scratch.path();
     const std::string logFile = directory + "/tdriver.log";
     const std::string configFile = directory + "/log.properties";
     const std::string accepted = "log4cpp.rootCategory=ERROR, file\nlog4cpp.category.Loader=INFO, file\n"
@@ -121,7 +122,6 @@ TEST(LogAppenderSet, ARejectedTextIsUndoneAndWhatItBuiltIsFreed)
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(readFile(logFile), "INFO Loader loader info\n");
-    removeTree(directory);
 }
 
 TEST(CodePageConsoleAppender, LinuxConsoleGetsTheUtf8Unchanged)

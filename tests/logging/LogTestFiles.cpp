@@ -6,43 +6,11 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
-#include <thread>
 #include <utime.h>
 #include <vector>
 #include <zlib.h>
 
 namespace LogTestFiles {
-
-std::string makeTempDirectory()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/lamplog-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!mkdtemp(buffer.data())) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    return buffer.data();
-}
-
-void removeTree(const std::string& directory)
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(directory, ignored);
-}
-
-void removeTreeAtExit(const std::string& directory)
-{
-    static std::vector<std::string> trees;
-    if (trees.empty()) {
-        std::atexit([] {
-            for (const std::string& tree : trees) {
-                removeTree(tree);
-            }
-        });
-    }
-    trees.push_back(directory);
-}
 
 bool isDirectory(const std::string& path)
 {
@@ -70,18 +38,6 @@ std::string readGzip(const std::string& path)
     }
     gzclose(input);
     return text;
-}
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return condition();
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 std::string localDate(std::time_t time)

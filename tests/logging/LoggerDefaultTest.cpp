@@ -63,9 +63,9 @@ bool hasLogLine(const std::string& log, const std::string& priorityAndRest)
 TEST(LoggerDefault, FirstLogWritesFoldersDefaultTextAndRootErrors)
 {
     // log4cpp would put the value of HOME in place of "${HOME}" in the configuration.
-    const std::string scratch = makeTempDirectory();
-    removeTreeAtExit(scratch);
-    const std::string home = scratch + "/kiosk${HOME}";
+    // Removed at exit, after the Logger (built later) has stopped writing there.
+    static const TempDir scratch;
+    const std::string home = scratch.path() + "/kiosk${HOME}";
     useDataHome(home);
     const std::string data = home + "/NORVIK/tessarodriver";
     const std::string logs = data + "/logs/";
@@ -81,7 +81,7 @@ TEST(LoggerDefault, FirstLogWritesFoldersDefaultTextAndRootErrors)
     EXPECT_TRUE(isDirectory(home + "/NORVIK"));
     EXPECT_TRUE(isDirectory(data));
     EXPECT_TRUE(isDirectory(logs));
-    const std::string written = scratch + "/kiosk${${}HOME}/NORVIK/tessarodriver/logs/";
+    const std::string written = scratch.path() + "/kiosk${${}HOME}/NORVIK/tessarodriver/logs/";
     EXPECT_EQ(readFile(data + "/tessarodriver_log.properties"), expectedDefaultText(written));
     EXPECT_EQ(Norvik::getDefaultConfiguration(), expectedDefaultText(written));
     EXPECT_EQ(Norvik::logFolderRefusal(), "");
@@ -97,6 +97,6 @@ TEST(LoggerDefault, FirstLogWritesFoldersDefaultTextAndRootErrors)
         << log;
     EXPECT_EQ(printed, "");
     const char* variable = std::getenv("HOME");
-    EXPECT_FALSE(exists(scratch + "/kiosk" + (variable ? variable : "") + "/NORVIK"))
+    EXPECT_FALSE(exists(scratch.path() + "/kiosk" + (variable ? variable : "") + "/NORVIK"))
         << "the log went to the substituted folder";
 }

@@ -10,8 +10,8 @@ using namespace LogTestFiles;
 
 TEST(LoggerFirstUse, TwoThreadsLoggingFirstAtOnceShareOneLogger)
 {
-    const std::string home = makeTempDirectory();
-    removeTreeAtExit(home);
+    static const TempDir scratch; // outlives the Logger
+    const std::string home = scratch.path();
     useDataHome(home);
     const std::string logFile = home + "/NORVIK/tessarodriver/logs/tdriver.log";
 

@@ -26,20 +26,20 @@ std::size_t count(const std::string& text, const std::string& part)
 bool infoReaches(const std::string& logFile, const std::string& category, const std::wstring& marker)
 {
     const std::string narrow(marker.begin(), marker.end());
-    return waitFor(
+    return waitUntil(
         [&] {
             Norvik::Logger::instance().info(category, L"%ls", marker.c_str());
             return logContains(logFile, narrow);
         },
-        4s);
+        4s, 20ms);
 }
 
 } // namespace
 
 TEST(LoggerReconfigure, EditsDeletionAndGarbageTakeEffectWhileRunning)
 {
-    const std::string home = makeTempDirectory();
-    removeTreeAtExit(home);
+    static const TempDir scratch; // outlives the Logger
+    const std::string home = scratch.path();
     useDataHome(home);
     const std::string configFile = home + "/not/there/yet/lamp.properties";
     setenv("DRV_LOG_CONFIG_FILE", configFile.c_str(), 1);
@@ -63,8 +63,8 @@ TEST(LoggerReconfigure, EditsDeletionAndGarbageTakeEffectWhileRunning)
     // A deleted file comes back with the default text; SServer, no longer named, writes through
     // the root as a new category would: its errors, not its INFO.
     std::remove(configFile.c_str());
-    ASSERT_TRUE(waitFor([&] { return readFile(configFile) == defaults; }, 3s));
-    EXPECT_TRUE(waitFor(
+    ASSERT_TRUE(waitUntil([&] { return readFile(configFile) == defaults; }, 3s));
+    EXPECT_TRUE(waitUntil(
         [&] {
             Norvik::Logger::instance().info("SServer", L"%ls", L"info-after-delete");
             Norvik::Logger::instance().error("SServer", L"%ls", L"error-after-delete");

@@ -16,17 +16,17 @@ protected:
     std::size_t clientCount() const { return dynamic_cast<SocketServerBase&>(*server).clientCount(); }
 
     // Connects and waits until the server has reported the client.
-    Peer connectClient()
+    TcpClient connectClient()
     {
-        Peer peer = Peer::connectTo(port);
-        EXPECT_TRUE(peer.isConnected()) << peer.error();
+        TcpClient peer = TcpClient::connectTo(port);
+        EXPECT_TRUE(peer.connected()) << peer.error();
         const unsigned short clientPort = peer.localPort();
-        EXPECT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Connected, clientPort) > 0; }));
+        EXPECT_TRUE(waitUntil([&] { return recorder.count(Recorder::Connected, clientPort) > 0; }));
         return peer;
     }
 
     // The transport's name of the peer's connection, once it has been reported.
-    ClientPort clientOf(const Peer& peer) const
+    ClientPort clientOf(const TcpClient& peer) const
     {
         const std::vector<ClientPort> named = recorder.clients(peer.localPort());
         return named.empty() ? ClientPort() : named.back();
@@ -41,7 +41,7 @@ protected:
 
     // Declared first so that it outlives the server.
     Recorder recorder;
-    unsigned short port = freePort();
+    unsigned short port = freeTcpPort();
     std::unique_ptr<SocketServer> server;
 };
 

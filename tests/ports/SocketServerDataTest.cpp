@@ -29,12 +29,12 @@ TEST_F(DataTest, LongMessageArrivesInOrderedChunksOfAtMost1024Bytes)
 {
     LogWatch log;
     startServer();
-    Peer peer = connectClient();
+    TcpClient peer = connectClient();
     const unsigned short clientPort = peer.localPort();
     const std::vector<std::uint8_t> message = pattern(3000, 7);
-    peer.sendAll(message);
+    peer.send(message);
 
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.bytes(clientPort).size() >= message.size(); }));
+    ASSERT_TRUE(waitUntil([&] { return recorder.bytes(clientPort).size() >= message.size(); }));
     EXPECT_EQ(recorder.bytes(clientPort), message);
     const auto events = recorder.events();
     ASSERT_EQ(events.front().kind, Recorder::Connected);
@@ -54,13 +54,13 @@ TEST_F(DataTest, LongMessageArrivesInOrderedChunksOfAtMost1024Bytes)
 TEST_F(DataTest, TwoConnectionsNeverMixTheirChunks)
 {
     startServer();
-    Peer first = connectClient();
-    Peer second = connectClient();
+    TcpClient first = connectClient();
+    TcpClient second = connectClient();
     const std::vector<std::uint8_t> firstBytes = pattern(20000, 1);
     const std::vector<std::uint8_t> secondBytes = pattern(20000, 100);
-    auto feed = [](const Peer& peer, const std::vector<std::uint8_t>& bytes) {
+    auto feed = [](const TcpClient& peer, const std::vector<std::uint8_t>& bytes) {
         for (std::size_t at = 0; at < bytes.size(); at += 500) {
-            peer.sendAll(std::vector<std::uint8_t>(bytes.begin() + at, bytes.begin() + at + 500));
+            peer.send(std::vector<std::uint8_t>(bytes.begin() + at, bytes.begin() + at + 500));
         }
     };
     std::thread one(feed, std::cref(first), std::cref(firstBytes));
@@ -68,7 +68,7 @@ TEST_F(DataTest, TwoConnectionsNeverMixTheirChunks)
     one.join();
     two.join();
 
-    ASSERT_TRUE(recorder.waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         return recorder.bytes(first.localPort()).size() >= firstBytes.size() &&
             recorder.bytes(second.localPort()).size() >= secondBytes.size();
     }));
@@ -80,11 +80,11 @@ TEST_F(DataTest, PeerCloseReportsOneDisconnectAndLogsNothing)
 {
     startServer();
     LogWatch log;
-    Peer peer = connectClient();
+    TcpClient peer = connectClient();
     const unsigned short clientPort = peer.localPort();
     peer.close();
 
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected, clientPort) > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected, clientPort) > 0; }));
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(recorder.count(Recorder::Disconnected, clientPort), 1);
     EXPECT_EQ(log.countContaining("ERROR"), 0);
@@ -96,11 +96,11 @@ TEST_F(DataTest, PeerResetLogsTheReceiveErrorWithTheSystemText)
 {
     startServer();
     LogWatch log;
-    Peer peer = connectClient();
+    TcpClient peer = connectClient();
     const unsigned short clientPort = peer.localPort();
     peer.reset();
 
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected, clientPort) > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected, clientPort) > 0; }));
     EXPECT_TRUE(log.waitForLine(errorLine(receiveError, ECONNRESET, true)));
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(log.countContaining(receiveError), 1);
@@ -114,11 +114,11 @@ TEST_F(DataTest, AnswersReachTheClientAndEmptyOrUnknownSendsDoNothing)
         std::vector<std::uint8_t> answer(data.rbegin(), data.rend());
         EXPECT_EQ(server->send(clientPort, answer), static_cast<int>(answer.size()));
     };
-    Peer peer = connectClient();
+    TcpClient peer = connectClient();
     const ClientPort clientPort = clientOf(peer);
     LogWatch log;
-    peer.sendAll({'a', 'b', 'c'});
-    EXPECT_EQ(peer.receive(3), (std::vector<std::uint8_t>{'c', 'b', 'a'}));
+    peer.send(std::string{'a', 'b', 'c'});
+    EXPECT_EQ(peer.receive(3), "cba");
 
     EXPECT_EQ(server->send(clientPort, {}), 0);
     const ClientPort unknown(clientPort.port(), clientPort.connection() + 1);
@@ -133,10 +133,10 @@ TEST_F(DataTest, AnswersReachTheClientAndEmptyOrUnknownSendsDoNothing)
 TEST_F(DataTest, SendToAnEndedConnectionFails)
 {
     startServer();
-    Peer peer = connectClient();
+    TcpClient peer = connectClient();
     const ClientPort clientPort = clientOf(peer);
     peer.close();
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected, clientPort.port()) > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected, clientPort.port()) > 0; }));
     EXPECT_EQ(server->send(clientPort, {'l', 'a', 't', 'e'}), -1);
     EXPECT_TRUE(server->hasClientLeft(clientPort));
 }
@@ -148,11 +148,11 @@ TEST_F(DataTest, CloseClientEndsTheConnectionOnce)
         server->closeClient(clientPort);
         EXPECT_TRUE(server->hasClientLeft(clientPort));
     };
-    Peer peer = connectClient();
+    TcpClient peer = connectClient();
     const unsigned short clientPort = peer.localPort();
-    peer.sendAll({'q'});
+    peer.send(std::string{'q'});
     EXPECT_TRUE(peer.seesEnd());
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected, clientPort) > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected, clientPort) > 0; }));
     server->stop();
     EXPECT_EQ(recorder.count(Recorder::Disconnected, clientPort), 1);
 }
@@ -170,7 +170,7 @@ TEST_F(DataTest, SendCompletesWritesCutShortBySignals)
     ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
 
     startServer();
-    Peer peer = connectClient();
+    TcpClient peer = connectClient();
     const ClientPort clientPort = clientOf(peer);
     const std::vector<std::uint8_t> message = pattern(4 << 20, 3);
 
@@ -186,7 +186,8 @@ TEST_F(DataTest, SendCompletesWritesCutShortBySignals)
             std::this_thread::sleep_for(200us);
         }
     });
-    const std::vector<std::uint8_t> received = peer.receive(message.size(), 5s);
+    const std::string got = peer.receive(message.size(), 5s);
+    const std::vector<std::uint8_t> received(got.begin(), got.end());
     sender.join();
     interrupter.join();
     sigaction(SIGUSR1, &previous, nullptr);

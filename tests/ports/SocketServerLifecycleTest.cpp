@@ -26,7 +26,7 @@ TEST_F(LifecycleTest, StopWakesConnectionsBlockedInReceive)
 {
     startServer();
     LogWatch log;
-    std::vector<Peer> peers;
+    std::vector<TcpClient> peers;
     for (int i = 0; i < 3; ++i) {
         peers.push_back(connectClient());
     }
@@ -36,7 +36,7 @@ TEST_F(LifecycleTest, StopWakesConnectionsBlockedInReceive)
     server->stop();
     EXPECT_LT(elapsedSince(start), 1000ms);
 
-    for (const Peer& peer : peers) {
+    for (TcpClient& peer : peers) {
         EXPECT_EQ(recorder.count(Recorder::Disconnected, peer.localPort()), 1);
         EXPECT_TRUE(peer.seesEnd(1s));
     }
@@ -48,7 +48,7 @@ TEST_F(LifecycleTest, StopWakesConnectionsBlockedInReceive)
     server->stop();
     EXPECT_LT(elapsedSince(again), 50ms);
     EXPECT_EQ(recorder.count(Recorder::Disconnected), 3);
-    EXPECT_FALSE(Peer::connectTo(port).isConnected());
+    EXPECT_FALSE(TcpClient::connectTo(port).connected());
 }
 
 TEST_F(LifecycleTest, StopWhileTheHandlerRunsStillReportsTheEndOnce)
@@ -59,9 +59,9 @@ TEST_F(LifecycleTest, StopWhileTheHandlerRunsStillReportsTheEndOnce)
         inHandler = true;
         std::this_thread::sleep_for(200ms);
     };
-    Peer peer = connectClient();
-    peer.sendAll({'x'});
-    ASSERT_TRUE(recorder.waitFor([&] { return inHandler.load(); }));
+    TcpClient peer = connectClient();
+    peer.send(std::string{'x'});
+    ASSERT_TRUE(waitUntil([&] { return inHandler.load(); }));
     server->stop();
     EXPECT_EQ(recorder.count(Recorder::Disconnected, peer.localPort()), 1);
 }
@@ -69,7 +69,7 @@ TEST_F(LifecycleTest, StopWhileTheHandlerRunsStillReportsTheEndOnce)
 TEST_F(LifecycleTest, DestroyingARunningServerStopsIt)
 {
     startServer();
-    Peer peer = connectClient();
+    TcpClient peer = connectClient();
     server.reset();
     EXPECT_EQ(recorder.count(Recorder::Disconnected, peer.localPort()), 1);
     EXPECT_TRUE(peer.seesEnd(1s));
@@ -77,7 +77,8 @@ TEST_F(LifecycleTest, DestroyingARunningServerStopsIt)
 
 TEST_F(LifecycleTest, TakenPortIsReportedThenServedOnceFreed)
 {
-    PortBlocker blocker(port);
+    PortHolder blocker(port);
+    ASSERT_TRUE(blocker.held());
     LogWatch log;
     ::testing::internal::CaptureStdout();
     ASSERT_NO_THROW(startServer());
@@ -92,19 +93,20 @@ TEST_F(LifecycleTest, TakenPortIsReportedThenServedOnceFreed)
 
     blocker.release();
     const auto freed = std::chrono::steady_clock::now();
-    Peer peer;
-    while (!peer.isConnected() && elapsedSince(freed) < 3s) {
+    TcpClient peer;
+    while (!peer.connected() && elapsedSince(freed) < 3s) {
         std::this_thread::sleep_for(20ms);
-        peer = Peer::connectTo(port);
+        peer = TcpClient::connectTo(port);
     }
-    ASSERT_TRUE(peer.isConnected());
+    ASSERT_TRUE(peer.connected());
     EXPECT_LT(elapsedSince(freed), 1500ms);
-    EXPECT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Connected, peer.localPort()) == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return recorder.count(Recorder::Connected, peer.localPort()) == 1; }));
 }
 
 TEST_F(LifecycleTest, StopIsPromptWhileWaitingToBind)
 {
-    PortBlocker blocker(port);
+    PortHolder blocker(port);
+    ASSERT_TRUE(blocker.held());
     ::testing::internal::CaptureStdout();
     startServer();
     std::this_thread::sleep_for(100ms);
@@ -118,22 +120,22 @@ TEST_F(LifecycleTest, EndedConnectionsAreReapedWhileTheServerRuns)
 {
     startServer();
     connectClient().close();
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected) == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected) == 1; }));
     std::this_thread::sleep_for(50ms);
     const std::size_t descriptors = openDescriptorCount();
     const std::size_t threads = threadCount();
 
     const int cycles = 500;
     for (int i = 0; i < cycles; ++i) {
-        Peer peer = Peer::connectTo(port);
-        ASSERT_TRUE(peer.isConnected()) << peer.error();
+        TcpClient peer = TcpClient::connectTo(port);
+        ASSERT_TRUE(peer.connected()) << peer.error();
     }
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected) == cycles + 1; }, 20s));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected) == cycles + 1; }, 20s));
     // Given back as each connection ended, not when the next client comes.
-    EXPECT_TRUE(recorder.waitFor([&] { return openDescriptorCount() <= descriptors; }, 1s))
+    EXPECT_TRUE(waitUntil([&] { return openDescriptorCount() <= descriptors; }, 1s))
         << openDescriptorCount() << " descriptors open, " << descriptors << " before";
     EXPECT_EQ(clientCount(), 0u);
-    Peer last = connectClient();
+    TcpClient last = connectClient();
 
     EXPECT_LE(clientCount(), 2u);
     EXPECT_LE(openDescriptorCount(), descriptors + 3);
@@ -162,35 +164,35 @@ TEST_F(LifecycleTest, ConnectionsSharingAPortStayApart)
         }
         server->send(clientPort, data);
     };
-    const unsigned short shared = freePort();
-    Peer first = Peer::connectTo(port, "127.0.0.1", "127.0.0.2", shared);
-    ASSERT_TRUE(first.isConnected()) << first.error();
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Connected, shared) == 1; }));
-    first.sendAll({'w', '1'});
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Data, shared) == 1; }));
+    const unsigned short shared = freeTcpPort();
+    TcpClient first = TcpClient::connectTo(port, "127.0.0.1", "127.0.0.2", shared);
+    ASSERT_TRUE(first.connected()) << first.error();
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Connected, shared) == 1; }));
+    first.send(std::string{'w', '1'});
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Data, shared) == 1; }));
 
     const auto start = std::chrono::steady_clock::now();
-    Peer second = Peer::connectTo(port, "127.0.0.1", "127.0.0.3", shared);
-    ASSERT_TRUE(second.isConnected()) << second.error();
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Connected, shared) == 2; }));
-    Peer third = connectClient();
+    TcpClient second = TcpClient::connectTo(port, "127.0.0.1", "127.0.0.3", shared);
+    ASSERT_TRUE(second.connected()) << second.error();
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Connected, shared) == 2; }));
+    TcpClient third = connectClient();
     EXPECT_LT(elapsedSince(start), 2s);
-    second.sendAll({'2'});
-    EXPECT_EQ(second.receive(1), (std::vector<std::uint8_t>{'2'}));
+    second.send(std::string{'2'});
+    EXPECT_EQ(second.receive(1), "2");
     EXPECT_FALSE(first.seesEnd(50ms));
 
     release = true;
-    EXPECT_EQ(first.receive(2), (std::vector<std::uint8_t>{'w', '1'}));
+    EXPECT_EQ(first.receive(2), "w1");
     const std::vector<ClientPort> named = recorder.clients(shared);
     ASSERT_EQ(named.size(), 2u);
     EXPECT_NE(named[0], named[1]);
     EXPECT_EQ(clientCount(), 3u);
 
     first.close();
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected, named[0]) == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected, named[0]) == 1; }));
     EXPECT_EQ(recorder.count(Recorder::Disconnected, named[1]), 0);
     EXPECT_EQ(server->send(named[1], {'h', 'i'}), 2);
-    EXPECT_EQ(second.receive(2), (std::vector<std::uint8_t>{'h', 'i'}));
+    EXPECT_EQ(second.receive(2), "hi");
 }
 
 // Threads made from now on ask for a stack larger than the machine can give, so creating one fails.
@@ -219,12 +221,12 @@ TEST_F(LifecycleTest, ClientWhoseThreadCannotStartIsClosedAndTheServerGoesOn)
 {
     startServer();
     LogWatch log;
-    Peer refused;
+    TcpClient refused;
     {
         ThreadCreationFails failing;
-        refused = Peer::connectTo(port);
-        ASSERT_TRUE(refused.isConnected());
-        ASSERT_TRUE(recorder.waitFor([&] { return recorder.count(Recorder::Disconnected) == 1; }));
+        refused = TcpClient::connectTo(port);
+        ASSERT_TRUE(refused.connected());
+        ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected) == 1; }));
     }
     const unsigned short refusedPort = refused.localPort();
     EXPECT_TRUE(refused.seesEnd(1s));
@@ -234,9 +236,9 @@ TEST_F(LifecycleTest, ClientWhoseThreadCannotStartIsClosedAndTheServerGoesOn)
     EXPECT_EQ(recorder.count(Recorder::Disconnected, refusedPort), 1);
     EXPECT_EQ(clientCount(), 0u);
 
-    Peer accepted = connectClient();
-    accepted.sendAll({'o', 'k'});
-    EXPECT_TRUE(recorder.waitFor([&] { return recorder.bytes(accepted.localPort()).size() == 2; }));
+    TcpClient accepted = connectClient();
+    accepted.send(std::string{'o', 'k'});
+    EXPECT_TRUE(waitUntil([&] { return recorder.bytes(accepted.localPort()).size() == 2; }));
 }
 
 std::vector<std::string> otherLocalAddresses()
@@ -263,8 +265,8 @@ TEST_F(LifecycleTest, ListensOnTheLoopbackAddressOnly)
 {
     startServer();
     for (const std::string& address : otherLocalAddresses()) {
-        const Peer peer = Peer::connectTo(port, address.c_str());
-        EXPECT_FALSE(peer.isConnected()) << address;
+        const TcpClient peer = TcpClient::connectTo(port, address.c_str());
+        EXPECT_FALSE(peer.connected()) << address;
         EXPECT_EQ(peer.error(), ECONNREFUSED) << address;
     }
     // The port stays free on other addresses, so the server holds no wildcard address.
@@ -275,7 +277,7 @@ TEST_F(LifecycleTest, ListensOnTheLoopbackAddressOnly)
     ::inet_pton(AF_INET, "127.0.0.2", &other.sin_addr);
     EXPECT_EQ(::bind(probe, reinterpret_cast<const sockaddr*>(&other), sizeof other), 0) << std::strerror(errno);
     ::close(probe);
-    EXPECT_TRUE(connectClient().isConnected());
+    EXPECT_TRUE(connectClient().connected());
 }
 
 } // namespace

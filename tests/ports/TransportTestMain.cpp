@@ -1,5 +1,7 @@
 #include "TransportTestSupport.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -24,11 +26,8 @@ std::string logFilePath()
 int main(int argc, char** argv)
 {
     using namespace Norvik::Ports::Testing;
-    char directory[] = "/tmp/ports-test-XXXXXX";
-    if (::mkdtemp(directory) == nullptr) {
-        return 2;
-    }
-    logDirectory = directory;
+    const TestSupport::TempDir directory;
+    logDirectory = directory.path();
     const std::filesystem::path config = logDirectory / "log.properties";
     std::ofstream(config) << "log4cpp.rootCategory=ERROR, file\n"
                              "log4cpp.category.SServer=INFO, file\n"
@@ -41,8 +40,5 @@ int main(int argc, char** argv)
     ::setenv("DRV_LOG_CONFIG_FILE", config.c_str(), 1);
 
     ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    std::error_code ignored;
-    std::filesystem::remove_all(logDirectory, ignored);
-    return result;
+    return RUN_ALL_TESTS();
 }

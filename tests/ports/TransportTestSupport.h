@@ -1,6 +1,8 @@
 #pragma once
 
 #include "IServerDataCallback.h"
+#include "TcpClient.h"
+#include "Wait.h"
 
 #include <chrono>
 #include <cstdint>
@@ -12,6 +14,7 @@
 namespace Norvik::Ports::Testing {
 
 using namespace std::chrono_literals;
+using TestSupport::waitUntil;
 
 // Records every report of the transport, in the order the threads made them.
 class Recorder : public IServerDataCallback {
@@ -39,7 +42,6 @@ public:
     std::vector<std::uint8_t> bytes(unsigned short port) const;
     // The connections reported with that port, in the order they connected.
     std::vector<ClientPort> clients(unsigned short port) const;
-    bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) const;
 
 private:
     void add(Event event);
@@ -48,50 +50,11 @@ private:
     std::vector<Event> recorded;
 };
 
-// The test's end of a connection.
-class Peer {
-public:
-    Peer() = default;
-    ~Peer();
-    Peer(Peer&& other) noexcept;
-    Peer& operator=(Peer&& other) noexcept;
-    Peer(const Peer&) = delete;
-    Peer& operator=(const Peer&) = delete;
+using TestSupport::TcpClient;
 
-    // Connects to address:port; localAddress and localPort pick the peer's own end when given.
-    static Peer connectTo(unsigned short port, const char* address = "127.0.0.1",
-        const char* localAddress = nullptr, unsigned short localPort = 0);
+using TestSupport::freeTcpPort;
 
-    bool isConnected() const { return descriptor >= 0; }
-    int error() const { return connectError; }
-    unsigned short localPort() const;
-    void sendAll(const std::vector<std::uint8_t>& data) const;
-    // Reads until count bytes arrived, the peer closed or the timeout passed.
-    std::vector<std::uint8_t> receive(std::size_t count, std::chrono::milliseconds timeout = 5s) const;
-    // True when the server's end closed within the timeout.
-    bool seesEnd(std::chrono::milliseconds timeout = 5s) const;
-    void close();
-    // Closes with SO_LINGER 0, so the server gets a reset instead of an orderly close.
-    void reset();
-
-private:
-    int descriptor = -1;
-    int connectError = 0;
-};
-
-// A port on 127.0.0.1 that nothing listens on right now.
-unsigned short freePort();
-
-// A listening socket that holds a port, as another program would.
-class PortBlocker {
-public:
-    explicit PortBlocker(unsigned short port);
-    ~PortBlocker();
-    void release();
-
-private:
-    int descriptor = -1;
-};
+using TestSupport::PortHolder;
 
 // The lines the transport logged since this object was made.
 class LogWatch {

@@ -18,7 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Norvik::Testing::TestLamp;
-using Reliability::Connection;
+using Reliability::TcpClient;
 using Reliability::failureAnswer;
 using Reliability::successAnswer;
 using Colours = TestLamp::Colours;
@@ -103,7 +103,7 @@ protected:
     void SetUp() override
     {
         lamp = std::make_unique<TestLamp>();
-        port = static_cast<unsigned short>(Norvik::Testing::freeTcpPort());
+        port = Norvik::Testing::freeTcpPort();
         server = std::make_unique<Norvik::Server>(port);
     }
 
@@ -113,20 +113,20 @@ protected:
     }
 
     // Known lamp state before each case: green only.
-    void setGreen(Connection& connection)
+    void setGreen(TcpClient& connection)
     {
-        ASSERT_TRUE(connection.send(greenOnly));
+        ASSERT_TRUE(connection.trySend(greenOnly));
         ASSERT_EQ(connection.readAnswer(), successAnswer);
         ASSERT_EQ(lamp->colours(), greenLit);
     }
 
     // The same connection and a new one are both answered normally.
-    void expectServing(Connection& connection, const char* name)
+    void expectServing(TcpClient& connection, const char* name)
     {
-        ASSERT_TRUE(connection.send(greenOnly)) << name;
+        ASSERT_TRUE(connection.trySend(greenOnly)) << name;
         EXPECT_EQ(connection.readAnswer(), successAnswer) << name;
-        Connection other(port);
-        ASSERT_TRUE(other.send(R"({"red":true,"green":true,"blue":true})")) << name;
+        TcpClient other(port);
+        ASSERT_TRUE(other.trySend(R"({"red":true,"green":true,"blue":true})")) << name;
         EXPECT_EQ(other.readAnswer(), successAnswer) << name;
         EXPECT_EQ(lamp->colours(), (Colours{true, true, true})) << name;
     }
@@ -139,12 +139,12 @@ protected:
 TEST_F(BadInput, EachCaseIsAnsweredAsItShouldAndTheServerGoesOn)
 {
     for (const Case& c : cases()) {
-        Connection connection(port);
-        ASSERT_TRUE(connection.isOpen());
+        TcpClient connection(port);
+        ASSERT_TRUE(connection.connected());
         setGreen(connection);
         const auto accessesBefore = lamp->accessCount();
         for (const std::string& chunk : c.chunks) {
-            ASSERT_TRUE(connection.send(chunk)) << c.name;
+            ASSERT_TRUE(connection.trySend(chunk)) << c.name;
             std::this_thread::sleep_for(20ms);
         }
         for (const std::string& expected : c.answers) {
@@ -154,7 +154,7 @@ TEST_F(BadInput, EachCaseIsAnsweredAsItShouldAndTheServerGoesOn)
             else
                 EXPECT_EQ(answer, expected) << c.name;
         }
-        EXPECT_EQ(connection.drain(100ms), "") << c.name << ": answered more than once";
+        EXPECT_EQ(connection.readAvailable(100ms), "") << c.name << ": answered more than once";
         EXPECT_EQ(lamp->colours(), c.after) << c.name;
         if (c.after == greenLit && (c.answers.empty() || c.answers.front() != successAnswer)) {
             EXPECT_EQ(lamp->accessCount(), accessesBefore) << c.name << ": the chip was touched";
@@ -165,27 +165,27 @@ TEST_F(BadInput, EachCaseIsAnsweredAsItShouldAndTheServerGoesOn)
 
 TEST_F(BadInput, RequestSplitAtEveryByteIsAnsweredOnce)
 {
-    Connection connection(port);
+    TcpClient connection(port);
     setGreen(connection);
     const std::string request = R"({"red" : true, "note" : "{\"}", /* } */ "blue" : 1})";
     for (char byte : request) {
-        ASSERT_TRUE(connection.send(std::string(1, byte)));
+        ASSERT_TRUE(connection.trySend(std::string(1, byte)));
         std::this_thread::sleep_for(2ms);
     }
     EXPECT_EQ(connection.readAnswer(), successAnswer);
-    EXPECT_EQ(connection.drain(200ms), "");
+    EXPECT_EQ(connection.readAvailable(200ms), "");
     EXPECT_EQ(lamp->colours(), (Colours{true, false, true}));
     expectServing(connection, "split");
 }
 
 TEST_F(BadInput, BinaryGarbageGetsOnlyFailuresAndSwitchesNothing)
 {
-    Connection connection(port);
+    TcpClient connection(port);
     setGreen(connection);
     const auto accessesBefore = lamp->accessCount();
     for (unsigned seed = 1; seed <= 8; ++seed)
-        ASSERT_TRUE(connection.send(garbage(3000, seed)));
-    const std::string answers = connection.drain(500ms);
+        ASSERT_TRUE(connection.trySend(garbage(3000, seed)));
+    const std::string answers = connection.readAvailable(500ms);
     EXPECT_FALSE(answers.empty());
     // Every answer is a whole failure answer: nothing was half written or mixed.
     std::size_t at = 0;
@@ -203,22 +203,22 @@ TEST_F(BadInput, BinaryGarbageGetsOnlyFailuresAndSwitchesNothing)
 
 TEST_F(BadInput, UnclosedBracesAreHeldThenCutOffAtTheBound)
 {
-    Connection open(port);
+    TcpClient open(port);
     setGreen(open);
-    ASSERT_TRUE(open.send(R"({"red":true,"more":{"a":)"));
+    ASSERT_TRUE(open.trySend(R"({"red":true,"more":{"a":)"));
     // Held, not answered, while other clients are served.
     EXPECT_EQ(open.readAnswer(200ms), "");
-    Connection other(port);
-    ASSERT_TRUE(other.send(R"({"blue":true})"));
+    TcpClient other(port);
+    ASSERT_TRUE(other.trySend(R"({"blue":true})"));
     EXPECT_EQ(other.readAnswer(), successAnswer);
 
     // Growing past the bound gets one "too long" answer; the rest of that request is skipped.
     const std::string filler(1000, 'x');
     for (int i = 0; i < 70; ++i)
-        ASSERT_TRUE(open.send(filler));
+        ASSERT_TRUE(open.trySend(filler));
     EXPECT_EQ(open.readAnswer(), tooLong);
-    ASSERT_TRUE(open.send("}}"));
-    EXPECT_EQ(open.drain(200ms), "");
+    ASSERT_TRUE(open.trySend("}}"));
+    EXPECT_EQ(open.readAvailable(200ms), "");
     EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
     expectServing(open, "unclosed");
 }
@@ -226,22 +226,22 @@ TEST_F(BadInput, UnclosedBracesAreHeldThenCutOffAtTheBound)
 TEST_F(BadInput, HalfARequestThenDisconnectLeavesNoTrace)
 {
     {
-        Connection half(port);
-        Connection first(port);
+        TcpClient half(port);
+        TcpClient first(port);
         setGreen(first);
-        ASSERT_TRUE(half.send(R"({"red":true,"blue":)"));
+        ASSERT_TRUE(half.trySend(R"({"red":true,"blue":)"));
         std::this_thread::sleep_for(50ms);
     }
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(lamp->colours(), greenLit);
     // A later connection, whatever port it gets, starts from an empty buffer.
     for (int i = 0; i < 20; ++i) {
-        Connection next(port);
-        ASSERT_TRUE(next.send(R"(true})"));
-        EXPECT_EQ(next.drain(50ms), "");
+        TcpClient next(port);
+        ASSERT_TRUE(next.trySend(R"(true})"));
+        EXPECT_EQ(next.readAvailable(50ms), "");
     }
     EXPECT_EQ(lamp->colours(), greenLit);
-    Connection last(port);
+    TcpClient last(port);
     expectServing(last, "half");
 }
 

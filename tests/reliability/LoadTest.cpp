@@ -59,7 +59,7 @@ Round crowdOfRequests(Service& service, int connections)
     std::vector<std::thread> clients;
     for (int i = 0; i < connections; ++i) {
         clients.emplace_back([&, i] {
-            Connection connection(servicePort);
+            TcpClient connection(servicePort);
             ++ready;
             while (!go)
                 std::this_thread::yield();
@@ -67,18 +67,18 @@ Round crowdOfRequests(Service& service, int connections)
                 std::string all;
                 for (int k = 0; k < requests; ++k)
                     all += requestFor(i, k);
-                connection.send(all);
+                connection.trySend(all);
             }
             for (int k = 0; k < requests; ++k) {
                 if (i % 2 == 1)
-                    connection.send(requestFor(i, k));
+                    connection.trySend(requestFor(i, k));
                 const std::string answer = connection.readAnswer(10s);
                 if (answer.empty())
                     break;
                 ++answered;
                 wrong += answer != (refusedKind(i, k) ? wrongType : notLoaded);
             }
-            extra += !connection.drain(100ms).empty();
+            extra += !connection.readAvailable(100ms).empty();
         });
     }
     Round round;
@@ -145,11 +145,11 @@ TEST_F(Load, ConnectionsBeyondTheLimitAreClosedAtOnce)
 
     constexpr int limit = 512;
     constexpr int crowd = 2000;
-    std::vector<Connection> idle;
+    std::vector<TcpClient> idle;
     idle.reserve(crowd);
     for (int i = 0; i < crowd; ++i) {
         idle.emplace_back(servicePort);
-        ASSERT_TRUE(idle.back().isOpen()) << "connection " << i;
+        ASSERT_TRUE(idle.back().connected()) << "connection " << i;
     }
     EXPECT_TRUE(waitUntil([&] { return service->threads() >= limit; }, 30s)) << service->threads() << " threads";
     // Accepted in the order they came: the first ones are held, every later one ends.
@@ -163,7 +163,7 @@ TEST_F(Load, ConnectionsBeyondTheLimitAreClosedAtOnce)
     EXPECT_LT(held, limit + 20);
     EXPECT_EQ(answerWithin(servicePort, "{}", 300ms), "");
     for (int i : {0, limit / 2, limit - 1}) {
-        ASSERT_TRUE(idle[static_cast<std::size_t>(i)].send("{}"));
+        ASSERT_TRUE(idle[static_cast<std::size_t>(i)].trySend("{}"));
         EXPECT_EQ(idle[static_cast<std::size_t>(i)].readAnswer(), notLoaded) << "connection " << i;
     }
     // One line when refusing starts, one when it ends, however many were refused.
@@ -198,11 +198,11 @@ TEST_F(Load, OutOfDescriptorsTheServiceServesAgainOnceClientsLeave)
     ASSERT_EQ(::prlimit(service->pid(), RLIMIT_NOFILE, &low, nullptr), 0);
 
     constexpr int storm = 1100;
-    std::vector<Connection> crowd;
+    std::vector<TcpClient> crowd;
     crowd.reserve(storm);
     for (int i = 0; i < storm; ++i) {
         crowd.emplace_back(servicePort);
-        ASSERT_TRUE(crowd.back().isOpen()) << "connection " << i;
+        ASSERT_TRUE(crowd.back().connected()) << "connection " << i;
     }
     EXPECT_TRUE(waitUntil([&] { return logText().find("Can't accept a connection on port 48888: ") != std::string::npos; }, 5s));
     std::this_thread::sleep_for(1s);
@@ -235,9 +235,9 @@ TEST_F(Load, ConcurrentRequestsOnTheLampAreAllSwitchedAndAnswered)
     std::vector<std::thread> clients;
     for (int i = 0; i < connections; ++i) {
         clients.emplace_back([&] {
-            Connection connection(servicePort);
+            TcpClient connection(servicePort);
             for (int k = 0; k < 2; ++k) {
-                connection.send(R"({"red":true,"green":0,"blue":1.5})");
+                connection.trySend(R"({"red":true,"green":0,"blue":1.5})");
                 const std::string answer = connection.readAnswer(10s);
                 answered += !answer.empty();
                 wrong += answer != successAnswer;

@@ -1,6 +1,7 @@
 // The program lightservice under faults around it: missing or broken lamp modules, a taken
 // port, a hard kill, a stop request under traffic, a lost or spoilt log configuration.
 
+#include "NotifySocket.h"
 #include "ServiceFixture.h"
 
 #include <gtest/gtest.h>
@@ -29,64 +30,8 @@ std::string moduleOf(const std::string& dir)
     return dir + "/libWinRing0.so";
 }
 
-// A listening socket on the port, as another program would hold it.
-class PortHolder {
-public:
-    explicit PortHolder(unsigned short port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
-    {
-        const int reuse = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        held = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(fd, 64) == 0;
-    }
-    ~PortHolder() { release(); }
-    void release()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-    bool held = false;
-
-private:
-    int fd;
-};
-
-// The test's end of NOTIFY_SOCKET.
-class NotifySocket {
-public:
-    explicit NotifySocket(const std::string& path) : fd(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0))
-    {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        path.copy(address.sun_path, sizeof address.sun_path - 1);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    }
-    ~NotifySocket() { ::close(fd); }
-    // Reads datagrams until one holds text.
-    bool waitFor(const std::string& text, std::chrono::milliseconds timeout)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (received.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            pollfd waiter{fd, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&waiter, 1, static_cast<int>(left.count())) <= 0)
-                return false;
-            char datagram[4096];
-            const ssize_t n = ::recv(fd, datagram, sizeof datagram, 0);
-            if (n > 0)
-                received.append(datagram, static_cast<std::size_t>(n)).append("\n");
-        }
-        return true;
-    }
-
-private:
-    int fd;
-    std::string received;
-};
+using TestSupport::NotifySocket;
+using TestSupport::PortHolder;
 
 using ServiceFaults = ServiceFixture;
 
@@ -113,12 +58,12 @@ TEST_F(ServiceFaults, MissingOrBrokenLampModulesGetTheirTextAndTheServiceGoesOn)
         const std::string first = answerWithin(servicePort, request, 5s);
         EXPECT_EQ(first, layout.answer) << layout.name;
         // The same text for every later request, on old and new connections alike.
-        Connection kept(servicePort);
+        TcpClient kept(servicePort);
         for (int i = 0; i < 3; ++i) {
-            ASSERT_TRUE(kept.send(request));
+            ASSERT_TRUE(kept.trySend(request));
             EXPECT_EQ(kept.readAnswer(), first) << layout.name;
-            Connection fresh(servicePort);
-            ASSERT_TRUE(fresh.send("{}"));
+            TcpClient fresh(servicePort);
+            ASSERT_TRUE(fresh.trySend("{}"));
             EXPECT_EQ(fresh.readAnswer(), first) << layout.name;
         }
         EXPECT_TRUE(service->running()) << layout.name;
@@ -134,7 +79,7 @@ TEST_F(ServiceFaults, MissingOrBrokenLampModulesGetTheirTextAndTheServiceGoesOn)
 TEST_F(ServiceFaults, TakenPortIsServedAndReportedReadyWithinASecondOfBeingFreed)
 {
     PortHolder holder(servicePort);
-    ASSERT_TRUE(holder.held);
+    ASSERT_TRUE(holder.held());
     const std::string notifyPath = home.file("notify");
     NotifySocket notify(notifyPath);
     const auto service = startAsIs(binDir(), {}, {{"NOTIFY_SOCKET", notifyPath}});
@@ -156,8 +101,8 @@ TEST_F(ServiceFaults, KilledServiceStartsAgainOnThePortAtOnce)
     auto service = start(binDir(), {"run"});
     ASSERT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
     // Connections open and closed at the kill leave the port in every state TCP has.
-    Connection open(servicePort);
-    ASSERT_TRUE(open.send(request));
+    TcpClient open(servicePort);
+    ASSERT_TRUE(open.trySend(request));
     ASSERT_EQ(open.readAnswer(), successAnswer);
     service->signal(SIGKILL);
     ASSERT_EQ(service->waitExit(5s), 128 + SIGKILL);
@@ -190,11 +135,11 @@ TEST_F(ServiceFaults, StopRequestUnderTrafficEndsCleanlyWithinTwoSeconds)
     for (int i = 0; i < clientCount; ++i) {
         clients.emplace_back([&, i] {
             Tally& tally = tallies[static_cast<std::size_t>(i)];
-            Connection connection(servicePort);
-            tally.connected = connection.isOpen();
+            TcpClient connection(servicePort);
+            tally.connected = connection.connected();
             ++connected;
-            while (connection.isOpen()) {
-                if (!connection.send(i % 2 ? request : "{\"green\":1}"))
+            while (connection.connected()) {
+                if (!connection.trySend(i % 2 ? request : "{\"green\":1}"))
                     break;
                 ++tally.sent;
                 const std::string answer = connection.readAnswer(3s);
@@ -249,8 +194,8 @@ TEST_F(ServiceFaults, LostOrSpoiltLogConfigurationDoesNotStopTheAnswers)
     ASSERT_EQ(defaultText.rfind("log4cpp.rootCategory=ERROR, file", 0), 0u);
 
     const auto answersNormally = [&](const char* stage) {
-        Connection connection(servicePort);
-        ASSERT_TRUE(connection.send(request)) << stage;
+        TcpClient connection(servicePort);
+        ASSERT_TRUE(connection.trySend(request)) << stage;
         EXPECT_EQ(connection.readAnswer(), successAnswer) << stage;
     };
 
@@ -289,13 +234,13 @@ TEST_F(ServiceFaults, UnwritableLogFolderDoesNotStopTheAnswers)
              Environment{{"DRV_LOG_CONFIG_FILE", home.file("plain/log.properties")}}}) {
         const auto service = start(binDir(), {"run"}, env);
         EXPECT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
-        Connection connection(servicePort);
+        TcpClient connection(servicePort);
         for (int i = 0; i < 3; ++i) {
-            ASSERT_TRUE(connection.send(request));
+            ASSERT_TRUE(connection.trySend(request));
             EXPECT_EQ(connection.readAnswer(), successAnswer);
         }
         std::this_thread::sleep_for(1200ms);
-        ASSERT_TRUE(connection.send(request));
+        ASSERT_TRUE(connection.trySend(request));
         EXPECT_EQ(connection.readAnswer(), successAnswer);
         EXPECT_TRUE(service->running());
         service->signal(SIGTERM);

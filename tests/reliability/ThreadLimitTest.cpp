@@ -67,7 +67,7 @@ protected:
         if (::geteuid() != 0)
             GTEST_SKIP() << "needs root to become an unprivileged user";
         ::chmod(home.path().c_str(), 0777);
-        port = static_cast<unsigned short>(Norvik::Testing::freeTcpPort());
+        port = Norvik::Testing::freeTcpPort();
         int toChild[2], fromChild[2];
         ASSERT_EQ(::pipe(toChild), 0);
         ASSERT_EQ(::pipe(fromChild), 0);
@@ -117,15 +117,15 @@ protected:
 
 TEST_F(ThreadLimit, ConnectionWithoutAThreadIsClosedAndLoggedAndTheServerGoesOn)
 {
-    Connection early(port);
-    ASSERT_TRUE(early.send(R"({"green":true})"));
+    TcpClient early(port);
+    ASSERT_TRUE(early.trySend(R"({"green":true})"));
     ASSERT_EQ(early.readAnswer(), successAnswer);
 
     ASSERT_EQ(tell(Limit), Limited);
     for (int i = 0; i < 3; ++i) {
-        Connection refused(port);
-        ASSERT_TRUE(refused.isOpen());
-        refused.send(R"({"red":true})");
+        TcpClient refused(port);
+        ASSERT_TRUE(refused.connected());
+        refused.trySend(R"({"red":true})");
         EXPECT_TRUE(refused.seesEnd(5s)) << "connection " << i << " left hanging";
         EXPECT_EQ(refused.partial(), "");
     }
@@ -133,13 +133,13 @@ TEST_F(ThreadLimit, ConnectionWithoutAThreadIsClosedAndLoggedAndTheServerGoesOn)
         << logText();
 
     // A connection that has its thread already is still answered, once.
-    ASSERT_TRUE(early.send(R"({"red":true})"));
+    ASSERT_TRUE(early.trySend(R"({"red":true})"));
     EXPECT_NE(early.readAnswer(), "");
-    EXPECT_EQ(early.drain(200ms), "");
+    EXPECT_EQ(early.readAvailable(200ms), "");
 
     ASSERT_EQ(tell(Unlimit), Unlimited);
     EXPECT_EQ(answerWithin(port, R"({"blue":true})", 5s), successAnswer);
-    ASSERT_TRUE(early.send(R"({"red":true})"));
+    ASSERT_TRUE(early.trySend(R"({"red":true})"));
     EXPECT_EQ(early.readAnswer(), successAnswer);
     early.close();
 
@@ -153,11 +153,11 @@ TEST_F(ThreadLimit, ConnectionWithoutAThreadIsClosedAndLoggedAndTheServerGoesOn)
 // A colour whose switching thread cannot be created is not switched, so the answer is a failure.
 TEST_F(ThreadLimit, SwitchingWithoutThreadsIsAnsweredAsAFailure)
 {
-    Connection early(port);
-    ASSERT_TRUE(early.send(R"({"green":true})"));
+    TcpClient early(port);
+    ASSERT_TRUE(early.trySend(R"({"green":true})"));
     ASSERT_EQ(early.readAnswer(), successAnswer);
     ASSERT_EQ(tell(Limit), Limited);
-    ASSERT_TRUE(early.send(R"({"red":true})"));
+    ASSERT_TRUE(early.trySend(R"({"red":true})"));
     const std::string answer = early.readAnswer();
     EXPECT_EQ(answer.rfind("{\n   \"error\" : -1,\n   \"log\" : \"", 0), 0u) << answer;
     ASSERT_EQ(tell(Unlimit), Unlimited);

@@ -18,7 +18,7 @@ TEST_F(ConsoleRunTest, ServesUntilInterruptedThenClosesTheLamp)
     {
         TcpClient client(servicePort);
         client.send("{\"green\":1}");
-        EXPECT_EQ(successAnswer, client.receive(successAnswer.size(), 5000));
+        EXPECT_EQ(successAnswer, client.receive(successAnswer.size(), std::chrono::seconds(5)));
     }
     EXPECT_EQ("red=off green=on blue=off", state());
     // The server's own lines show in the console (connection lines may come between them).
@@ -71,7 +71,7 @@ TEST_F(ConsoleRunTest, AClosedConsoleNeitherEndsTheRunNorItsCleanStop)
     {
         TcpClient client(servicePort);
         client.send("{\"blue\":1}");
-        EXPECT_EQ(successAnswer, client.receive(successAnswer.size(), 5000));
+        EXPECT_EQ(successAnswer, client.receive(successAnswer.size(), std::chrono::seconds(5)));
     }
     EXPECT_EQ("red=off green=off blue=on", state());
     child.signal(SIGTERM);

@@ -1,4 +1,5 @@
 #include "LampFixture.h"
+#include "Wait.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,13 +23,9 @@ class KeyTestModeTest : public LampFixture {
 protected:
     bool waitForState(const std::string& expected, int timeoutMs) const
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (LampSim::StateFile(statePath()).accessCount() > 0 && state() == expected)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
+        return TestSupport::waitUntil(
+            [&] { return LampSim::StateFile(statePath()).accessCount() > 0 && state() == expected; },
+            std::chrono::milliseconds(timeoutMs), std::chrono::milliseconds(10));
     }
 };
 

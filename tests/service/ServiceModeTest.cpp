@@ -16,14 +16,14 @@ TEST_F(ServiceModeTest, ReportsReadyServesAndStopsCleanlyOnSigterm)
     service.environment.push_back({"NOTIFY_SOCKET", scratch.file("notify")});
     ChildProcess child(programPath(), service);
 
-    ASSERT_TRUE(notify.waitFor("READY=1", 15000)) << child.output();
+    ASSERT_TRUE(notify.waitFor("READY=1", std::chrono::seconds(15))) << child.output();
     EXPECT_TRUE(child.waitForOutput(startedLine, 1000));
     EXPECT_EQ(0u, child.output().find(startedLine)) << child.output();
     {
         TcpClient client(servicePort);
         ASSERT_TRUE(client.connected()) << "ready reported before the port was open";
         client.send("{\"red\":true,\"green\":false,\"blue\":false}");
-        EXPECT_EQ(successAnswer, client.receive(successAnswer.size(), 5000));
+        EXPECT_EQ(successAnswer, client.receive(successAnswer.size(), std::chrono::seconds(5)));
     }
     EXPECT_EQ("red=on green=off blue=off", state());
     EXPECT_EQ(std::string::npos, notify.received().find("STOPPING=1"));
@@ -36,7 +36,7 @@ TEST_F(ServiceModeTest, ReportsReadyServesAndStopsCleanlyOnSigterm)
     child.signal(SIGTERM);
     EXPECT_EQ(0, child.wait(10000)) << child.output();
     EXPECT_NE(std::string::npos, child.output().find("\nStopped.\n")) << child.output();
-    EXPECT_TRUE(notify.waitFor("STOPPING=1", 1000)) << notify.received();
+    EXPECT_TRUE(notify.waitFor("STOPPING=1", std::chrono::seconds(1))) << notify.received();
     EXPECT_FALSE(TcpClient(servicePort).connected());
     EXPECT_TRUE(endsWithLock(accesses())) << "the lamp connection was not closed";
     EXPECT_TRUE(LampSim::StateFile(statePath()).locked());

@@ -2,6 +2,7 @@
 
 #include "ChildProcess.h"
 #include "Files.h"
+#include "NotifySocket.h"
 #include "TcpClient.h"
 #include "TempDir.h"
 
@@ -38,22 +39,7 @@ using TestSupport::fileExists;
 using TestSupport::readFile;
 using TestSupport::writeFile;
 
-// A datagram socket standing in for systemd's notification socket.
-class NotifySocket {
-public:
-    explicit NotifySocket(const std::string& path);
-    ~NotifySocket();
-    NotifySocket(const NotifySocket&) = delete;
-    NotifySocket& operator=(const NotifySocket&) = delete;
-
-    // Waits for a message that contains text; the messages read meanwhile are kept in received().
-    bool waitFor(const std::string& text, int timeoutMs);
-    const std::string& received() const { return messages; }
-
-private:
-    int fd = -1;
-    std::string messages;
-};
+using TestSupport::NotifySocket;
 
 using TestSupport::TcpClient;
 using TestSupport::waitForListener;

@@ -1,5 +1,8 @@
 #include "ChildProcess.h"
 
+#include "Files.h"
+#include "TempDir.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -51,6 +54,28 @@ std::vector<std::string> childEnvironment(const ChildOptions& options)
     return result;
 }
 
+ChildOptions withEnvironment(const std::vector<std::string>& argv, const Environment& environment,
+                             ChildOptions options)
+{
+    options.arguments.insert(options.arguments.begin(), argv.begin() + 1, argv.end());
+    for (const auto& [name, value] : environment) {
+        if (value.empty())
+            options.removed.push_back(name);
+        else
+            options.environment.emplace_back(name, value);
+    }
+    return options;
+}
+
+// Opens the file a standard stream goes to, before fork: the test may have threads running.
+int openForChild(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
+    return fd;
+}
+
 std::vector<char*> pointers(std::vector<std::string>& texts)
 {
     std::vector<char*> result;
@@ -75,9 +100,16 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
                                    (options.unprivileged ? " as uid 65534: can that user reach it?\n" : "\n");
 
     int inputPipe[2];
-    int outPipe[2];
-    if (pipe2(inputPipe, O_CLOEXEC) != 0 || pipe2(outPipe, O_CLOEXEC) != 0)
+    int outPipe[2] = {-1, -1};
+    if (pipe2(inputPipe, O_CLOEXEC) != 0)
         throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+    if (!options.outputFile.empty())
+        outPipe[1] = openForChild(options.outputFile);
+    else if (pipe2(outPipe, O_CLOEXEC) != 0)
+        throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+    int errorFd = -1;
+    if (!options.errorFile.empty())
+        errorFd = options.errorFile == options.outputFile ? outPipe[1] : openForChild(options.errorFile);
 
     child = fork();
     if (child < 0)
@@ -85,6 +117,8 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
     if (child == 0) {
         dup2(inputPipe[0], STDIN_FILENO);
         dup2(outPipe[1], STDOUT_FILENO);
+        if (errorFd >= 0)
+            dup2(errorFd, STDERR_FILENO);
         if (options.unprivileged) {
             const gid_t nobody = 65534;
             if (setgroups(0, nullptr) != 0 || setresgid(nobody, nobody, nobody) != 0 ||
@@ -97,10 +131,18 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
     }
     close(inputPipe[0]);
     close(outPipe[1]);
+    if (errorFd >= 0 && errorFd != outPipe[1])
+        close(errorFd);
     input = inputPipe[1];
     outputPipe = outPipe[0];
     // A child that ends before reading its input must not kill the test with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Environment& environment,
+                           ChildOptions options)
+    : ChildProcess(argv.at(0), withEnvironment(argv, environment, std::move(options)))
+{
 }
 
 ChildProcess::~ChildProcess()
@@ -219,18 +261,32 @@ int ChildProcess::wait(int timeoutMs)
     }
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
-    return WIFSIGNALED(status) ? -WTERMSIG(status) : timedOut;
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : timedOut;
 }
 
 ProgramResult runChild(const std::string& program, const ChildOptions& options, const std::string& input,
-                         int timeoutMs)
+                       int timeoutMs)
 {
+    const auto start = Clock::now();
     ChildProcess child(program, options);
     if (!input.empty())
         child.write(input);
     child.closeInput();
-    const int status = child.wait(timeoutMs);
-    return ProgramResult{status, child.output()};
+    ProgramResult result;
+    result.status = child.wait(timeoutMs);
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    result.output = child.output();
+    if (!options.errorFile.empty() && options.errorFile != options.outputFile)
+        result.error = readFile(options.errorFile);
+    return result;
+}
+
+ProgramResult runChild(const std::vector<std::string>& argv, const Environment& environment)
+{
+    TempDir dir;
+    ChildOptions options;
+    options.errorFile = dir.file("err");
+    return runChild(argv.at(0), withEnvironment(argv, environment, options), "", 24 * 3600 * 1000);
 }
 
 std::vector<std::string> lines(const std::string& text)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <sys/types.h>
 #include <utility>
@@ -16,12 +17,22 @@ struct ChildOptions {
     std::vector<std::string> removed;
     // Run as nobody (uid and gid 65534, no supplementary groups).
     bool unprivileged = false;
+    // Standard output goes to this file instead of the pipe that output() reads.
+    std::string outputFile;
+    // Standard error goes to this file (it may be outputFile); otherwise it is the test's own.
+    std::string errorFile;
 };
+
+// Entries added to (or replacing) the test's own environment; an empty value removes the name.
+using Environment = std::map<std::string, std::string>;
 
 // A program as a child process, with its standard input and output on pipes.
 class ChildProcess {
 public:
     ChildProcess(const std::string& program, const ChildOptions& options);
+    // argv[0] is the program.
+    ChildProcess(const std::vector<std::string>& argv, const Environment& environment,
+                 ChildOptions options = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -36,16 +47,17 @@ public:
     const std::string& output() const { return captured; }
     // The next line of standard output not yet taken by readLine, without its newline;
     // "<timeout>" or "<eof>" when none comes.
-    std::string readLine(int timeoutMs);
+    std::string readLine(int timeoutMs = 10000);
     // Standard output that readLine has not taken.
     std::string unread() const { return captured.substr(taken); }
     void signal(int number);
     pid_t pid() const { return child; }
     bool running();
-    // The exit status, -signal when killed by one, or timedOut; reads the remaining output.
-    int wait(int timeoutMs);
+    // The exit status, 128 + signal when killed by one, or timedOut while it still runs;
+    // reads the remaining output. Without a time, as long as the test's own time-out allows.
+    int wait(int timeoutMs = 24 * 3600 * 1000);
 
-    static constexpr int timedOut = -1000;
+    static constexpr int timedOut = -1;
 
 private:
     bool readSome(int timeoutMs);
@@ -60,13 +72,16 @@ private:
 };
 
 struct ProgramResult {
-    int status;
+    int status = ChildProcess::timedOut; // as ChildProcess::wait
     std::string output;
+    std::string error;
+    double seconds = 0;
 };
 
-// Runs the program to its end with the given input (closed afterwards).
+// Runs the program to its end with the given input (closed afterwards), capturing both outputs.
 ProgramResult runChild(const std::string& program, const ChildOptions& options, const std::string& input = "",
-                         int timeoutMs = 10000);
+                       int timeoutMs = 10000);
+ProgramResult runChild(const std::vector<std::string>& argv, const Environment& environment = {});
 
 std::vector<std::string> lines(const std::string& text);
 

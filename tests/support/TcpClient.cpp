@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <cstring>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace TestSupport {
 
@@ -25,6 +27,16 @@ sockaddr_in loopback(int port)
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return address;
+}
+
+sockaddr_in addressOf(const char* address, unsigned short port)
+{
+    sockaddr_in result{};
+    result.sin_family = AF_INET;
+    result.sin_port = htons(port);
+    if (inet_pton(AF_INET, address, &result.sin_addr) != 1)
+        throw std::invalid_argument(address);
+    return result;
 }
 
 int millisecondsLeft(Clock::time_point deadline)
@@ -50,15 +62,64 @@ bool connectLoopback(int fd, int port)
     return true;
 }
 
-TcpClient::TcpClient(int port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+TcpClient::TcpClient(unsigned short port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
 {
-    if (fd >= 0 && !connectLoopback(fd, port))
+    if (fd >= 0 && !connectLoopback(fd, port)) {
+        connectError = errno;
         close();
+    }
+    if (fd >= 0) {
+        // Each send leaves as a segment of its own, so chunk borders are where the test puts them.
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+}
+
+TcpClient TcpClient::connectTo(unsigned short port, const char* address, const char* localAddress,
+                               unsigned short localPort)
+{
+    TcpClient client;
+    client.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (localAddress != nullptr) {
+        const int reuse = 1;
+        ::setsockopt(client.fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+        const sockaddr_in local = addressOf(localAddress, localPort);
+        if (::bind(client.fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            client.connectError = errno;
+            client.close();
+            return client;
+        }
+    }
+    const sockaddr_in remote = addressOf(address, port);
+    if (::connect(client.fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+        client.connectError = errno;
+        client.close();
+    }
+    return client;
 }
 
 TcpClient::~TcpClient()
 {
     close();
+}
+
+TcpClient::TcpClient(TcpClient&& other) noexcept
+    : fd(other.fd), connectError(other.connectError), peerEnded(other.peerEnded), pending(std::move(other.pending))
+{
+    other.fd = -1;
+}
+
+TcpClient& TcpClient::operator=(TcpClient&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        fd = other.fd;
+        connectError = other.connectError;
+        peerEnded = other.peerEnded;
+        pending = std::move(other.pending);
+        other.fd = -1;
+    }
+    return *this;
 }
 
 void TcpClient::close()
@@ -68,46 +129,74 @@ void TcpClient::close()
     fd = -1;
 }
 
-void TcpClient::send(const std::string& text)
+void TcpClient::reset()
+{
+    const linger abort{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    close();
+}
+
+bool TcpClient::trySend(const std::string& bytes) const
 {
     std::size_t sent = 0;
-    while (sent < text.size()) {
-        const ssize_t n = ::send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+    while (fd >= 0 && sent < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0)
-            throw std::runtime_error(std::string("send: ") + std::strerror(errno));
+            return false;
         sent += static_cast<std::size_t>(n);
     }
+    return fd >= 0;
+}
+
+void TcpClient::send(const std::string& bytes) const
+{
+    if (!trySend(bytes))
+        throw std::runtime_error(std::string("send: ") + std::strerror(errno));
+}
+
+void TcpClient::send(const std::vector<std::uint8_t>& bytes) const
+{
+    send(std::string(bytes.begin(), bytes.end()));
 }
 
 bool TcpClient::readSome(int timeoutMs)
 {
+    if (fd < 0 || peerEnded)
+        return false;
     pollfd polled{fd, POLLIN, 0};
-    if (fd < 0 || ::poll(&polled, 1, timeoutMs) <= 0)
+    int ready = 0;
+    while ((ready = ::poll(&polled, 1, timeoutMs)) < 0 && errno == EINTR) {
+    }
+    if (ready <= 0)
         return false;
-    char buffer[4096];
+    char buffer[65536];
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n <= 0)
+    if (n <= 0) {
+        peerEnded = true;
         return false;
+    }
     pending.append(buffer, static_cast<std::size_t>(n));
     return true;
 }
 
-std::string TcpClient::receive(std::size_t count, int timeoutMs)
+std::string TcpClient::receive(std::size_t count, std::chrono::milliseconds timeout)
 {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = Clock::now() + timeout;
     while (pending.size() < count) {
         const int left = millisecondsLeft(deadline);
         if (left <= 0 || !readSome(left))
             break;
     }
-    std::string received;
-    received.swap(pending);
+    std::string received = pending.substr(0, count);
+    pending.erase(0, received.size());
     return received;
 }
 
-std::string TcpClient::receiveUntil(const std::string& end, int timeoutMs)
+std::string TcpClient::receiveUntil(const std::string& end, std::chrono::milliseconds timeout)
 {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = Clock::now() + timeout;
     for (;;) {
         const std::size_t found = pending.find(end);
         if (found != std::string::npos) {
@@ -121,13 +210,30 @@ std::string TcpClient::receiveUntil(const std::string& end, int timeoutMs)
     }
 }
 
-std::string TcpClient::receiveAvailable(int timeoutMs)
+std::string TcpClient::readAnswer(std::chrono::milliseconds timeout)
 {
-    while (readSome(timeoutMs)) {
+    return receiveUntil("}\n", timeout);
+}
+
+std::string TcpClient::readAvailable(std::chrono::milliseconds quiet)
+{
+    while (readSome(static_cast<int>(quiet.count()))) {
     }
     std::string all;
     all.swap(pending);
     return all;
+}
+
+bool TcpClient::seesEnd(std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!peerEnded && fd >= 0) {
+        const int left = millisecondsLeft(deadline);
+        if (left <= 0)
+            return false;
+        readSome(left);
+    }
+    return peerEnded;
 }
 
 void TcpClient::shutdownSending()
@@ -147,14 +253,14 @@ bool waitForListener(int port, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (Clock::now() < deadline) {
-        if (TcpClient(port).connected())
+        if (TcpClient(static_cast<unsigned short>(port)).connected())
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
 }
 
-int freeTcpPort()
+unsigned short freeTcpPort()
 {
     const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address = loopback(0);
@@ -163,6 +269,27 @@ int freeTcpPort()
     ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(probe);
     return ntohs(address.sin_port);
+}
+
+PortHolder::PortHolder(unsigned short port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+{
+    const int reuse = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    const sockaddr_in address = loopback(port);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 64) != 0)
+        release();
+}
+
+PortHolder::~PortHolder()
+{
+    release();
+}
+
+void PortHolder::release()
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
 }
 
 } // namespace TestSupport

@@ -1,37 +1,63 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace TestSupport {
 
-// A loopback TCP client; connected() is false when nothing listens on the port.
+// The test's end of a TCP connection; connected() is false when nothing listens on the port.
 class TcpClient {
 public:
-    explicit TcpClient(int port);
+    TcpClient() = default;
+    // Connects to 127.0.0.1:port.
+    explicit TcpClient(unsigned short port);
+    // Connects to address:port; localAddress and localPort pick the client's own end when given.
+    static TcpClient connectTo(unsigned short port, const char* address = "127.0.0.1",
+                               const char* localAddress = nullptr, unsigned short localPort = 0);
     ~TcpClient();
+    TcpClient(TcpClient&& other) noexcept;
+    TcpClient& operator=(TcpClient&& other) noexcept;
     TcpClient(const TcpClient&) = delete;
     TcpClient& operator=(const TcpClient&) = delete;
 
     bool connected() const { return fd >= 0; }
-    // All of text, or an exception.
-    void send(const std::string& text);
-    // Reads until count bytes arrived, the peer closed or the time is up; returns all that came.
-    std::string receive(std::size_t count, int timeoutMs);
+    // The errno of a connection that failed.
+    int error() const { return connectError; }
+    // All of the bytes, or an exception.
+    void send(const std::string& bytes) const;
+    void send(const std::vector<std::uint8_t>& bytes) const;
+    // All of the bytes; false when they could not all be sent.
+    bool trySend(const std::string& bytes) const;
+    // Reads until count bytes arrived, the peer closed or the time is up; returns at most count.
+    std::string receive(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));
     // Everything up to and including the first end; empty when it has not come in time.
-    std::string receiveUntil(const std::string& end, int timeoutMs);
-    // Whatever arrives until nothing has come for timeoutMs.
-    std::string receiveAvailable(int timeoutMs);
+    std::string receiveUntil(const std::string& end, std::chrono::milliseconds timeout);
+    // One complete answer of the light service (text up to "}\n"); empty on time-out or end.
+    std::string readAnswer(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Whatever arrives until nothing has come for the quiet period.
+    std::string readAvailable(std::chrono::milliseconds quiet);
+    // True when the other end closed (or reset) within the time; what arrives meanwhile is kept.
+    bool seesEnd(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    bool ended() const { return peerEnded; }
+    // Bytes received and not yet taken.
+    const std::string& partial() const { return pending; }
     unsigned short localPort() const;
     // Ends the sending side only; answers can still be read.
     void shutdownSending();
     void close();
+    // Closes with SO_LINGER 0, so the other end gets a reset instead of an orderly close.
+    void reset();
 
 private:
     // One read of what is waiting within timeoutMs into pending; false on time-out, close or error.
     bool readSome(int timeoutMs);
 
     int fd = -1;
+    int connectError = 0;
+    bool peerEnded = false;
     std::string pending;
 };
 
@@ -44,6 +70,21 @@ bool connectLoopback(int fd, int port);
 bool waitForListener(int port, int timeoutMs);
 
 // A port nothing listens on at the moment of the call.
-int freeTcpPort();
+unsigned short freeTcpPort();
+
+// A listening socket on 127.0.0.1:port, as another program would hold the port.
+class PortHolder {
+public:
+    explicit PortHolder(unsigned short port);
+    ~PortHolder();
+    PortHolder(const PortHolder&) = delete;
+    PortHolder& operator=(const PortHolder&) = delete;
+
+    bool held() const { return fd >= 0; }
+    void release();
+
+private:
+    int fd = -1;
+};
 
 } // namespace TestSupport

@@ -8,12 +8,13 @@
 #include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace TestSupport {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir()
+TempDir::TempDir() : owner(::getpid())
 {
     std::string pattern = (fs::temp_directory_path() / "norvik-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
@@ -26,7 +27,8 @@ TempDir::TempDir()
 TempDir::~TempDir()
 {
     std::error_code ignored;
-    fs::remove_all(dir, ignored);
+    if (::getpid() == owner)
+        fs::remove_all(dir, ignored);
 }
 
 void TempDir::write(const std::string& name, const std::string& text) const

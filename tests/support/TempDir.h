@@ -4,7 +4,8 @@
 
 namespace TestSupport {
 
-// A fresh directory under the temporary folder, removed with its contents.
+// A fresh directory under the temporary folder, removed with its contents by the process that
+// made it (not by a forked child).
 class TempDir {
 public:
     TempDir();
@@ -20,6 +21,7 @@ public:
 
 private:
     std::string dir;
+    int owner;
 };
 
 } // namespace TestSupport

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Routine.h"
+#include "Wait.h"
 
 #include <atomic>
 #include <chrono>
@@ -46,15 +47,4 @@ private:
     bool open = false;
 };
 
-template <typename Condition>
-bool eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(5))
-{
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using TestSupport::waitUntil;

@@ -36,7 +36,7 @@ TEST(ThreadGuards, EveryKindOfExceptionIsLoggedAndCountsAsAPass)
     ThrowingRoutine routine;
     std::unique_ptr<Thread> thread(Thread::create(&routine));
     thread->start(0, 4);
-    ASSERT_TRUE(eventually([&] { return thread->isFinished(); }));
+    ASSERT_TRUE(waitUntil([&] { return thread->isFinished(); }));
     thread->join();
     EXPECT_EQ(routine.passes, 4);
 

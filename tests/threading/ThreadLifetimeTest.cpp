@@ -70,9 +70,9 @@ TEST(ThreadLifetime, StartWhileRunningEndsThePreviousRun)
     CountingRoutine routine;
     std::unique_ptr<Thread> thread(Thread::create(&routine));
     thread->start(1, -1);
-    ASSERT_TRUE(eventually([&] { return routine.passes > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return routine.passes > 0; }));
     thread->start(0, 2);
-    ASSERT_TRUE(eventually([&] { return thread->isFinished(); }));
+    ASSERT_TRUE(waitUntil([&] { return thread->isFinished(); }));
     const int passes = routine.passes;
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     // An endless first run left behind would still be counting.

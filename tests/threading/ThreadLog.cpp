@@ -1,9 +1,10 @@
 #include "ThreadLog.h"
 
 #include "Files.h"
+#include "TempDir.h"
 
 #include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <fstream>
 
 #include <unistd.h>
@@ -12,7 +13,7 @@ namespace {
 
 // Death-test children run this program again and inherit the directory of their parent.
 constexpr const char* directoryVariable = "THREADING_TESTS_DIR";
-bool ownsDirectory = false;
+std::unique_ptr<TestSupport::TempDir> ownDirectory;
 
 std::string directory()
 {
@@ -25,16 +26,12 @@ std::string directory()
 void useOwnLogFile()
 {
     if (directory().empty()) {
-        const char* base = std::getenv("TMPDIR");
-        const std::string dir =
-            std::string(base && *base ? base : "/tmp") + "/threading-tests-" + std::to_string(getpid());
-        std::filesystem::create_directories(dir);
-        setenv(directoryVariable, dir.c_str(), 1);
-        ownsDirectory = true;
+        ownDirectory = std::make_unique<TestSupport::TempDir>();
+        setenv(directoryVariable, ownDirectory->path().c_str(), 1);
     }
     const std::string dir = directory();
     const std::string config = dir + "/log.properties";
-    if (ownsDirectory) {
+    if (ownDirectory) {
         std::ofstream(config) << "log4cpp.rootCategory=ERROR, testlog\n"
                                  "log4cpp.appender.testlog=FileAppender\n"
                                  "log4cpp.appender.testlog.fileName=" << dir << "/thread.log\n"
@@ -51,8 +48,5 @@ std::string readOwnLogFile()
 
 void removeOwnLogFiles()
 {
-    if (ownsDirectory) {
-        std::error_code ignored;
-        std::filesystem::remove_all(directory(), ignored);
-    }
+    ownDirectory.reset();
 }

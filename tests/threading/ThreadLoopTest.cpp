@@ -47,7 +47,7 @@ TEST(ThreadLoop, CountedPassesRunExactlyThatOftenAndAgainAfterJoin)
     CountingRoutine routine;
     std::unique_ptr<Thread> thread(Thread::create(&routine));
     thread->start(0, 3);
-    ASSERT_TRUE(eventually([&] { return thread->isFinished(); }));
+    ASSERT_TRUE(waitUntil([&] { return thread->isFinished(); }));
     EXPECT_EQ(routine.passes, 3);
     EXPECT_FALSE(thread->hasRunsLeft());
     thread->join();
@@ -55,7 +55,7 @@ TEST(ThreadLoop, CountedPassesRunExactlyThatOftenAndAgainAfterJoin)
 
     thread->start(0, 2);
     EXPECT_FALSE(thread->isStopRequested());
-    ASSERT_TRUE(eventually([&] { return thread->isFinished(); }));
+    ASSERT_TRUE(waitUntil([&] { return thread->isFinished(); }));
     thread->join();
     EXPECT_EQ(routine.passes, 5);
 }
@@ -65,7 +65,7 @@ TEST(ThreadLoop, ZeroPassesStillCallsBothHooks)
     CountingRoutine routine;
     HookedThread thread(&routine);
     thread.start(1, 0);
-    ASSERT_TRUE(eventually([&] { return thread.isFinished(); }));
+    ASSERT_TRUE(waitUntil([&] { return thread.isFinished(); }));
     thread.join();
     EXPECT_EQ(routine.passes, 0);
     EXPECT_EQ(thread.starts, 1);
@@ -81,7 +81,7 @@ TEST(ThreadLoop, StopDuringAPassEndsAfterThatPass)
     thread->requestStop();
     EXPECT_FALSE(thread->isFinished());
     routine.release();
-    ASSERT_TRUE(eventually([&] { return thread->isFinished(); }));
+    ASSERT_TRUE(waitUntil([&] { return thread->isFinished(); }));
     EXPECT_EQ(routine.passes, 1);
     thread->join();
 }
@@ -92,7 +92,7 @@ TEST(ThreadLoop, StopBeforeTheFirstPassStillRunsOnePass)
     HookedThread thread(&routine);
     thread.holdStart = true;
     thread.start(1, -1);
-    ASSERT_TRUE(eventually([&] { return thread.starts == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return thread.starts == 1; }));
     thread.requestStop();
     thread.holdStart = false;
     thread.join();

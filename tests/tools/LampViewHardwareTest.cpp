@@ -18,7 +18,7 @@ ToolTest::Run lampview(const std::vector<std::string>& args, const ToolTest::Env
 {
     std::vector<std::string> argv = {ToolTest::binDir() + "/lampview"};
     argv.insert(argv.end(), args.begin(), args.end());
-    return ToolTest::run(argv, env);
+    return ToolTest::runChild(argv, env);
 }
 
 // lampview run as the unprivileged user "nobody" (when the test runs as root) or as the test's own user.
@@ -40,7 +40,7 @@ ToolTest::Run unprivilegedLampview(const std::vector<std::string>& args)
         argv = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     argv.push_back(dir.file("lampview"));
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return ToolTest::run(argv);
+    return ToolTest::runChild(argv);
 }
 
 TEST(LampViewHardware, ReadsOnlyTheOutputPortsOfTheLampType)
@@ -63,8 +63,8 @@ TEST(LampViewHardware, ReadsOnlyTheOutputPortsOfTheLampType)
         const bool wasLocked = chip.locked();
         const ToolTest::Run run =
             lampview({"--hardware", "--module", SIMULATED_MODULE, "--type", c.type, "--plain"}, env);
-        EXPECT_EQ(0, run.status) << run.err;
-        EXPECT_EQ(c.expected, run.out);
+        EXPECT_EQ(0, run.status) << run.error;
+        EXPECT_EQ(c.expected, run.output);
 
         const BrillLamp::LampWiring& wiring = *BrillLamp::ioPortWiring(std::stoi(c.type));
         const std::set<std::uint16_t> outputs = {wiring.red.port, wiring.green.port, wiring.blue.port};
@@ -84,10 +84,10 @@ TEST(LampViewHardware, RefusesWithoutPortPermission)
     if (std::string(HARDWARE_MODULE).empty())
         GTEST_SKIP() << "no hardware module on this processor";
     const ToolTest::Run run = unprivilegedLampview({"--hardware", "--module", HARDWARE_MODULE, "--plain"});
-    EXPECT_EQ(77, run.status) << run.err;
-    EXPECT_EQ("", run.out);
-    EXPECT_NE(std::string::npos, run.err.find("CAP_SYS_RAWIO")) << run.err;
-    EXPECT_NE(std::string::npos, run.err.find("root")) << run.err;
+    EXPECT_EQ(77, run.status) << run.error;
+    EXPECT_EQ("", run.output);
+    EXPECT_NE(std::string::npos, run.error.find("CAP_SYS_RAWIO")) << run.error;
+    EXPECT_NE(std::string::npos, run.error.find("root")) << run.error;
 }
 
 TEST(LampViewHardware, FindsTheBuiltModuleAndReportsBadOnes)
@@ -96,12 +96,12 @@ TEST(LampViewHardware, FindsTheBuiltModuleAndReportsBadOnes)
         GTEST_SKIP() << "no hardware module on this processor";
     // Without --module the build's hardware module is used, never the simulated one beside it.
     const ToolTest::Run found = unprivilegedLampview({"--hardware"});
-    EXPECT_EQ(77, found.status) << found.err;
+    EXPECT_EQ(77, found.status) << found.error;
 
     ToolTest::TempDir dir;
     const ToolTest::Run missing = lampview({"--hardware", "--module", dir.file("libWinRing0.so"), "--plain"});
     EXPECT_NE(0, missing.status);
-    EXPECT_NE(std::string::npos, missing.err.find("cannot load")) << missing.err;
+    EXPECT_NE(std::string::npos, missing.error.find("cannot load")) << missing.error;
 
     const ToolTest::Run both = lampview({"--hardware", "--state", dir.file("chip.state")});
     EXPECT_NE(0, both.status);

@@ -16,13 +16,7 @@ ToolTest::Run lightctl(unsigned short port, std::vector<std::string> args)
 {
     std::vector<std::string> argv = {ToolTest::binDir() + "/lightctl", "--port", std::to_string(port)};
     argv.insert(argv.end(), args.begin(), args.end());
-    return ToolTest::run(argv);
-}
-
-// A port with nothing listening on it: bound once, then released.
-unsigned short closedPort()
-{
-    return static_cast<unsigned short>(TestSupport::freeTcpPort());
+    return ToolTest::runChild(argv);
 }
 
 TEST(LightCtl, SendsExactlyTheRequestObjectAndExitsZeroOnSuccess)
@@ -40,8 +34,8 @@ TEST(LightCtl, SendsExactlyTheRequestObjectAndExitsZeroOnSuccess)
     for (const Case& c : cases) {
         FakeService service(FakeService::Mode::Answer, {SuccessAnswer});
         const ToolTest::Run run = lightctl(service.port(), c.args);
-        EXPECT_EQ(0, run.status) << c.request << run.err;
-        EXPECT_EQ("", run.out) << "an empty log prints nothing";
+        EXPECT_EQ(0, run.status) << c.request << run.error;
+        EXPECT_EQ("", run.output) << "an empty log prints nothing";
         EXPECT_EQ(c.request, service.received()) << "no line end, no second object";
     }
 }
@@ -52,8 +46,8 @@ TEST(LightCtl, FailureAnswerPrintsTheLogAndExitsOne)
     FakeService service(FakeService::Mode::Answer,
                         {"{\n   \"error\" : -1,\n   \"log\" : \"" + text + "\"\n}\n"});
     const ToolTest::Run run = lightctl(service.port(), {"red"});
-    EXPECT_EQ(1, run.status) << run.err;
-    EXPECT_EQ(text + "\n", run.out);
+    EXPECT_EQ(1, run.status) << run.error;
+    EXPECT_EQ(text + "\n", run.output);
 }
 
 TEST(LightCtl, AnswerInPiecesWithBracesInsideItsTextIsReadWhole)
@@ -62,20 +56,20 @@ TEST(LightCtl, AnswerInPiecesWithBracesInsideItsTextIsReadWhole)
     FakeService service(FakeService::Mode::Answer,
                         {"{\n   \"error\" : -1,\n   \"log\" : \"a } b \\\" {", "{ c\"\n", "}\n"});
     const ToolTest::Run run = lightctl(service.port(), {"blue"});
-    EXPECT_EQ(1, run.status) << run.err;
-    EXPECT_EQ("a } b \" {{ c\n", run.out);
+    EXPECT_EQ(1, run.status) << run.error;
+    EXPECT_EQ("a } b \" {{ c\n", run.output);
 }
 
 TEST(LightCtl, NoServiceOrNoAnswerExitsTwo)
 {
-    const ToolTest::Run refused = lightctl(closedPort(), {"red"});
+    const ToolTest::Run refused = lightctl(TestSupport::freeTcpPort(), {"red"});
     EXPECT_EQ(2, refused.status);
-    EXPECT_NE(std::string::npos, refused.err.find("cannot reach the light service")) << refused.err;
+    EXPECT_NE(std::string::npos, refused.error.find("cannot reach the light service")) << refused.error;
 
     FakeService closing(FakeService::Mode::CloseAtOnce);
     const ToolTest::Run closed = lightctl(closing.port(), {"red"});
     EXPECT_EQ(2, closed.status);
-    EXPECT_NE(std::string::npos, closed.err.find("without an answer")) << closed.err;
+    EXPECT_NE(std::string::npos, closed.error.find("without an answer")) << closed.error;
 
     FakeService garbage(FakeService::Mode::Answer, {"[0]"});
     EXPECT_EQ(2, lightctl(garbage.port(), {"red"}).status);
@@ -90,7 +84,7 @@ TEST(LightCtl, SilentServiceTimesOutOnTime)
         FakeService silent(FakeService::Mode::Silent);
         const ToolTest::Run run = lightctl(silent.port(), {"--timeout", timeout, "green"});
         EXPECT_EQ(2, run.status);
-        EXPECT_NE(std::string::npos, run.err.find("no answer")) << run.err;
+        EXPECT_NE(std::string::npos, run.error.find("no answer")) << run.error;
         EXPECT_GE(run.seconds, seconds - 0.05);
         EXPECT_LT(run.seconds, seconds + 1.0);
         EXPECT_EQ(R"({"red":false,"green":true,"blue":false})", silent.received());
@@ -108,13 +102,13 @@ TEST(LightCtl, UsageErrorsExitSixtyFourWithoutConnecting)
     for (const auto& args : wrong) {
         std::vector<std::string> argv = {ToolTest::binDir() + "/lightctl"};
         argv.insert(argv.end(), args.begin(), args.end());
-        const ToolTest::Run run = ToolTest::run(argv);
+        const ToolTest::Run run = ToolTest::runChild(argv);
         EXPECT_EQ(64, run.status) << (args.empty() ? "(none)" : args[0]);
-        EXPECT_NE(std::string::npos, run.err.find("usage: lightctl")) << run.err;
+        EXPECT_NE(std::string::npos, run.error.find("usage: lightctl")) << run.error;
     }
-    const ToolTest::Run help = ToolTest::run({ToolTest::binDir() + "/lightctl", "--help"});
+    const ToolTest::Run help = ToolTest::runChild({ToolTest::binDir() + "/lightctl", "--help"});
     EXPECT_EQ(0, help.status);
-    EXPECT_NE(std::string::npos, help.out.find("usage: lightctl"));
+    EXPECT_NE(std::string::npos, help.output.find("usage: lightctl"));
     EXPECT_EQ(0, lightctl(service.port(), {"red"}).status) << "the service was not used up by the usage errors";
 }
 

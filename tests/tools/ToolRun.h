@@ -1,14 +1,14 @@
 #pragma once
 
+#include "ChildProcess.h"
 #include "Files.h"
-#include "ProgramRun.h"
 #include "TempDir.h"
 
 namespace ToolTest {
 
-using Run = TestSupport::ProgramRun;
+using Run = TestSupport::ProgramResult;
 using TestSupport::Environment;
-using TestSupport::run;
+using TestSupport::runChild;
 using TestSupport::binDir;
 using TestSupport::TempDir;
 

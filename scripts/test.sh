@@ -19,6 +19,7 @@ suite() {
     shift 4
     echo "== $name: configure and build in $dir"
     mkdir -p "$dir"
+    rm -f "$dir.ctest.log"
     if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAMP_BUILD_TESTS=ON "$@" >"$dir.configure.log" 2>&1; then
         cat "$dir.configure.log"; failed=1; summaries+=("$name: configure failed"); return
     fi

@@ -15,7 +15,7 @@ public:
     // True when the lock was taken.
     virtual bool tryLock() = 0;
     virtual bool lock() = 0;
-    // True when a Posix mutex was released; a critical section reports nothing and gives false.
+    // True when the lock was released; false when the calling thread did not hold it.
     virtual bool unlock() = 0;
 
 protected:

@@ -27,19 +27,38 @@ WindowsMutex::~WindowsMutex()
 
 bool WindowsMutex::tryLock()
 {
-    return TryEnterCriticalSection(&section) != FALSE;
+    if (TryEnterCriticalSection(&section) == FALSE) {
+        return false;
+    }
+    taken();
+    return true;
 }
 
 bool WindowsMutex::lock()
 {
     EnterCriticalSection(&section);
+    taken();
     return true;
 }
 
+// Leaving a critical section that this thread does not hold is undefined, so it is refused.
 bool WindowsMutex::unlock()
 {
+    if (owner.load() != GetCurrentThreadId()) {
+        return false;
+    }
+    if (--depth == 0) {
+        owner.store(0);
+    }
     LeaveCriticalSection(&section);
-    return false;
+    return true;
+}
+
+void WindowsMutex::taken()
+{
+    if (depth++ == 0) {
+        owner.store(GetCurrentThreadId());
+    }
 }
 
 } // namespace Norvik::Utils::Threading

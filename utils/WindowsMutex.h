@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace Norvik::Utils::Threading {
 
 class WindowsMutex : public Mutex {
@@ -21,7 +23,12 @@ public:
     WindowsMutex& operator=(const WindowsMutex&) = delete;
 
 private:
+    void taken();
+
     CRITICAL_SECTION section;
+    // Written only by the holder; read by any thread to refuse an unlock that holds nothing.
+    std::atomic<DWORD> owner{0};
+    int depth = 0;
 };
 
 } // namespace Norvik::Utils::Threading

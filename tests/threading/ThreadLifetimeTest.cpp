@@ -85,7 +85,7 @@ TEST(ThreadLifetime, DestroyingARunningThreadEndsItsLoop)
     CountingRoutine routine;
     std::unique_ptr<Thread> thread(Thread::create(&routine));
     thread->start(1, -1);
-    ASSERT_TRUE(eventually([&] { return routine.passes > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return routine.passes > 0; }));
     thread.reset();
     const int passes = routine.passes;
     std::this_thread::sleep_for(std::chrono::milliseconds(30));

@@ -35,7 +35,7 @@ TEST(WindowsThread, CountedPassesThenJoinAndStartAgain)
     CountingRoutine routine;
     std::unique_ptr<Thread> thread(Thread::create(&routine));
     thread->start(0, 3);
-    ASSERT_TRUE(eventually([&] { return thread->isFinished(); }));
+    ASSERT_TRUE(waitUntil([&] { return thread->isFinished(); }));
     thread->join();
     EXPECT_EQ(routine.passes, 3);
     thread->start(0, 2);

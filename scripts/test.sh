@@ -13,6 +13,17 @@ mkdir -p "$XDG_DATA_HOME"
 failed=0
 summaries=()
 
+# isolated COMMAND...: runs it in a network namespace of its own, where port 48888 belongs to the
+# tests alone: no program elsewhere on the machine holds it, and no client socket of another test
+# is given it as its own port (it lies in the kernel's range for those, so it is reserved).
+isolated() {
+    if unshare -n true 2>/dev/null; then
+        unshare -n sh -c 'ip link set lo up && sysctl -qw net.ipv4.ip_local_reserved_ports=48888 && exec "$@"' isolated "$@"
+    else
+        "$@"
+    fi
+}
+
 # suite NAME DIR CTEST-ARGS -- CMAKE-ARGS...
 suite() {
     local name=$1 dir=$2 ctest_args=$3
@@ -28,7 +39,7 @@ suite() {
     fi
     echo "== $name: test"
     # shellcheck disable=SC2086
-    (cd "$dir" && ctest --output-on-failure -j "$jobs" $ctest_args) | tee "$dir.ctest.log"
+    (cd "$dir" && isolated ctest --output-on-failure -j "$jobs" $ctest_args) | tee "$dir.ctest.log"
     [ "${PIPESTATUS[0]}" = 0 ] || failed=1
     summaries+=("$name: $(grep -E 'tests passed' "$dir.ctest.log" | tail -1)")
 }

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+using Norvik::Ports::ClientPort;
 using Norvik::Ports::SocketServer;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -32,15 +33,15 @@ struct Winsock {
 // Every report of the transport, in order.
 class Recorder : public Norvik::Ports::IServerDataCallback {
 public:
-    void onDataReceived(unsigned short port, const Bytes& data) override
+    void onDataReceived(ClientPort port, const Bytes& data) override
     {
         std::lock_guard<std::mutex> lock(mutex);
         chunks.push_back(data);
         received[port].insert(received[port].end(), data.begin(), data.end());
         changed.notify_all();
     }
-    void onClientConnected(unsigned short port) override { note(connected, port); }
-    void onClientDisconnected(unsigned short port) override { note(disconnected, port); }
+    void onClientConnected(ClientPort port) override { note(connected, port); }
+    void onClientDisconnected(ClientPort port) override { note(disconnected, port); }
 
     bool waitFor(const std::function<bool()>& condition)
     {
@@ -50,12 +51,12 @@ public:
 
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<unsigned short> connected, disconnected;
+    std::vector<ClientPort> connected, disconnected;
     std::vector<Bytes> chunks;
-    std::map<unsigned short, Bytes> received;
+    std::map<ClientPort, Bytes> received;
 
 private:
-    void note(std::vector<unsigned short>& list, unsigned short port)
+    void note(std::vector<ClientPort>& list, ClientPort port)
     {
         std::lock_guard<std::mutex> lock(mutex);
         list.push_back(port);
@@ -149,14 +150,21 @@ protected:
         if (server)
             server->stop();
     }
-    unsigned short connect(Peer& peer)
+    // The connection the server reported for this peer's own port.
+    ClientPort connect(Peer& peer)
     {
         EXPECT_TRUE(peer.connected);
-        const unsigned short clientPort = peer.localPort();
+        const unsigned short localPort = peer.localPort();
+        ClientPort reported;
         EXPECT_TRUE(recorder.waitFor([&] {
-            return std::count(recorder.connected.begin(), recorder.connected.end(), clientPort) == 1;
+            const auto found = std::find_if(recorder.connected.begin(), recorder.connected.end(),
+                                            [&](const ClientPort& c) { return c.port() == localPort; });
+            if (found == recorder.connected.end())
+                return false;
+            reported = *found;
+            return true;
         }));
-        return clientPort;
+        return reported;
     }
 
     Winsock winsock;
@@ -171,7 +179,7 @@ TEST_F(WindowsTransport, DataArrivesInOrderedChunksAndAnswersGoBack)
 {
     start();
     Peer peer(port);
-    const unsigned short clientPort = connect(peer);
+    const ClientPort clientPort = connect(peer);
     const Bytes sent = pattern(5000);
     peer.send(sent);
     ASSERT_TRUE(recorder.waitFor([&] { return recorder.received[clientPort].size() >= sent.size(); }));
@@ -192,8 +200,8 @@ TEST_F(WindowsTransport, PeerCloseAndCloseClientEachEndTheConnectionOnce)
 {
     start();
     Peer first(port), second(port);
-    const unsigned short firstPort = connect(first);
-    const unsigned short secondPort = connect(second);
+    const ClientPort firstPort = connect(first);
+    const ClientPort secondPort = connect(second);
     first.close();
     server->closeClient(secondPort);
     EXPECT_TRUE(second.seesEnd());
@@ -231,8 +239,7 @@ TEST_F(WindowsTransport, TakenPortIsServedOnceFreed)
     ::closesocket(holder);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     Peer peer(port);
-    connect(peer);
-    const unsigned short clientPort = peer.localPort();
+    const ClientPort clientPort = connect(peer);
     peer.send({'{', '}'});
     EXPECT_TRUE(recorder.waitFor([&] { return recorder.received[clientPort].size() == 2; }));
 }

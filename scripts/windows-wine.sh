@@ -132,10 +132,10 @@ suites)
         echo "Lamp tests: 0 passed, 1 failed (no pseudo-terminals for the COM ports)"
         exit 1
     }
-    /usr/bin/python3 "$root/tests/windows/modbus_peer.py" "$work/relayboard" "$work/coils" \
+    /usr/bin/python3 "$root/tests/support/modbus_peer.py" "$work/relayboard" >"$work/coils" \
         2>"$work/modbus_peer.log" &
     pids+=($!)
-    for _ in $(seq 50); do [ -f "$work/coils" ] && break; sleep 0.1; done
+    for _ in $(seq 50); do grep -qx ready "$work/coils" && break; sleep 0.1; done
     export LAMPTEST_LAMP_COM=3 LAMPTEST_PEER_COM=4 LAMPTEST_HIGH_COM=12 LAMPTEST_HIGH_PEER_COM=13
     export LAMPTEST_MODBUS_COM=5
     export LAMPTEST_COILS; LAMPTEST_COILS=$(windows_path "$work/coils")

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -18,19 +17,13 @@ protected:
             std::vector<std::string>{"/usr/bin/socat", "PTY,raw,echo=0,link=" + ports.file("com3"),
                                      "PTY,raw,echo=0,link=" + ports.file("board")},
             DriverTest::Environment{});
-        ASSERT_TRUE(TestSupport::waitUntil([&] { return exists("com3") && exists("board"); },
-                                           std::chrono::seconds(2), std::chrono::milliseconds(10)));
+        ASSERT_TRUE(TestSupport::waitUntil(
+            [&] { return TestSupport::fileExists(ports.file("com3")) && TestSupport::fileExists(ports.file("board")); },
+            std::chrono::seconds(2), std::chrono::milliseconds(10)));
         board = std::make_unique<DriverTest::ChildProcess>(
-            std::vector<std::string>{"/usr/bin/python3", LAMP_TEST_SOURCE_DIR "/modbus_peer.py",
-                                     ports.file("board")},
+            std::vector<std::string>{"/usr/bin/python3", TEST_SUPPORT_MODBUS_PEER, ports.file("board")},
             DriverTest::Environment{});
         ASSERT_EQ("ready", board->readLine(20000));
-    }
-
-    bool exists(const std::string& name) const
-    {
-        struct stat info {};
-        return ::stat(ports.file(name).c_str(), &info) == 0;
     }
 
     std::vector<std::string> coilReports(std::size_t count)

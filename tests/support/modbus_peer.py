@@ -1,10 +1,13 @@
-"""A relay board on a serial line: a Modbus RTU server answering every unit id.
+"""A relay board on a serial line: a Modbus RTU server answering every unit id (the boards
+answer to 254).
 
-Usage: modbus_peer.py DEVICE
-Prints "ready" once the line is open, then "coils=b0b1b2" after every change of coils 0 to 2.
+Usage: /usr/bin/python3 modbus_peer.py DEVICE
+Prints "ready" once the line is open, then "coils=b0b1b2" (coils 0 to 2, as "101") after every
+write of coils. A caller that cannot read a pipe sends the lines to a file and reads the last one.
 """
 
 import asyncio
+import logging
 import sys
 
 from pymodbus.datastore import ModbusSequentialDataBlock, ModbusServerContext, ModbusSlaveContext
@@ -20,6 +23,7 @@ class ReportingCoils(ModbusSequentialDataBlock):
 
 
 async def main(device):
+    logging.basicConfig(level=logging.CRITICAL)
     coils = ReportingCoils(0, [False] * 16)
     slave = ModbusSlaveContext(co=coils, zero_mode=False)
     context = ModbusServerContext(slaves=slave, single=True)

@@ -1,21 +1,22 @@
+// The pass loop every platform thread runs; built into the native suite and the Windows one,
+// each with its own PlatformThread.
+#include "PlatformThread.h"
 #include "TestRoutines.h"
 #include "Thread.h"
-
-#include "PosixThread.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
-using Norvik::Utils::Threading::PosixThread;
 using Norvik::Utils::Threading::Thread;
 
 namespace {
 
 // Holds the body in onStart while the test wants, and counts the hooks.
-class HookedThread : public PosixThread {
+class HookedThread : public PlatformThread {
 public:
-    using PosixThread::PosixThread;
+    using PlatformThread::PlatformThread;
     void onStart() override
     {
         ++starts;
@@ -58,6 +59,12 @@ TEST(ThreadLoop, CountedPassesRunExactlyThatOftenAndAgainAfterJoin)
     ASSERT_TRUE(waitUntil([&] { return thread->isFinished(); }));
     thread->join();
     EXPECT_EQ(routine.passes, 5);
+
+    // A join straight after the start still lets a pass run.
+    thread->start(0, 2);
+    thread->join();
+    EXPECT_TRUE(thread->isFinished());
+    EXPECT_GE(routine.passes, 6);
 }
 
 TEST(ThreadLoop, ZeroPassesStillCallsBothHooks)
@@ -84,6 +91,22 @@ TEST(ThreadLoop, StopDuringAPassEndsAfterThatPass)
     ASSERT_TRUE(waitUntil([&] { return thread->isFinished(); }));
     EXPECT_EQ(routine.passes, 1);
     thread->join();
+}
+
+TEST(ThreadLoop, JoinDuringAPassReturnsOnceThePassEnded)
+{
+    GateRoutine routine;
+    std::unique_ptr<Thread> thread(Thread::create(&routine));
+    thread->start(0, -1);
+    routine.waitEntered(1);
+    std::thread opener([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        routine.release();
+    });
+    thread->join();
+    EXPECT_TRUE(thread->isFinished());
+    EXPECT_EQ(routine.passes, 1);
+    opener.join();
 }
 
 TEST(ThreadLoop, StopBeforeTheFirstPassStillRunsOnePass)

@@ -1,6 +1,5 @@
 #if defined(_WIN32)
-// WindowsThread: the pass loop and join on the thread handle.
-#include "../threading/TestRoutines.h"
+// WindowsThread: join on the thread handle (the pass loop is tested by the shared ThreadLoop cases).
 #include "Thread.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -29,36 +29,6 @@ public:
 };
 
 } // namespace
-
-TEST(WindowsThread, CountedPassesThenJoinAndStartAgain)
-{
-    CountingRoutine routine;
-    std::unique_ptr<Thread> thread(Thread::create(&routine));
-    thread->start(0, 3);
-    ASSERT_TRUE(waitUntil([&] { return thread->isFinished(); }));
-    thread->join();
-    EXPECT_EQ(routine.passes, 3);
-    thread->start(0, 2);
-    thread->join();
-    EXPECT_TRUE(thread->isFinished());
-    EXPECT_GE(routine.passes, 4);
-}
-
-TEST(WindowsThread, JoinDuringAPassReturnsOnceThePassEnded)
-{
-    GateRoutine routine;
-    std::unique_ptr<Thread> thread(Thread::create(&routine));
-    thread->start(0, -1);
-    routine.waitEntered(1);
-    std::thread opener([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        routine.release();
-    });
-    thread->join();
-    EXPECT_TRUE(thread->isFinished());
-    EXPECT_EQ(routine.passes, 1);
-    opener.join();
-}
 
 // Three threads of one 50 ms pass each, joined as a request joins its colours: the joins end
 // within a few milliseconds of the last pass, never a polling interval later.

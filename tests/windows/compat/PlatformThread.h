@@ -1,0 +1,6 @@
+#pragma once
+
+// The thread class the shared threading tests derive from, in the Windows suite.
+#include "WindowsThread.h"
+
+using PlatformThread = Norvik::Utils::Threading::WindowsThread;

@@ -42,6 +42,22 @@ protected:
         ServiceFixture::SetUp();
         raiseOpenFilesLimit(8192);
     }
+
+    void TearDown() override
+    {
+        service.reset();
+        ServiceFixture::TearDown();
+    }
+
+    // The program without the lamp library, answering, with no connection threads left over.
+    void startWithoutLibrary()
+    {
+        service = start(binFolder("no-library", {}), {"run"});
+        ASSERT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
+        ASSERT_TRUE(waitUntil([&] { return service->threads() < 20; }, 5s));
+    }
+
+    std::unique_ptr<Service> service;
 };
 
 struct Round {
@@ -97,8 +113,7 @@ Round crowdOfRequests(Service& service, int connections)
 
 TEST_F(Load, TwoHundredConnectionsOfFiveRequestsAreEachAnsweredOnce)
 {
-    const auto service = start(binFolder("no-library", {}), {"run"});
-    ASSERT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
+    ASSERT_NO_FATAL_FAILURE(startWithoutLibrary());
     std::this_thread::sleep_for(300ms);
     const long idle = service->residentKiB();
 
@@ -139,9 +154,7 @@ int countOf(const std::string& text, const std::string& part)
 // One runaway client cannot take every descriptor: beyond the limit a connection is closed at once.
 TEST_F(Load, ConnectionsBeyondTheLimitAreClosedAtOnce)
 {
-    const auto service = start(binFolder("no-library", {}), {"run"});
-    ASSERT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
-    ASSERT_TRUE(waitUntil([&] { return service->threads() < 20; }, 5s));
+    ASSERT_NO_FATAL_FAILURE(startWithoutLibrary());
 
     constexpr int limit = 512;
     constexpr int crowd = 2000;
@@ -188,9 +201,7 @@ TEST_F(Load, ConnectionsBeyondTheLimitAreClosedAtOnce)
 // service serves again once they have gone, holding no more descriptors than before.
 TEST_F(Load, OutOfDescriptorsTheServiceServesAgainOnceClientsLeave)
 {
-    const auto service = start(binFolder("no-library", {}), {"run"});
-    ASSERT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
-    ASSERT_TRUE(waitUntil([&] { return service->threads() < 20; }, 5s));
+    ASSERT_NO_FATAL_FAILURE(startWithoutLibrary());
     const long before = service->descriptors();
     rlimit low{};
     ASSERT_EQ(::prlimit(service->pid(), RLIMIT_NOFILE, nullptr, &low), 0);
@@ -228,7 +239,7 @@ TEST_F(Load, OutOfDescriptorsTheServiceServesAgainOnceClientsLeave)
 
 TEST_F(Load, ConcurrentRequestsOnTheLampAreAllSwitchedAndAnswered)
 {
-    const auto service = start(binDir(), {"run"});
+    service = start(binDir(), {"run"});
     ASSERT_EQ(answerWithin(servicePort, "{}", 5s), successAnswer);
     constexpr int connections = 16;
     std::atomic<int> answered{0}, wrong{0};

@@ -14,27 +14,13 @@
 namespace Norvik {
 namespace {
 
-using Testing::CapturedStdout;
 using Testing::TcpClient;
 using Testing::TestLamp;
 
 const std::string exceptionPrefix = "[-] Exception: ";
 
-class LampNotReady : public ::testing::Test {
+class LampNotReady : public Testing::LampConsoleTest {
 protected:
-    void SetUp() override
-    {
-        lamp = std::make_unique<TestLamp>();
-        console = std::make_unique<CapturedStdout>();
-    }
-    void TearDown() override
-    {
-        const std::string written = console->text();
-        console.reset();
-        if (HasFailure())
-            std::fprintf(stderr, "--- output ---\n%s---\n", written.c_str());
-    }
-
     // The start-up failure text as the console showed it, after checking the lines before it.
     std::string reportedFailure() const
     {
@@ -50,9 +36,6 @@ protected:
 #endif
         return lines.empty() ? "" : lines.back().substr(exceptionPrefix.size());
     }
-
-    std::unique_ptr<TestLamp> lamp;
-    std::unique_ptr<CapturedStdout> console;
 };
 
 TEST_F(LampNotReady, EveryRequestGetsTheStartUpFailure)

@@ -13,7 +13,6 @@
 namespace Norvik {
 namespace {
 
-using Testing::CapturedStdout;
 using Testing::TestLamp;
 using Colours = TestLamp::Colours;
 using Clock = std::chrono::steady_clock;
@@ -21,26 +20,16 @@ using Clock = std::chrono::steady_clock;
 // The lamp's colour calls wait this long before they act.
 constexpr auto lampWait = std::chrono::milliseconds(50);
 
-class LightService : public ::testing::Test {
+class LightService : public Testing::LampConsoleTest {
 protected:
     void SetUp() override
     {
-        lamp = std::make_unique<TestLamp>();
-        console = std::make_unique<CapturedStdout>();
+        LampConsoleTest::SetUp();
         service.reset(LightVelk77Service::create());
     }
 
-    void TearDown() override
-    {
-        service.reset();
-        const std::string written = console->text();
-        console.reset();
-        if (HasFailure())
-            std::fprintf(stderr, "--- output ---\n%s---\n", written.c_str());
-    }
+    void stopServing() override { service.reset(); }
 
-    std::unique_ptr<TestLamp> lamp;
-    std::unique_ptr<CapturedStdout> console;
     std::unique_ptr<LightVelk77Service> service;
 };
 

@@ -118,4 +118,19 @@ std::string failureAnswer(const std::string& log)
     return "{\n   \"error\" : -1,\n   \"log\" : \"" + log + "\"\n}\n";
 }
 
+void LampConsoleTest::SetUp()
+{
+    lamp = std::make_unique<TestLamp>();
+    console = std::make_unique<CapturedStdout>();
+}
+
+void LampConsoleTest::TearDown()
+{
+    stopServing();
+    const std::string written = console->text();
+    console.reset();
+    if (HasFailure())
+        std::fprintf(stderr, "--- output ---\n%s---\n", written.c_str());
+}
+
 } // namespace Norvik::Testing

@@ -3,6 +3,8 @@
 #include "TcpClient.h"
 #include "TempDir.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -50,6 +52,19 @@ private:
     TestSupport::TempDir dir;
     std::string path;
     int savedStdout;
+};
+
+// A test with a simulated chip of its own and this process's standard output captured; what was
+// written is shown when the test failed. A fixture that serves the lamp ends that in stopServing,
+// before the output is read.
+class LampConsoleTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    virtual void stopServing() {}
+
+    std::unique_ptr<TestLamp> lamp;
+    std::unique_ptr<CapturedStdout> console;
 };
 
 using TestSupport::TcpClient;

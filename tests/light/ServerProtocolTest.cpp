@@ -14,31 +14,22 @@
 namespace Norvik {
 namespace {
 
-using Testing::CapturedStdout;
 using Testing::failureAnswer;
 using Testing::successAnswer;
 using Testing::TcpClient;
 using Testing::TestLamp;
 using Colours = TestLamp::Colours;
 
-class ServerProtocol : public ::testing::Test {
+class ServerProtocol : public Testing::LampConsoleTest {
 protected:
     void SetUp() override
     {
-        lamp = std::make_unique<TestLamp>();
-        console = std::make_unique<CapturedStdout>();
+        LampConsoleTest::SetUp();
         port = Testing::freeTcpPort();
         server = std::make_unique<Server>(port);
     }
 
-    void TearDown() override
-    {
-        server.reset();
-        const std::string written = console->text();
-        console.reset();
-        if (HasFailure())
-            std::fprintf(stderr, "--- server output ---\n%s---\n", written.c_str());
-    }
+    void stopServing() override { server.reset(); }
 
     int count(const std::string& line) const
     {
@@ -46,8 +37,6 @@ protected:
         return static_cast<int>(std::count(lines.begin(), lines.end(), line));
     }
 
-    std::unique_ptr<TestLamp> lamp;
-    std::unique_ptr<CapturedStdout> console;
     int port = 0;
     std::unique_ptr<Server> server;
 };

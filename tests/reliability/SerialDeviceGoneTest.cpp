@@ -1,97 +1,64 @@
 // A serial lamp whose device goes away while in use, through the driver's exports: the calls
 // keep returning, and once the device is back the next initialisation works.
 
+#include "DriverTestSupport.h"
 #include "ReliabilitySupport.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <thread>
 
 namespace Reliability {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using DriverTest::Bytes;
 constexpr int comNumber = 5;
 
-// The device end of a pseudo-terminal; the driver opens the other end by the link's name.
+// A pseudo-terminal the driver opens by the link's name, as a serial adapter's device; unplugged,
+// its far end is gone.
 class Device {
 public:
     explicit Device(const std::string& link)
     {
-        int slave = -1;
-        char name[128] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
-        termios raw{};
-        ::tcgetattr(slave, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(slave, TCSANOW, &raw);
-        ::close(slave);
         std::filesystem::remove(link);
-        std::filesystem::create_symlink(name, link);
+        std::filesystem::create_symlink(pty.slavePath(), link);
     }
-    ~Device() { unplug(); }
-
-    void unplug()
-    {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
-
-    Bytes read(std::size_t count)
-    {
-        Bytes bytes;
-        pollfd waiter{master, POLLIN, 0};
-        while (bytes.size() < count && ::poll(&waiter, 1, 2000) > 0) {
-            std::uint8_t chunk[64];
-            const ssize_t n = ::read(master, chunk, sizeof chunk);
-            if (n <= 0)
-                break;
-            bytes.insert(bytes.end(), chunk, chunk + n);
-        }
-        return bytes;
-    }
+    void unplug() { pty.closeMaster(); }
+    Bytes read(std::size_t count) { return pty.read(count); }
 
 private:
-    int master = -1;
+    DriverTest::Pty pty;
 };
 
 class Driver {
 public:
-    Driver() : library(::dlopen((binDir() + "/libBrillLamp.so").c_str(), RTLD_NOW | RTLD_LOCAL))
+    Driver() : library(::dlopen(DriverTest::libraryPath().c_str(), RTLD_NOW | RTLD_LOCAL))
     {
         if (!library)
             throw std::runtime_error(::dlerror());
     }
     ~Driver() { ::dlclose(library); }
 
-    bool init(int lampType) { return call<bool (*)(int, int)>("InitBrillLamp")(lampType, comNumber); }
-    void close() { call<void (*)()>("CloseConnectBrillLamp")(); }
+    bool init(int lampType) { return call<DriverTest::InitCall>("InitBrillLamp")(lampType, comNumber); }
+    void close() { call<DriverTest::VoidCall>("CloseConnectBrillLamp")(); }
     // Returns how long the export took.
     std::chrono::milliseconds colour(const char* name)
     {
         const auto begun = std::chrono::steady_clock::now();
-        call<void (*)()>(name)();
+        call<DriverTest::VoidCall>(name)();
         return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begun);
     }
 
 private:
     template <typename Function> Function call(const char* name)
     {
-        void* address = ::dlsym(library, name);
-        if (!address)
+        const Function function = DriverTest::entry<Function>(library, name);
+        if (!function)
             throw std::runtime_error(std::string("missing ") + name);
-        Function function;
-        std::memcpy(&function, &address, sizeof function);
         return function;
     }
 

@@ -2,11 +2,10 @@
 
 #include "IoPortLamp.h"
 #include "LampSettings.h"
+#include "Pause.h"
 #include "SerialLamp.h"
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 namespace BrillLamp {
 
@@ -20,7 +19,7 @@ constexpr const LampFamily* LampTypes[] = {&IoPort, &IoPort, &IoPort, &Serial,
                                            &Serial, &Serial, &IoPort, &IoPort};
 constexpr unsigned LampTypeCount = sizeof LampTypes / sizeof LampTypes[0];
 
-constexpr std::chrono::milliseconds ColourDelay{50};
+constexpr unsigned ColourDelayMs = 50;
 
 int lampType = 0;
 
@@ -38,7 +37,7 @@ bool initialise(int type, int comPort)
 
 void switchColour(Colour colour, bool on)
 {
-    std::this_thread::sleep_for(ColourDelay);
+    pauseMs(ColourDelayMs);
     if (const LampFamily* family = currentFamily())
         family->colour(lampType, colour, on);
 }

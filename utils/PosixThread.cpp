@@ -4,6 +4,9 @@
 
 #include "StringUtils.h"
 
+#include <chrono>
+#include <thread>
+
 namespace Norvik::Utils::Threading {
 
 Thread* Thread::create(Routine* routine)
@@ -42,6 +45,11 @@ void PosixThread::join()
     pthread_join(threadHandle, nullptr);
     setFinished(true);
     started = false;
+}
+
+void Thread::sleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 void* PosixThread::entry(void* argument)

@@ -40,12 +40,19 @@ struct ChipState {
     std::uint8_t globalRegisters[FirstDeviceRegister];
     std::uint8_t deviceRegisters[LogicalDevices][256];
     std::uint8_t outputs[OutputPortCount];
-    std::uint8_t reserved2[2];
+    // Zero when free, else the mark of the access in progress: the lock every process honours,
+    // Windows programs under Wine and Linux programs alike, without a system call.
+    std::uint16_t accessLock;
     std::uint32_t dwords[3];
     std::uint64_t accessCount;
     LogEntry log[LogEntries];
 };
 
+static_assert(offsetof(ChipState, accessLock) == 4166 && offsetof(ChipState, log) == 4192 &&
+                  sizeof(ChipState) == 4192 + LogEntries * sizeof(LogEntry),
+              "the state file's layout is shared by every build that reads it");
+
+// Power-on values everywhere but in the access lock, which stays with its holder.
 void powerOn(ChipState& chip);
 std::uint32_t chipRead(ChipState& chip, unsigned width, std::uint16_t port);
 void chipWrite(ChipState& chip, unsigned width, std::uint16_t port, std::uint32_t value);

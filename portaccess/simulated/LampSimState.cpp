@@ -3,19 +3,77 @@
 #include "ChipState.h"
 #include "MappedFile.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
+#include <thread>
 
 namespace LampSim {
 
 namespace {
-// One lock per process on top of the file lock, which does not exclude threads of one process.
-std::mutex& processLock()
+
+using LockWord = std::atomic<std::uint16_t>;
+static_assert(sizeof(LockWord) == sizeof(std::uint16_t) && LockWord::is_always_lock_free,
+              "the access lock is the file's own two bytes");
+
+// Held this long by one mark, the access lock belonged to a process that ended inside an access
+// (an access holds it for a microsecond): it is taken over.
+constexpr std::chrono::seconds abandonedAfter{1};
+
+// A new non-zero mark for each access, different between processes.
+std::uint16_t nextMark()
 {
-    static std::mutex lock;
-    return lock;
+    static std::atomic<std::uint16_t> counter{static_cast<std::uint16_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^
+        reinterpret_cast<std::uintptr_t>(&counter) >> 4)};
+    std::uint16_t mark = 0;
+    while (mark == 0)
+        mark = counter.fetch_add(1, std::memory_order_relaxed);
+    return mark;
 }
+
+// Exclusion for one access to the chip among all threads of all processes that map the file.
+// A compare-and-swap in the mapped bytes: under Wine a system lock on the file costs two trips
+// to the server per access, and Linux's flock does not see the record locks Wine takes.
+class AccessLock {
+public:
+    explicit AccessLock(ChipState& chip)
+        : word(*reinterpret_cast<LockWord*>(&chip.accessLock)), mark(nextMark())
+    {
+        std::uint16_t seen = 0;
+        auto seenSince = std::chrono::steady_clock::now();
+        for (;;) {
+            std::uint16_t holder = 0;
+            if (word.compare_exchange_weak(holder, mark, std::memory_order_acquire, std::memory_order_relaxed))
+                return;
+            const auto now = std::chrono::steady_clock::now();
+            if (holder != seen) {
+                seen = holder;
+                seenSince = now;
+            } else if (holder != 0 && now - seenSince >= abandonedAfter &&
+                       word.compare_exchange_strong(holder, mark, std::memory_order_acquire,
+                                                    std::memory_order_relaxed)) {
+                return;
+            }
+            std::this_thread::yield();
+        }
+    }
+
+    ~AccessLock()
+    {
+        std::uint16_t own = mark;
+        word.compare_exchange_strong(own, 0, std::memory_order_release, std::memory_order_relaxed);
+    }
+
+    AccessLock(const AccessLock&) = delete;
+    AccessLock& operator=(const AccessLock&) = delete;
+
+private:
+    LockWord& word;
+    std::uint16_t mark;
+};
+
 } // namespace
 
 bool Access::operator==(const Access& other) const
@@ -35,12 +93,7 @@ std::string Access::toString() const
 
 template <typename F> auto StateFile::withChip(F&& f) const
 {
-    std::lock_guard<std::mutex> guard(processLock());
-    struct FileLock {
-        MappedFile& file;
-        explicit FileLock(MappedFile& f) : file(f) { file.lock(); }
-        ~FileLock() { file.unlock(); }
-    } fileLock(*file);
+    AccessLock lock(*chip);
     return f(*chip);
 }
 
@@ -48,11 +101,17 @@ StateFile::StateFile(const std::string& path)
     : filePath(path), file(MappedFile::open(path, sizeof(ChipState))),
       chip(static_cast<ChipState*>(file->data()))
 {
-    withChip([](ChipState& state) {
-        if (state.magic != Magic || state.version != LayoutVersion)
-            powerOn(state);
-        return 0;
-    });
+    // Whoever opens a new or foreign file first makes it a chip; the system's file lock keeps
+    // two openers apart. Nobody holds the access lock of a file that was no chip.
+    struct FileLock {
+        MappedFile& file;
+        explicit FileLock(MappedFile& f) : file(f) { file.lock(); }
+        ~FileLock() { file.unlock(); }
+    } fileLock(*file);
+    if (chip->magic != Magic || chip->version != LayoutVersion) {
+        chip->accessLock = 0;
+        powerOn(*chip);
+    }
 }
 
 StateFile::~StateFile() = default;

@@ -46,7 +46,11 @@ void record(ChipState& chip, Access::Kind kind, unsigned width, std::uint16_t po
 
 void powerOn(ChipState& chip)
 {
-    std::memset(&chip, 0, sizeof chip);
+    // The header keeps its values all along: a program that opens the file meanwhile finds a chip.
+    const std::uint16_t lock = chip.accessLock;
+    constexpr std::size_t body = offsetof(ChipState, keyProgress);
+    std::memset(reinterpret_cast<unsigned char*>(&chip) + body, 0, sizeof chip - body);
+    chip.accessLock = lock;
     chip.magic = Magic;
     chip.version = LayoutVersion;
     chip.globalRegisters[0x20] = ChipIdHigh;

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using LampSim::Access;
@@ -149,6 +153,69 @@ TEST_F(LampSimStateTest, AnotherProcessSeesAndChangesTheSameChip)
     EXPECT_EQ(1u, chip->accessCount());
     StateFile again(path); // an existing state file is kept as it is
     EXPECT_EQ(0xEF, again.readByte(0xA04));
+}
+
+// Every access counts once however many processes and threads reach the chip at the same time.
+TEST_F(LampSimStateTest, AccessesOfProcessesAndThreadsExcludeEachOther)
+{
+    // Two threads in each of two processes write for the same stretch of time; the count of
+    // accesses each made is the number the chip must have recorded.
+    auto hammer = [this](std::chrono::steady_clock::time_point until) {
+        StateFile own(path);
+        std::atomic<std::uint64_t> made{0};
+        auto writes = [&] {
+            std::uint64_t count = 0;
+            while (std::chrono::steady_clock::now() < until) {
+                own.portWrite(1, 0xA00, static_cast<std::uint32_t>(count));
+                ++count;
+            }
+            made += count;
+        };
+        std::thread second(writes);
+        writes();
+        second.join();
+        return made.load();
+    };
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    int report[2];
+    ASSERT_EQ(0, ::pipe(report));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const std::uint64_t made = hammer(until);
+        ::_exit(::write(report[1], &made, sizeof made) == sizeof made ? 0 : 1);
+    }
+    const std::uint64_t made = hammer(until);
+    std::uint64_t childMade = 0;
+    ASSERT_EQ(static_cast<ssize_t>(sizeof childMade), ::read(report[0], &childMade, sizeof childMade));
+    ::close(report[0]);
+    ::close(report[1]);
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_GT(childMade, 0u);
+    EXPECT_EQ(made + childMade, chip->accessCount());
+}
+
+// A program that ended inside an access leaves its mark in the file; the next one goes on.
+TEST_F(LampSimStateTest, ALockAbandonedInTheFileIsTakenOver)
+{
+    chip.reset();
+    {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(4166); // the access lock
+        file.write("\x2A\x00", 2);
+    }
+    chip = std::make_unique<StateFile>(path);
+    const auto begin = std::chrono::steady_clock::now();
+    write(0xA04, 0xEF);
+    const auto waited = std::chrono::steady_clock::now() - begin;
+    EXPECT_EQ(0xEF, chip->readByte(0xA04));
+    EXPECT_GE(waited, std::chrono::milliseconds(900));
+    EXPECT_LT(waited, std::chrono::seconds(10));
+    const auto again = std::chrono::steady_clock::now();
+    write(0xA04, 0xFF);
+    EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(100)) << "the lock is free again";
 }
 
 TEST_F(LampSimStateTest, ReplacesAFileThatIsNoStateFile)

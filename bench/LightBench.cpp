@@ -4,6 +4,7 @@
 //   light_bench [--in-process] [--cycles N]
 //   light_bench --running LABEL: the latency figure of a service already listening on 48888
 //   (the Windows program under Wine), one line starting with LABEL
+#include "ProgramPath.h"
 #include "Server.h"
 #include "TcpClient.h"
 
@@ -210,12 +211,8 @@ void idleCpu(pid_t pid)
 
 std::string ownDirectory()
 {
-    char path[4096];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        return ".";
-    std::string text(path, static_cast<std::size_t>(n));
-    return text.substr(0, text.rfind('/'));
+    const std::string directory = Norvik::programDirectory();
+    return directory.empty() ? "." : directory.substr(0, directory.size() - 1);
 }
 
 bool waitForPort(int port, int waitMs)

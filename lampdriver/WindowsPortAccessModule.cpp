@@ -2,18 +2,12 @@
 
 #include "PortAccessModule.h"
 
-#include <windows.h>
-
 namespace BrillLamp {
 
-void* loadPortAccessModule()
+// The bare name alone, in the Windows search order, which already looks beside the program.
+void* loadBesideDriver(const std::string&)
 {
-    return ::LoadLibraryW(L"WinRing0.dll");
-}
-
-EntryPoint findEntryPoint(void* module, const char* name)
-{
-    return reinterpret_cast<EntryPoint>(::GetProcAddress(static_cast<HMODULE>(module), name));
+    return nullptr;
 }
 
 } // namespace BrillLamp

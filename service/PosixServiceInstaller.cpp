@@ -2,13 +2,13 @@
 
 #include "ServiceInstaller.h"
 
+#include "ProgramPath.h"
 #include "ServiceTexts.h"
 #include "StringUtils.h"
 
 #include <systemd/sd-daemon.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstddef>
 #include <cstdlib>
 #include <fcntl.h>
@@ -71,15 +71,6 @@ bool installablePath(const std::string& path)
             return false;
     }
     return true;
-}
-
-std::string programPath()
-{
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof path)
-        return std::string();
-    return std::string(path, static_cast<size_t>(length));
 }
 
 class FileDescriptor {

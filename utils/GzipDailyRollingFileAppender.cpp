@@ -15,16 +15,7 @@ namespace Env = LogEnvironment;
 
 constexpr std::time_t secondsPerDay = 24 * 60 * 60;
 
-std::tm localDay(std::time_t time)
-{
-    std::tm day{};
-#if defined(_WIN32)
-    localtime_s(&day, &time);
-#else
-    localtime_r(&time, &day);
-#endif
-    return day;
-}
+std::tm localDay(std::time_t time) { return Env::localTime(time); }
 
 bool sameDay(const std::tm& a, const std::tm& b) { return a.tm_year == b.tm_year && a.tm_yday == b.tm_yday; }
 

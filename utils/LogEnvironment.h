@@ -9,12 +9,15 @@
 
 struct gzFile_s;
 
-// File-system and console services of the logging front end, one implementation per platform
-// (WindowsLogEnvironment.cpp, PosixLogEnvironment.cpp).
+// File-system and console services of the logging front end. The path logic is written once
+// (LogEnvironment.cpp); what each platform does its own way is in WindowsLogEnvironment.cpp and
+// PosixLogEnvironment.cpp.
 namespace Norvik::Utils::LogEnvironment {
 
 // Characters that end a directory part of a path.
 extern const wchar_t* const pathSeparators;
+// The separator the system writes into the names it builds.
+extern const wchar_t directorySeparator;
 
 // Modification stamp in nanoseconds since 1970; 0 when the file cannot be queried.
 std::int64_t modificationStamp(const std::wstring& path);
@@ -43,5 +46,12 @@ std::string nativePath(const std::wstring& path);
 gzFile_s* openArchive(const std::wstring& path);
 // A UTF-8 log line as the console shows it.
 std::string toConsoleText(const std::string& utf8);
+// The calendar time of the local time zone.
+std::tm localTime(std::time_t time);
+
+// The folder the platform keeps users' application data in; empty when it is unknown.
+std::wstring dataFolder();
+// The value of an environment variable; empty when it is unset.
+std::wstring environmentValue(const wchar_t* name);
 
 } // namespace Norvik::Utils::LogEnvironment

@@ -2,11 +2,11 @@
 
 #include "Module.h"
 
+#include "ProgramPath.h"
+#include "SharedLibrary.h"
 #include "StringUtils.h"
 
-#include <dlfcn.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -17,7 +17,7 @@ const int pathCharset = StringUtils::Utf8;
 
 namespace {
 
-// dlerror() forgets its text once read; keep it like the thread's last error.
+// The loader forgets its text once read; keep it like the thread's last error.
 thread_local std::wstring lastError;
 
 // Like the Windows loader, a bare name is looked for beside the program first. RUNPATH $ORIGIN
@@ -27,13 +27,11 @@ std::string besideProgram(const std::string& name)
     if (name.empty() || name.find('/') != std::string::npos) {
         return name;
     }
-    char program[4096];
-    const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
-    if (length <= 0) {
+    const std::string directory = programDirectory();
+    if (directory.empty()) {
         return name;
     }
-    std::string candidate(program, static_cast<std::size_t>(length));
-    candidate = candidate.substr(0, candidate.rfind('/') + 1) + name;
+    const std::string candidate = directory + name;
     struct stat status {};
     return stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) ? candidate : name;
 }
@@ -42,29 +40,27 @@ std::string besideProgram(const std::string& name)
 
 std::wstring libraryFileName(const std::wstring& baseName)
 {
-    return L"lib" + baseName + L".so";
+    return StringUtils::toWide(SharedLibrary::fileName(StringUtils::toNarrow(baseName, StringUtils::Utf8)),
+                               StringUtils::Utf8);
 }
 
 void* open(const std::wstring& filePath)
 {
-    const std::string text = besideProgram(StringUtils::toNarrow(filePath, pathCharset));
-    dlerror();
-    void* handle = dlopen(text.c_str(), RTLD_NOW);
+    void* handle = SharedLibrary::openFile(besideProgram(StringUtils::toNarrow(filePath, pathCharset)));
     if (handle == nullptr) {
-        const char* error = dlerror();
-        lastError = error != nullptr ? StringUtils::toWide(error, StringUtils::Utf8) : std::wstring();
+        lastError = StringUtils::toWide(SharedLibrary::failureText(), StringUtils::Utf8);
     }
     return handle;
 }
 
 void close(void* handle)
 {
-    dlclose(handle);
+    SharedLibrary::closeFile(handle);
 }
 
 void* symbol(void* handle, const char* name)
 {
-    return dlsym(handle, name);
+    return SharedLibrary::findAddress(handle, name);
 }
 
 bool isMissing(const std::wstring& filePath)

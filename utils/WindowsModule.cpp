@@ -2,11 +2,8 @@
 
 #include "Module.h"
 
+#include "SharedLibrary.h"
 #include "StringUtils.h"
-
-#include <windows.h>
-
-#include <cstring>
 
 namespace Norvik::Utils::Module {
 
@@ -25,13 +22,14 @@ const UINT quietErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
 
 std::wstring libraryFileName(const std::wstring& baseName)
 {
-    return baseName + L".dll";
+    return StringUtils::toWide(SharedLibrary::fileName(StringUtils::toNarrow(baseName, StringUtils::Utf8)),
+                               StringUtils::Utf8);
 }
 
 void* open(const std::wstring& filePath)
 {
     const UINT previousMode = SetErrorMode(quietErrorMode);
-    HMODULE module = LoadLibraryW(filePath.c_str());
+    const HMODULE module = SharedLibrary::openWide(filePath);
     lastError = GetLastError();
     SetErrorMode(previousMode);
     return module;
@@ -39,16 +37,12 @@ void* open(const std::wstring& filePath)
 
 void close(void* handle)
 {
-    FreeLibrary(static_cast<HMODULE>(handle));
+    SharedLibrary::closeFile(static_cast<HMODULE>(handle));
 }
 
 void* symbol(void* handle, const char* name)
 {
-    FARPROC procedure = GetProcAddress(static_cast<HMODULE>(handle), name);
-    void* address = nullptr;
-    static_assert(sizeof address == sizeof procedure, "entry points must fit a data pointer");
-    std::memcpy(&address, &procedure, sizeof address);
-    return address;
+    return SharedLibrary::findAddress(static_cast<HMODULE>(handle), name);
 }
 
 bool isMissing(const std::wstring& filePath)

@@ -3,6 +3,7 @@ target_sources(norvik_utils PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/Logger.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LogAppenderSet.cpp
     ${CMAKE_CURRENT_LIST_DIR}/GzipDailyRollingFileAppender.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LogEnvironment.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CodePageConsoleAppender.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LogCompressor.cpp)
 if(WIN32)

@@ -13,6 +13,8 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace LE = Norvik::Utils::LogEnvironment;
@@ -96,6 +98,27 @@ TEST(WindowsLogEnvironment, RolledFileIsCompressedUnderAWideName)
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].name, L"tdriver.log.2026-01-02.gz");
     LE::removeFile(source + L".gz");
+}
+
+// The configuration file is written, read and handed to log4cpp under a folder name that no
+// single-byte code page holds.
+TEST(WindowsLogEnvironment, ConfigurationFileOpensUnderAWideName)
+{
+    const std::wstring folder = scratchFolder(L"настройки-αβγ");
+    const std::wstring path = folder + L"\\журнал.properties";
+    std::ofstream output;
+    LE::openOutput(output, path);
+    output << "x=1";
+    output.close();
+    EXPECT_EQ(readAll(path), "x=1");
+    std::ifstream input;
+    LE::openInput(input, path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()), "x=1");
+    std::ifstream narrow(LE::nativePath(path));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(narrow), std::istreambuf_iterator<char>()), "x=1");
+    input.close();
+    narrow.close();
+    LE::removeFile(path);
 }
 
 TEST(WindowsLogEnvironment, ConsoleTextIsCodePage866)

@@ -1,0 +1,19 @@
+#include "PortAccessModule.h"
+
+#include "SharedLibrary.h"
+
+namespace BrillLamp {
+
+void* loadPortAccessModule()
+{
+    const std::string name = Norvik::SharedLibrary::fileName("WinRing0");
+    void* module = Norvik::SharedLibrary::openFile(name);
+    return module ? module : loadBesideDriver(name);
+}
+
+EntryPoint findEntryPoint(void* module, const char* name)
+{
+    return Norvik::SharedLibrary::entryPoint<EntryPoint>(static_cast<Norvik::SharedLibrary::Handle>(module), name);
+}
+
+} // namespace BrillLamp

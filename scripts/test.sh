@@ -24,55 +24,84 @@ isolated() {
     fi
 }
 
-# suite NAME DIR CTEST-ARGS -- CMAKE-ARGS...
+# Wall and CPU seconds of each part, CPU counted over the processes this script has waited for.
+clock_tick=$(getconf CLK_TCK)
+cpu_seconds() {
+    local stat
+    read -r -a stat </proc/$$/stat
+    echo $(( (stat[15] + stat[16]) / clock_tick ))
+}
+times=()
+part_began=0 part_cpu=0
+begin() { part_began=$(date +%s) part_cpu=$(cpu_seconds); }
+took() {
+    local wall=$(( $(date +%s) - part_began )) cpu=$(( $(cpu_seconds) - part_cpu ))
+    echo "== $1 took $wall s (CPU $cpu s)"
+    times+=("$1: $wall s, CPU $cpu s")
+}
+
+# suite NAME PRESET: configures, builds and tests one Linux build with the presets of
+# CMakePresets.json (build/PRESET); what each builds and which tests it runs is said there.
 suite() {
-    local name=$1 dir=$2 ctest_args=$3
-    shift 4
-    echo "== $name: configure and build in $dir"
+    begin
+    suite_steps "$@"
+    took "$1"
+}
+suite_steps() {
+    local name=$1 preset=$2 dir=build/$2
+    echo "== $name: configure and build in $dir (preset $preset)"
     mkdir -p "$dir"
     rm -f "$dir.ctest.log"
-    if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAMP_BUILD_TESTS=ON "$@" >"$dir.configure.log" 2>&1; then
+    if ! cmake --preset "$preset" >"$dir.configure.log" 2>&1; then
         cat "$dir.configure.log"; failed=1; summaries+=("$name: configure failed"); return
     fi
-    if ! cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1; then
+    if ! cmake --build --preset "$preset" -j "$jobs" >"$dir.build.log" 2>&1; then
         grep -E 'error|Error' "$dir.build.log" | head -40; failed=1; summaries+=("$name: build failed"); return
     fi
     echo "== $name: test"
-    # shellcheck disable=SC2086
-    (cd "$dir" && isolated ctest --output-on-failure -j "$jobs" $ctest_args) | tee "$dir.ctest.log"
+    isolated ctest --preset "$preset" -j "$jobs" | tee "$dir.ctest.log"
     [ "${PIPESTATUS[0]}" = 0 ] || failed=1
     summaries+=("$name: $(grep -E 'tests passed' "$dir.ctest.log" | tail -1)")
 }
 
 mkdir -p build
-suite native build/native "" --
-suite sanitizers build/asan "" -- -DLAMP_SANITIZE=address,undefined
-suite threads build/tsan "-L thread" -- -DLAMP_SANITIZE=thread
+suite native native
+suite sanitizers asan
+suite threads tsan
 
 if [ -f scripts/windows-tests.sh ]; then
+    begin
     echo "== windows: cross build and Wine tests"
     bash scripts/windows-tests.sh build/windows 2>&1 | tee build/windows.log
     [ "${PIPESTATUS[0]}" = 0 ] || failed=1
     summaries+=("windows: $(grep -E 'Windows (tests|compile check)' build/windows.log | tail -2 | paste -sd ';' -)")
+    took windows
 fi
 
 if [ -f scripts/msi-tests.sh ]; then
+    begin
     echo "== msi: the Windows packages installed, upgraded and removed under Wine"
     bash scripts/msi-tests.sh build/windows 2>&1 | tee build/msi.log
     [ "${PIPESTATUS[0]}" = 0 ] || failed=1
     summaries+=("msi: $(grep -E '^MSI tests' build/msi.log | tail -1)")
+    took msi
 fi
 
-echo "== fuzzing: libFuzzer harnesses for a bounded time"
+begin
+echo "== fuzzing: libFuzzer harnesses for a bounded time (preset fuzz)"
 if bash scripts/fuzz.sh; then
     summaries+=("fuzzing: no crash")
 else
     failed=1; summaries+=("fuzzing: FAILED (see build/fuzz)")
 fi
+took fuzzing
 
 echo
 echo "== summary"
 printf '%s\n' "${summaries[@]}"
+echo
+echo "== time"
+printf '%s\n' "${times[@]}"
 echo
 echo "== native suite, closing lines"
 sed -n '/tests passed, /,$p' build/native.ctest.log 2>/dev/null

@@ -2,7 +2,8 @@
 # lightservice's third-party libraries for a mingw-w64 build, made from Debian's own source
 # packages: jsoncpp and log4cpp (static), GoogleTest from Debian's googletest package.
 # zlib is Debian's libz-mingw-w64-dev and utfcpp is header-only, so neither is built here.
-# The result is a prefix that is reused as long as this script is unchanged.
+# The result is a prefix that is reused as long as this script is unchanged. The checked orig
+# tarballs are kept beside it (deps-sources), so that the second architecture downloads nothing.
 # Usage: bash scripts/windows-deps.sh PREFIX [i686|x86_64]   (default i686, the kiosk's build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,8 +16,9 @@ stamp=$prefix/.built-$arch-$(sha256sum "$0" | cut -c1-16)
 [ -f "$stamp" ] && exit 0
 
 work=$prefix.work
+sources=$(dirname "$prefix")/deps-sources
 rm -rf "$prefix" "$work"
-mkdir -p "$prefix" "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/src"
+mkdir -p "$prefix" "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/src" "$sources"
 jobs=$(nproc)
 [ "$jobs" -gt 2 ] && jobs=2
 say() { echo "== windows deps: $*"; }
@@ -34,16 +36,27 @@ EOF
 apt_opts=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$work/apt"
           -o Dir::State::Lists="$work/apt/lists" -o Dir::Cache="$work/apt/cache"
           -o Dir::State::status=/var/lib/dpkg/status)
-say "source package lists"
-apt-get "${apt_opts[@]}" -qq update
+lists=no
+source_lists() {
+    [ $lists = yes ] && return 0
+    say "source package lists"
+    apt-get "${apt_opts[@]}" -qq update
+    lists=yes
+}
 
 # fetch PACKAGE VERSION: the orig tarball, its SHA-256 checked against the .dsc or, where the
 # archive no longer serves the .dsc, against the signed source index the .dsc's sums come from.
 # The debian tarball is not needed and may be missing from the archive.
 first() { [ -e "$1" ] && echo "$1"; return 0; }
 fetch() {
-    local dir=$work/src/$1 dsc orig expected
-    mkdir -p "$dir"
+    local dir=$work/src/$1 dsc orig expected checked=$sources/$1_$2.checked
+    mkdir -p "$dir/unpacked"
+    if [ -f "$checked" ] && (cd "$sources" && sha256sum --quiet -c "$checked" 2>/dev/null); then
+        tar -xf "$sources/$(cut -d' ' -f3 "$checked")" -C "$dir/unpacked"
+        mv "$dir/unpacked"/* "$dir/tree"
+        return 0
+    fi
+    source_lists
     (cd "$dir" && apt-get "${apt_opts[@]}" -qq source --download-only "$1=$2" >/dev/null 2>&1) || true
     orig=$(first "$dir"/*.orig.tar.*)
     if [ -z "$orig" ]; then
@@ -61,12 +74,13 @@ fetch() {
         echo "windows deps: $orig does not match its SHA-256 ${dsc:+in $(basename "$dsc")}" >&2
         return 1
     fi
-    mkdir -p "$dir/unpacked"
     tar -xf "$orig" -C "$dir/unpacked"
     mv "$dir/unpacked"/* "$dir/tree"
+    cp "$orig" "$sources/"
+    (cd "$sources" && sha256sum "$(basename "$orig")" >"$checked")
 }
 
-say "download jsoncpp $jsoncpp_version and log4cpp $log4cpp_version"
+say "jsoncpp $jsoncpp_version and log4cpp $log4cpp_version (downloaded once into $sources)"
 fetch libjsoncpp "$jsoncpp_version"
 fetch log4cpp "$log4cpp_version"
 

@@ -2,8 +2,11 @@
 # The Windows build: cross-compiles the tree with mingw-w64 and runs it under Wine. i686 is the
 # kiosk's build, linked whole (lightservice.exe, BrillLamp.dll) against jsoncpp, log4cpp and
 # GoogleTest built from Debian's sources by scripts/windows-deps.sh (cached under the build
-# directory); x86_64 is a compile check. Under Wine, each session in a network namespace and a
-# Wine prefix of its own: the test programs, the console run and key test, the service cycle.
+# directory), with its test programs where Wine can run it; x86_64 is a compile check of every
+# Windows source, or, where the kernel runs no 32-bit programs, the linked build Wine runs
+# instead (the i686 tree then holds what the kiosk gets, its images checked from Linux). Under
+# Wine, each session in a network namespace and a Wine prefix of its own: the test programs,
+# the console run and key test, the service cycle.
 # Usage: bash scripts/windows-tests.sh [BUILD_DIR [lamptests ARGS...]]   (default build/windows)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,8 +23,10 @@ say() { echo "== windows: $*"; }
 configure() {
     local dir=$out/$1
     mkdir -p "$dir"
+    # Line tables only: nothing here reads more of the DWARF, and the packages strip it.
     cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$1.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo "${@:2}" >"$dir.configure.log" 2>&1 || {
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "${@:2}" >"$dir.configure.log" 2>&1 || {
         cat "$dir.configure.log"
         return 1
     }
@@ -44,10 +49,12 @@ wine_arch=i686
 linked=(i686)
 [ $wine_arch = x86_64 ] && linked+=(x86_64)
 
-# configure_linked ARCH: the whole program, against the libraries built for ARCH.
+# configure_linked ARCH: the whole program, against the libraries built for ARCH; its test
+# programs only where Wine runs them.
 configure_linked() {
-    local deps=$out/deps-$1
-    configure "$1" -DLAMP_WINDOWS_COMPILE_ONLY=OFF -Djsoncpp_DIR="$deps/lib/cmake/jsoncpp" \
+    local deps=$out/deps-$1 tests=OFF
+    [ "$1" = $wine_arch ] && tests=ON
+    configure "$1" -DLAMP_WINDOWS_COMPILE_ONLY=OFF -DLAMP_BUILD_TESTS:BOOL=$tests -Djsoncpp_DIR="$deps/lib/cmake/jsoncpp" \
         -DGTest_DIR="$deps/lib/cmake/GTest" -DLOG4CPP_INCLUDE_DIR="$deps/include" \
         -DLOG4CPP_LIBRARY="$deps/lib/liblog4cpp.a" -DUTF8CPP_INCLUDE_DIR=/usr/include/utf8cpp \
         -DZLIB_INCLUDE_DIR=/usr/$1-w64-mingw32/include -DZLIB_LIBRARY_RELEASE=/usr/$1-w64-mingw32/lib/libz.a
@@ -68,28 +75,51 @@ for arch in i686 x86_64; do
         configure $arch -DLAMP_WINDOWS_COMPILE_ONLY=ON
     fi || { echo "Windows tests: not run, the $arch cross build could not be configured"; exit 1; }
 done
-for arch in "${linked[@]}"; do
-    say "build lightservice.exe, the driver, the port-access modules and the tests ($arch)"
-    if ! build $arch winetest; then
-        echo "Windows tests: not run, the $arch program or its tests did not build"
+if [ $wine_arch != i686 ]; then
+    say "build what the kiosk gets (i686): lightservice.exe, BrillLamp.dll, the tools, the packages"
+    if ! build i686; then
+        echo "Windows tests: not run, the i686 program did not build"
         exit 1
     fi
-done
-# What the kiosk gets imports system libraries only, whether or not Wine can run it here.
-imports=$(i686-w64-mingw32-objdump -p "$out/i686/bin/lightservice.exe" | sed -n 's/^\tDLL Name: //p' |
-    tr 'a-z' 'A-Z' | sort | paste -sd ' ' -)
-if [ "$imports" = "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL WS2_32.DLL" ]; then
-    say "i686 lightservice.exe imports $imports"
-else
-    echo "FAILED: i686 lightservice.exe imports $imports"
-    import_failed=1
 fi
+say "build lightservice.exe, the driver, the port-access modules and the tests ($wine_arch)"
+if ! build $wine_arch winetest; then
+    echo "Windows tests: not run, the $wine_arch program or its tests did not build"
+    exit 1
+fi
+# What the kiosk gets imports system libraries only, whether or not Wine can run it here; its
+# driver exports exactly the eleven undecorated names.
+image_failed=
+# dlls IMAGE: the libraries IMAGE imports, upper case, sorted.
+dlls() { i686-w64-mingw32-objdump -p "$1" | sed -n 's/^\tDLL Name: //p' | tr 'a-z' 'A-Z' | sort | paste -sd ' ' -; }
+image_is() { # image_is WHAT ACTUAL EXPECTED
+    if [ "$2" = "$3" ]; then
+        say "i686 $1: ${2:-none}"
+    else
+        echo "FAILED: i686 $1: $2 (expected: $3)"
+        image_failed=1
+    fi
+}
+image_is "lightservice.exe imports" "$(dlls "$out/i686/bin/lightservice.exe")" \
+    "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL WS2_32.DLL"
+lamp_dll=$out/i686/bin/BrillLamp.dll
+image_is "BrillLamp.dll format" "$(i686-w64-mingw32-objdump -f "$lamp_dll" | sed -n 's/.*file format //p')" pei-i386
+lamp_imports=$(dlls "$lamp_dll")
+image_is "BrillLamp.dll imports ($lamp_imports) beyond KERNEL32, ADVAPI32 and MSVCRT" \
+    "$(tr ' ' '\n' <<<"$lamp_imports" | grep -vxE 'KERNEL32.DLL|ADVAPI32.DLL|MSVCRT.DLL' | paste -sd ' ' -)" ""
+image_is "BrillLamp.dll exports" \
+    "$(i686-w64-mingw32-objdump -p "$lamp_dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' | sort | paste -sd ' ' -)" \
+    "$(printf '%s\n' InitBrillLamp InitAutoBrillLamp CloseConnectBrillLamp RedOpenBrillLamp RedCloseBrillLamp \
+        GreenOpenBrillLamp GreenCloseBrillLamp BlueOpenBrillLamp BlueCloseBrillLamp YellowOpenBrillLamp \
+        YellowCloseBrillLamp | sort | paste -sd ' ' -)"
 # Every Windows source, lightservice's included, must compile for both architectures.
-# uncompiled ARCH: sources of the system meant for Windows that left no object in ARCH's tree.
+# uncompiled ARCH: sources of the system meant for Windows that left no object in ARCH's tree
+# (the test programs' only where the tree builds them).
 uncompiled() {
-    local src objects
+    local src objects folders=(lampdriver portaccess utils ports light service tools)
     objects=$(find "$out/$1" -name '*.obj' -printf '%f\n' | sort -u)
-    (cd "$root" && find lampdriver portaccess utils ports light service tests/windows -name '*.cpp') |
+    grep -qxE "LAMP_BUILD_TESTS:[A-Z]+=ON" "$out/$1/CMakeCache.txt" && folders+=(tests/windows bench/windows)
+    (cd "$root" && find "${folders[@]}" -name '*.cpp') |
         sort | while IFS= read -r src; do
             case $(basename "$src") in Posix*) continue ;; esac
             grep -Eq '^#(if !defined\(_WIN32\)|ifndef _WIN32)' "$root/$src" && continue
@@ -110,10 +140,10 @@ for arch in i686 x86_64; do
         broken+=($arch)
     fi
 done
-if [ ${#broken[@]} = 0 ] && [ -z "${import_failed:-}" ]; then
+if [ ${#broken[@]} = 0 ] && [ -z "$image_failed" ]; then
     compiled="Windows compile check (i686, x86_64; linked: ${linked[*]}): passed"
 else
-    compiled="Windows compile check: FAILED for ${broken[*]:-the import table} (see $out/<arch>.build.log)"
+    compiled="Windows compile check: FAILED for ${broken[*]:-the i686 images} (see $out/<arch>.build.log)"
 fi
 
 if ! command -v wine >/dev/null 2>&1; then

@@ -1,11 +1,11 @@
 // Drives the per-connection request path (framing, handling, rendering) with arbitrary bytes
 // cut into arbitrary chunks, as a receive thread would hand them over.
 
-#include "RecordingLamp.h"
-#include "RequestFramer.h"
-#include "RequestHandler.h"
+#include "tests/light/RecordingLamp.h"
+#include "light/RequestFramer.h"
+#include "light/RequestHandler.h"
 
-#include "StringUtils.h"
+#include "utils/text/StringUtils.h"
 
 #include <json/json.h>
 

@@ -1,6 +1,6 @@
 // Round trips of the text conversions for every charset, and format/split/trim on arbitrary text.
 
-#include "StringUtils.h"
+#include "utils/text/StringUtils.h"
 
 #include <utf8.h>
 

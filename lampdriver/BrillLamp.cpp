@@ -1,9 +1,9 @@
-#include "BrillLamp.h"
+#include "lampdriver/BrillLamp.h"
 
-#include "IoPortLamp.h"
-#include "LampSettings.h"
-#include "Pause.h"
-#include "SerialLamp.h"
+#include "lampdriver/IoPortLamp.h"
+#include "lampdriver/LampSettings.h"
+#include "lampdriver/Pause.h"
+#include "lampdriver/SerialLamp.h"
 
 #include <cstdlib>
 

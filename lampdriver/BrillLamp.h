@@ -2,7 +2,7 @@
 
 // The lamp driver's exported C interface.
 
-#include "ExportConvention.h"
+#include "lampdriver/ExportConvention.h"
 
 // Exported from the driver itself; a plain declaration for a program that binds the exports at run
 // time (its entry point types are taken from here).

@@ -1,8 +1,8 @@
-#include "IoPortLamp.h"
+#include "lampdriver/IoPortLamp.h"
 
-#include "LampWiring.h"
-#include "OlsFunctions.h"
-#include "PortAccessModule.h"
+#include "lampdriver/LampWiring.h"
+#include "portaccess/OlsFunctions.h"
+#include "lampdriver/PortAccessModule.h"
 
 #include <cstddef>
 

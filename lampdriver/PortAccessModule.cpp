@@ -1,6 +1,6 @@
-#include "PortAccessModule.h"
+#include "lampdriver/PortAccessModule.h"
 
-#include "SharedLibrary.h"
+#include "utils/loader/SharedLibrary.h"
 
 namespace BrillLamp {
 

@@ -3,7 +3,7 @@
 // The registry key is a section of an INI file: [SOFTWARE\BrillDeviceSetting\1.0\XDeviceSetting]
 // with lines Name=text. Names, like registry names, ignore case.
 
-#include "LampSettings.h"
+#include "lampdriver/LampSettings.h"
 
 #include <cstdlib>
 #include <fstream>

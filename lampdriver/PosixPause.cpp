@@ -1,6 +1,6 @@
 #if !defined(_WIN32)
 
-#include "Pause.h"
+#include "lampdriver/Pause.h"
 
 #include <chrono>
 #include <thread>

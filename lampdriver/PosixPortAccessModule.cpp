@@ -1,8 +1,8 @@
 #if !defined(_WIN32)
 
-#include "PortAccessModule.h"
+#include "lampdriver/PortAccessModule.h"
 
-#include "SharedLibrary.h"
+#include "utils/loader/SharedLibrary.h"
 
 namespace BrillLamp {
 

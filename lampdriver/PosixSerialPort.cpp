@@ -3,9 +3,9 @@
 // COM port names map to devices through a link directory ("com5" -> device), else
 // COMn -> /dev/ttyS(n-1).
 
-#include "SerialPort.h"
+#include "lampdriver/SerialPort.h"
 
-#include "PosixLineSettings.h"
+#include "lampdriver/PosixLineSettings.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "SerialLamp.h"
+#include "lampdriver/SerialLamp.h"
 
-#include "SerialPort.h"
+#include "lampdriver/SerialPort.h"
 
 #include <cstdint>
 

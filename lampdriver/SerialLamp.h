@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LampColour.h"
+#include "lampdriver/LampColour.h"
 
 namespace BrillLamp::SerialLamp {
 

@@ -1,4 +1,4 @@
-#include "SerialPort.h"
+#include "lampdriver/SerialPort.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #if defined(_WIN32)
 
-#include "LampSettings.h"
+#include "lampdriver/LampSettings.h"
 
 #include <vector>
 #include <windows.h>

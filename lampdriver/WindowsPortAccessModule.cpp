@@ -1,6 +1,6 @@
 #if defined(_WIN32)
 
-#include "PortAccessModule.h"
+#include "lampdriver/PortAccessModule.h"
 
 namespace BrillLamp {
 

@@ -1,6 +1,6 @@
 #if defined(_WIN32)
 
-#include "SerialPort.h"
+#include "lampdriver/SerialPort.h"
 
 #include <windows.h>
 

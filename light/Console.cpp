@@ -1,4 +1,4 @@
-#include "Console.h"
+#include "light/Console.h"
 
 #include <cstdio>
 

@@ -1,9 +1,9 @@
-#include "LightSwitch.h"
+#include "light/LightSwitch.h"
 
-#include "LightColour.h"
+#include "light/LightColour.h"
 
-#include "../utils/BrillLampLibrary.h"
-#include "../utils/Thread.h"
+#include "utils/loader/BrillLampLibrary.h"
+#include "utils/threading/Thread.h"
 
 #include <thread>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../utils/Routine.h"
+#include "utils/threading/Routine.h"
 
 #include <atomic>
 #include <memory>

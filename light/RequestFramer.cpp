@@ -1,4 +1,4 @@
-#include "RequestFramer.h"
+#include "light/RequestFramer.h"
 
 namespace Norvik {
 

@@ -1,9 +1,9 @@
-#include "RequestHandler.h"
+#include "light/RequestHandler.h"
 
-#include "LightVelk77Service.h"
+#include "light/LightVelk77Service.h"
 
-#include "../utils/Exception.h"
-#include "../utils/StringUtils.h"
+#include "utils/text/Exception.h"
+#include "utils/text/StringUtils.h"
 
 #include <json/json.h>
 

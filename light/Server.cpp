@@ -1,11 +1,11 @@
-#include "Server.h"
+#include "light/Server.h"
 
-#include "Console.h"
-#include "LightVelk77Service.h"
-#include "RequestFramer.h"
-#include "RequestHandler.h"
+#include "light/Console.h"
+#include "light/LightVelk77Service.h"
+#include "light/RequestFramer.h"
+#include "light/RequestHandler.h"
 
-#include "../ports/SocketServer.h"
+#include "ports/SocketServer.h"
 
 #include <string>
 

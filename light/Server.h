@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../ports/IServerDataCallback.h"
+#include "ports/IServerDataCallback.h"
 
 #include <atomic>
 #include <map>

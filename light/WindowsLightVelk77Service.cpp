@@ -1,12 +1,12 @@
-#include "WindowsLightVelk77Service.h"
+#include "light/WindowsLightVelk77Service.h"
 
-#include "Console.h"
-#include "LightColour.h"
-#include "LightSwitch.h"
+#include "light/Console.h"
+#include "light/LightColour.h"
+#include "light/LightSwitch.h"
 
-#include "../utils/BrillLampLibrary.h"
-#include "../utils/Exception.h"
-#include "../utils/StringUtils.h"
+#include "utils/loader/BrillLampLibrary.h"
+#include "utils/text/Exception.h"
+#include "utils/text/StringUtils.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LightVelk77Service.h"
+#include "light/LightVelk77Service.h"
 
 #include <mutex>
 #include <string>

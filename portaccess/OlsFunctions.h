@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "../lampdriver/ExportConvention.h"
+#include "lampdriver/ExportConvention.h"
 
 #define OLS_CALL LAMP_STDCALL
 #define OLS_EXPORT LAMP_EXPORT

@@ -1,10 +1,10 @@
-#include "ClientConnection.h"
+#include "ports/ClientConnection.h"
 
-#include "TransportTexts.h"
+#include "ports/TransportTexts.h"
 
-#include "../utils/Logger.h"
-#include "../utils/StringUtils.h"
-#include "../utils/Thread.h"
+#include "utils/logging/Logger.h"
+#include "utils/text/StringUtils.h"
+#include "utils/threading/Thread.h"
 
 #include <climits>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "IServerDataCallback.h"
+#include "ports/IServerDataCallback.h"
 
-#include "../utils/Routine.h"
+#include "utils/threading/Routine.h"
 
 #include <atomic>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #if !defined(_WIN32)
 
-#include "PosixClient.h"
+#include "ports/PosixClient.h"
 
 #include <cerrno>
 #include <poll.h>

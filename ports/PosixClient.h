@@ -2,8 +2,8 @@
 
 #if !defined(_WIN32)
 
-#include "ClientConnection.h"
-#include "PosixSocket.h"
+#include "ports/ClientConnection.h"
+#include "ports/PosixSocket.h"
 
 namespace Norvik::Ports {
 

@@ -1,8 +1,8 @@
 #if !defined(_WIN32)
 
-#include "PosixSocketServer.h"
+#include "ports/PosixSocketServer.h"
 
-#include "PosixClient.h"
+#include "ports/PosixClient.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

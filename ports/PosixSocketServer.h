@@ -2,8 +2,8 @@
 
 #if !defined(_WIN32)
 
-#include "PosixSocket.h"
-#include "SocketServerBase.h"
+#include "ports/PosixSocket.h"
+#include "ports/SocketServerBase.h"
 
 namespace Norvik::Ports {
 

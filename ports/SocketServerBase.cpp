@@ -1,11 +1,11 @@
-#include "SocketServerBase.h"
+#include "ports/SocketServerBase.h"
 
-#include "ClientConnection.h"
-#include "TransportTexts.h"
+#include "ports/ClientConnection.h"
+#include "ports/TransportTexts.h"
 
-#include "../utils/Logger.h"
-#include "../utils/StringUtils.h"
-#include "../utils/Thread.h"
+#include "utils/logging/Logger.h"
+#include "utils/text/StringUtils.h"
+#include "utils/threading/Thread.h"
 
 #include <chrono>
 #include <iostream>

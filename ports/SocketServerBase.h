@@ -1,7 +1,7 @@
 #pragma once
 
-#include "IServerDataCallback.h"
-#include "SocketServer.h"
+#include "ports/IServerDataCallback.h"
+#include "ports/SocketServer.h"
 
 #include <atomic>
 #include <chrono>

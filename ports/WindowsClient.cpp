@@ -1,6 +1,6 @@
 #if defined(_WIN32)
 
-#include "WindowsClient.h"
+#include "ports/WindowsClient.h"
 
 #include <climits>
 

@@ -2,8 +2,8 @@
 
 #if defined(_WIN32)
 
-#include "ClientConnection.h"
-#include "WindowsSocket.h"
+#include "ports/ClientConnection.h"
+#include "ports/WindowsSocket.h"
 
 namespace Norvik::Ports {
 

@@ -1,8 +1,8 @@
 #if defined(_WIN32)
 
-#include "WindowsSocketServer.h"
+#include "ports/WindowsSocketServer.h"
 
-#include "WindowsClient.h"
+#include "ports/WindowsClient.h"
 
 namespace Norvik::Ports {
 

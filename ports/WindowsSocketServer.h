@@ -2,8 +2,8 @@
 
 #if defined(_WIN32)
 
-#include "SocketServerBase.h"
-#include "WindowsSocket.h"
+#include "ports/SocketServerBase.h"
+#include "ports/WindowsSocket.h"
 
 #include <memory>
 

@@ -1,11 +1,11 @@
-#include "CommandLine.h"
+#include "service/CommandLine.h"
 
-#include "AdministratorCheck.h"
-#include "ConsoleRun.h"
-#include "KeyTest.h"
-#include "ServiceHost.h"
-#include "ServiceInstaller.h"
-#include "ServiceTexts.h"
+#include "service/AdministratorCheck.h"
+#include "service/ConsoleRun.h"
+#include "service/KeyTest.h"
+#include "service/ServiceHost.h"
+#include "service/ServiceInstaller.h"
+#include "service/ServiceTexts.h"
 
 #include <algorithm>
 #include <iostream>

@@ -1,9 +1,9 @@
-#include "ConsoleRun.h"
+#include "service/ConsoleRun.h"
 
-#include "Server.h"
-#include "ServerRun.h"
-#include "ServiceTexts.h"
-#include "StopSignal.h"
+#include "light/Server.h"
+#include "service/ServerRun.h"
+#include "service/ServiceTexts.h"
+#include "service/StopSignal.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
-#include "KeyTest.h"
+#include "service/KeyTest.h"
 
-#include "LightColour.h"
-#include "LightVelk77Service.h"
-#include "ServiceTexts.h"
+#include "light/LightColour.h"
+#include "light/LightVelk77Service.h"
+#include "service/ServiceTexts.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #if !defined(_WIN32)
 
-#include "AdministratorCheck.h"
+#include "service/AdministratorCheck.h"
 
 #include <unistd.h>
 

@@ -1,11 +1,11 @@
 #if !defined(_WIN32)
 
-#include "ServiceHost.h"
+#include "service/ServiceHost.h"
 
-#include "Server.h"
-#include "ServerRun.h"
-#include "ServiceTexts.h"
-#include "StopSignal.h"
+#include "light/Server.h"
+#include "service/ServerRun.h"
+#include "service/ServiceTexts.h"
+#include "service/StopSignal.h"
 
 #include <systemd/sd-daemon.h>
 

@@ -1,10 +1,10 @@
 #if !defined(_WIN32)
 
-#include "ServiceInstaller.h"
+#include "service/ServiceInstaller.h"
 
-#include "ProgramPath.h"
-#include "ServiceTexts.h"
-#include "StringUtils.h"
+#include "utils/loader/ProgramPath.h"
+#include "service/ServiceTexts.h"
+#include "utils/text/StringUtils.h"
 
 #include <systemd/sd-daemon.h>
 
@@ -51,7 +51,7 @@ unsigned long installErrorFor(int error)
 // The text of the unit, from the same template that the package's unit is made of; the
 // template quotes the program of ExecStart.
 const char* const unitTemplate =
-#include "LightServiceUnit.inc"
+#include "service/LightServiceUnit.inc"
     ;
 
 // In the quoted program name of ExecStart only "%" needs escaping ("$" stays literal there);

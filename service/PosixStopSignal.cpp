@@ -1,6 +1,6 @@
 #if !defined(_WIN32)
 
-#include "StopSignal.h"
+#include "service/StopSignal.h"
 
 #include <cerrno>
 #include <csignal>

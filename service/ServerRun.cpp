@@ -1,8 +1,8 @@
-#include "ServerRun.h"
+#include "service/ServerRun.h"
 
-#include "Logger.h"
-#include "Server.h"
-#include "ServiceTexts.h"
+#include "utils/logging/Logger.h"
+#include "light/Server.h"
+#include "service/ServiceTexts.h"
 
 #include <exception>
 #include <string>

@@ -1,7 +1,7 @@
-#include "ServiceTexts.h"
+#include "service/ServiceTexts.h"
 
-#include "Console.h"
-#include "Server.h"
+#include "light/Console.h"
+#include "light/Server.h"
 
 namespace Norvik {
 

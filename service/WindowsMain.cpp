@@ -1,6 +1,6 @@
 #if defined(_WIN32)
 
-#include "CommandLine.h"
+#include "service/CommandLine.h"
 
 #include <string>
 #include <vector>

@@ -1,10 +1,10 @@
 #if defined(_WIN32)
 
-#include "ServiceHost.h"
+#include "service/ServiceHost.h"
 
-#include "Server.h"
-#include "ServerRun.h"
-#include "ServiceTexts.h"
+#include "light/Server.h"
+#include "service/ServerRun.h"
+#include "service/ServiceTexts.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 #if defined(_WIN32)
 
-#include "ServiceInstaller.h"
+#include "service/ServiceInstaller.h"
 
-#include "ServiceTexts.h"
-#include "StringUtils.h"
+#include "service/ServiceTexts.h"
+#include "utils/text/StringUtils.h"
 
 #include <windows.h>
 #include <psapi.h>

@@ -1,7 +1,7 @@
 // Creates, runs once and destroys many threads in a row, the way each lamp request does, and
 // prints the resident memory before and after: it must stay flat.
-#include "Routine.h"
-#include "Thread.h"
+#include "utils/threading/Routine.h"
+#include "utils/threading/Thread.h"
 
 #include <atomic>
 #include <chrono>

@@ -4,7 +4,7 @@
 // ioperm, and lamp calls come from threads created before and after InitializeOls, so each
 // thread obtains it on its first port access.
 
-#include "OlsFunctions.h"
+#include "portaccess/OlsFunctions.h"
 
 #include <sys/io.h>
 

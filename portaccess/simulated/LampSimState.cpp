@@ -1,7 +1,7 @@
-#include "LampSimState.h"
+#include "portaccess/simulated/LampSimState.h"
 
-#include "ChipState.h"
-#include "MappedFile.h"
+#include "portaccess/simulated/ChipState.h"
+#include "portaccess/simulated/MappedFile.h"
 
 #include <atomic>
 #include <chrono>

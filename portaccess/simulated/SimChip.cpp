@@ -1,4 +1,4 @@
-#include "ChipState.h"
+#include "portaccess/simulated/ChipState.h"
 
 #include <cstring>
 

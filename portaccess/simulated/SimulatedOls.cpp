@@ -1,8 +1,8 @@
 // Port-access module over the simulated Super I/O chip: port accesses go to the state file
 // named by LAMPSIM_STATE, read again at every InitializeOls.
 
-#include "LampSimState.h"
-#include "OlsFunctions.h"
+#include "portaccess/simulated/LampSimState.h"
+#include "portaccess/OlsFunctions.h"
 
 #include <memory>
 #include <mutex>

@@ -1,6 +1,6 @@
 #if defined(_WIN32)
 
-#include "MappedFile.h"
+#include "portaccess/simulated/MappedFile.h"
 
 #include <stdexcept>
 #include <windows.h>

@@ -1,6 +1,6 @@
 // Every colour export waits 50 ms before it does anything, even when there is nothing to do.
 
-#include "DriverTestSupport.h"
+#include "tests/driver/DriverTestSupport.h"
 
 #include <gtest/gtest.h>
 

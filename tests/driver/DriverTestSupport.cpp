@@ -1,4 +1,4 @@
-#include "DriverTestSupport.h"
+#include "tests/driver/DriverTestSupport.h"
 
 #include <gtest/gtest.h>
 

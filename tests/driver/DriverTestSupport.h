@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ChildProcess.h"
-#include "Files.h"
-#include "TempDir.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "LampSimState.h"
+#include "portaccess/simulated/LampSimState.h"
 
 #include <gtest/gtest.h>
 

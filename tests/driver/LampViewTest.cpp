@@ -1,6 +1,6 @@
 // lampview reads what another process switched through the driver's exports.
 
-#include "DriverTestSupport.h"
+#include "tests/driver/DriverTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The relay lamp types against a real Modbus RTU peer across a null-modem pair of ptys.
 
-#include "DriverTestSupport.h"
-#include "Wait.h"
+#include "tests/driver/DriverTestSupport.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Built twice: in a directory without the lamp library, and beside a port-access module whose
 // initialisation fails (LIGHT_EXPECT_INIT_FAILURE).
-#include "LightTestSupport.h"
-#include "LightVelk77Service.h"
-#include "Server.h"
+#include "tests/light/LightTestSupport.h"
+#include "light/LightVelk77Service.h"
+#include "light/Server.h"
 
-#include "../../utils/StringUtils.h"
+#include "utils/text/StringUtils.h"
 
 #include <gtest/gtest.h>
 

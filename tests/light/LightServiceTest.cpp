@@ -1,6 +1,6 @@
-#include "LightSwitch.h"
-#include "LightTestSupport.h"
-#include "LightVelk77Service.h"
+#include "light/LightSwitch.h"
+#include "tests/light/LightTestSupport.h"
+#include "light/LightVelk77Service.h"
 
 #include <gtest/gtest.h>
 

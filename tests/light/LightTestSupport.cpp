@@ -1,8 +1,8 @@
-#include "LightTestSupport.h"
+#include "tests/light/LightTestSupport.h"
 
-#include "ChipState.h"
-#include "LampSimState.h"
-#include "Wait.h"
+#include "portaccess/simulated/ChipState.h"
+#include "portaccess/simulated/LampSimState.h"
+#include "tests/support/Wait.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TcpClient.h"
-#include "TempDir.h"
+#include "tests/support/TcpClient.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "RecordingLamp.h"
-#include "RequestHandler.h"
+#include "tests/light/RecordingLamp.h"
+#include "light/RequestHandler.h"
 
-#include "../../utils/Exception.h"
+#include "utils/text/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "LightTestSupport.h"
-#include "Server.h"
-#include "Wait.h"
+#include "tests/light/LightTestSupport.h"
+#include "light/Server.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "BrillLampLibrary.h"
-#include "NotLoadedException.h"
+#include "utils/loader/BrillLampLibrary.h"
+#include "utils/loader/NotLoadedException.h"
 
-#include "LoaderTestSupport.h"
+#include "tests/loader/LoaderTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <functional>
 
 #if defined(LOADER_TEST_SIMULATED_CHIP)
-#include "LampSimState.h"
+#include "portaccess/simulated/LampSimState.h"
 #endif
 
 using namespace LoaderTest;

@@ -1,8 +1,8 @@
-#include "DynamicLibrary.h"
-#include "Exception.h"
-#include "NotLoadedException.h"
+#include "utils/loader/DynamicLibrary.h"
+#include "utils/text/Exception.h"
+#include "utils/loader/NotLoadedException.h"
 
-#include "LoaderTestSupport.h"
+#include "tests/loader/LoaderTestSupport.h"
 
 #include <gtest/gtest.h>
 

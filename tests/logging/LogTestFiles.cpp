@@ -1,4 +1,4 @@
-#include "LogTestFiles.h"
+#include "tests/logging/LogTestFiles.h"
 
 #include <cstdio>
 #include <cstdlib>

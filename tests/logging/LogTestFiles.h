@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Files.h"
-#include "TempDir.h"
-#include "Wait.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 
 #include <chrono>
 #include <ctime>

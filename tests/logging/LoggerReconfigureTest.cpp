@@ -1,5 +1,5 @@
-#include "LogTestFiles.h"
-#include "Logger.h"
+#include "tests/logging/LogTestFiles.h"
+#include "utils/logging/Logger.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "SocketServer.h"
-#include "SocketServerBase.h"
-#include "TransportTestSupport.h"
+#include "ports/SocketServer.h"
+#include "ports/SocketServerBase.h"
+#include "tests/ports/TransportTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ServerFixture.h"
+#include "tests/ports/ServerFixture.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "ServerFixture.h"
+#include "tests/ports/ServerFixture.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

@@ -1,6 +1,6 @@
-#include "TransportTestSupport.h"
+#include "tests/ports/TransportTestSupport.h"
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

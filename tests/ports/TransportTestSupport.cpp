@@ -1,6 +1,6 @@
-#include "TransportTestSupport.h"
+#include "tests/ports/TransportTestSupport.h"
 
-#include "Files.h"
+#include "tests/support/Files.h"
 
 #include <dirent.h>
 #include <unistd.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "IServerDataCallback.h"
-#include "TcpClient.h"
-#include "Wait.h"
+#include "ports/IServerDataCallback.h"
+#include "tests/support/TcpClient.h"
+#include "tests/support/Wait.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // The program lightservice under many connections: each complete request answered exactly
 // once and on its own connection, idle crowds survived, memory given back.
 
-#include "ServiceFixture.h"
+#include "tests/reliability/ServiceFixture.h"
 
-#include "LampSimState.h"
+#include "portaccess/simulated/LampSimState.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ReliabilitySupport.h"
+#include "tests/reliability/ReliabilitySupport.h"
 
-#include "TcpClient.h"
+#include "tests/support/TcpClient.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

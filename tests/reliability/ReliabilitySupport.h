@@ -8,11 +8,11 @@
 #include <sys/types.h>
 #include <vector>
 
-#include "ChildProcess.h"
-#include "Files.h"
-#include "TcpClient.h"
-#include "TempDir.h"
-#include "Wait.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/Files.h"
+#include "tests/support/TcpClient.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 
 namespace Reliability {
 

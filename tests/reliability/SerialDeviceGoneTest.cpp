@@ -1,8 +1,8 @@
 // A serial lamp whose device goes away while in use, through the driver's exports: the calls
 // keep returning, and once the device is back the next initialisation works.
 
-#include "DriverTestSupport.h"
-#include "ReliabilitySupport.h"
+#include "tests/driver/DriverTestSupport.h"
+#include "tests/reliability/ReliabilitySupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReliabilitySupport.h"
+#include "tests/reliability/ReliabilitySupport.h"
 
 #include <gtest/gtest.h>
 

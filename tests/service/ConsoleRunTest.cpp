@@ -1,4 +1,4 @@
-#include "LampFixture.h"
+#include "tests/service/LampFixture.h"
 
 #include <chrono>
 #include <csignal>

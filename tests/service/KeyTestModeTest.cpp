@@ -1,5 +1,5 @@
-#include "LampFixture.h"
-#include "Wait.h"
+#include "tests/service/LampFixture.h"
+#include "tests/support/Wait.h"
 
 #include <algorithm>
 #include <chrono>

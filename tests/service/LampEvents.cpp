@@ -1,4 +1,4 @@
-#include "LampEvents.h"
+#include "tests/service/LampEvents.h"
 
 #include <cstdint>
 #include <map>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LampSimState.h"
+#include "portaccess/simulated/LampSimState.h"
 
 #include <string>
 #include <vector>

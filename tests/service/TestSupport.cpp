@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "tests/service/TestSupport.h"
 
 #include <cerrno>
 #include <chrono>

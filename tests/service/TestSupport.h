@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ChildProcess.h"
-#include "Files.h"
-#include "NotifySocket.h"
-#include "TcpClient.h"
-#include "TempDir.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/Files.h"
+#include "tests/support/NotifySocket.h"
+#include "tests/support/TcpClient.h"
+#include "tests/support/TempDir.h"
 
 #include <string>
 

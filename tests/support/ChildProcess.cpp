@@ -1,7 +1,7 @@
-#include "ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 
-#include "Files.h"
-#include "TempDir.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 #include <cerrno>
 #include <chrono>

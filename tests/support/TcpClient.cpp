@@ -1,4 +1,4 @@
-#include "TcpClient.h"
+#include "tests/support/TcpClient.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
-#include "Files.h"
+#include "tests/support/Files.h"
 
 #include <cerrno>
 #include <cstdlib>

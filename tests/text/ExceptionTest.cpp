@@ -1,4 +1,4 @@
-#include "Exception.h"
+#include "utils/text/Exception.h"
 
 #include <gtest/gtest.h>
 

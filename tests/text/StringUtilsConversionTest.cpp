@@ -1,4 +1,4 @@
-#include "StringUtils.h"
+#include "utils/text/StringUtils.h"
 
 #include <gtest/gtest.h>
 

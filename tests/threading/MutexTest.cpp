@@ -1,4 +1,4 @@
-#include "Mutex.h"
+#include "utils/threading/Mutex.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "Exception.h"
-#include "TestRoutines.h"
-#include "Thread.h"
-#include "ThreadLog.h"
+#include "utils/text/Exception.h"
+#include "tests/threading/TestRoutines.h"
+#include "utils/threading/Thread.h"
+#include "tests/threading/ThreadLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "Logger.h"
-#include "TestRoutines.h"
-#include "Thread.h"
+#include "utils/logging/Logger.h"
+#include "tests/threading/TestRoutines.h"
+#include "utils/threading/Thread.h"
 
 #include <gtest/gtest.h>
 

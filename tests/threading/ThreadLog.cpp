@@ -1,7 +1,7 @@
-#include "ThreadLog.h"
+#include "tests/threading/ThreadLog.h"
 
-#include "Files.h"
-#include "TempDir.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 #include <cstdlib>
 #include <memory>

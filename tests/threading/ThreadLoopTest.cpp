@@ -1,8 +1,8 @@
 // The pass loop every platform thread runs; built into the native suite and the Windows one,
 // each with its own PlatformThread.
 #include "PlatformThread.h"
-#include "TestRoutines.h"
-#include "Thread.h"
+#include "tests/threading/TestRoutines.h"
+#include "utils/threading/Thread.h"
 
 #include <gtest/gtest.h>
 

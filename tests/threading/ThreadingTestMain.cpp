@@ -1,4 +1,4 @@
-#include "ThreadLog.h"
+#include "tests/threading/ThreadLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "FakeService.h"
+#include "tests/tools/FakeService.h"
 
 #include <arpa/inet.h>
 #include <chrono>

@@ -2,8 +2,8 @@
 // InitBrillLamp is __stdcall: the callee removes its two arguments. The probe calls a function
 // with two int arguments and reports how far the stack pointer moved across the call: 0 for a
 // callee that cleans up, -8 for one that leaves the arguments to the caller.
-#include "LampModule.h"
-#include "WineTest.h"
+#include "tests/windows/LampModule.h"
+#include "tests/windows/WineTest.h"
 
 extern "C" int lampProbeCall(const void* function, int first, int second, int* stackShift);
 

@@ -1,7 +1,7 @@
 #if defined(_WIN32)
-#include "LampModule.h"
+#include "tests/windows/LampModule.h"
 
-#include "WineTest.h"
+#include "tests/windows/WineTest.h"
 
 namespace WinTest {
 namespace {

@@ -3,7 +3,7 @@
 // it, and the simulated chip behind WinRing0.dll, read through its state file.
 #include <windows.h>
 
-#include "LampSimState.h"
+#include "portaccess/simulated/LampSimState.h"
 
 #include <string>
 

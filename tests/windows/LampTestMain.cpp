@@ -2,7 +2,7 @@
 // GoogleTest's cases of BrillLamp.dll, each in a process of its own started from the folder its
 // test suite names, so the driver's process-wide state and the module search order start afresh
 // each time. With a --gtest_ argument the program runs the cases it is given in itself.
-#include "WineTest.h"
+#include "tests/windows/WineTest.h"
 
 #include <windows.h>
 

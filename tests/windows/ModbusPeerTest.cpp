@@ -1,8 +1,8 @@
 #if defined(_WIN32)
 // Lamp types 3 and 5 against a real Modbus RTU server on the far end of the COM port: the
 // server's coil table must follow the lamp's colours.
-#include "LampModule.h"
-#include "WineTest.h"
+#include "tests/windows/LampModule.h"
+#include "tests/windows/WineTest.h"
 
 #include <fstream>
 #include <string>

@@ -1,8 +1,8 @@
 #if defined(_WIN32)
 // The shipped DLL's export and import tables, read from its image as the loader mapped it.
-#include "LampModule.h"
-#include "OlsFunctions.h"
-#include "WineTest.h"
+#include "tests/windows/LampModule.h"
+#include "portaccess/OlsFunctions.h"
+#include "tests/windows/WineTest.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,8 +1,8 @@
 #if defined(_WIN32)
 // I/O-port lamp types through the simulated chip's WinRing0.dll, loaded by BrillLamp.dll by
 // its bare name from the program's folder.
-#include "LampModule.h"
-#include "WineTest.h"
+#include "tests/windows/LampModule.h"
+#include "tests/windows/WineTest.h"
 
 namespace {
 

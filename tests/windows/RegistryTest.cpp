@@ -1,8 +1,8 @@
 #if defined(_WIN32)
 // InitAutoBrillLamp with settings written to the registry of the test's Wine prefix.
-#include "LampModule.h"
-#include "SerialPeer.h"
-#include "WineTest.h"
+#include "tests/windows/LampModule.h"
+#include "tests/windows/SerialPeer.h"
+#include "tests/windows/WineTest.h"
 
 namespace {
 

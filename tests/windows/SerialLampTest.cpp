@@ -1,8 +1,8 @@
 #if defined(_WIN32)
 // Serial lamp types through real COM ports that Wine maps to a pseudo-terminal pair.
-#include "LampModule.h"
-#include "SerialPeer.h"
-#include "WineTest.h"
+#include "tests/windows/LampModule.h"
+#include "tests/windows/SerialPeer.h"
+#include "tests/windows/WineTest.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #if defined(_WIN32)
-#include "SerialPeer.h"
+#include "tests/windows/SerialPeer.h"
 
-#include "WineTest.h"
+#include "tests/windows/WineTest.h"
 
 #include <algorithm>
 #include <cstdio>

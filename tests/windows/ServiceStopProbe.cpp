@@ -7,7 +7,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include "LampSimState.h"
+#include "portaccess/simulated/LampSimState.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,10 +1,10 @@
 #if defined(_WIN32)
 // The Windows log environment: the data folder under AppData, the default configuration file
 // written with CR LF, archives written through zlib's wide-name open, the console's code page.
-#include "LogCompressor.h"
-#include "LogEnvironment.h"
-#include "Logger.h"
-#include "StringUtils.h"
+#include "utils/logging/LogCompressor.h"
+#include "utils/logging/LogEnvironment.h"
+#include "utils/logging/Logger.h"
+#include "utils/text/StringUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #if defined(_WIN32)
 // WindowsSocketServer and WindowsClient over real loopback sockets, a Winsock client at the
 // other end.
-#include "SocketServer.h"
-#include "IServerDataCallback.h"
+#include "ports/SocketServer.h"
+#include "ports/IServerDataCallback.h"
 
 #include <gtest/gtest.h>
 

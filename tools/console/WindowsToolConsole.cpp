@@ -1,6 +1,6 @@
 #if defined(_WIN32)
 
-#include "ToolConsole.h"
+#include "tools/console/ToolConsole.h"
 
 #include <io.h>
 #include <windows.h>

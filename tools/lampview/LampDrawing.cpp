@@ -1,6 +1,6 @@
-#include "LampDrawing.h"
+#include "tools/lampview/LampDrawing.h"
 
-#include "ToolConsole.h"
+#include "tools/console/ToolConsole.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LampReader.h"
+#include "tools/lampview/LampReader.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
-#include "LampReader.h"
+#include "tools/lampview/LampReader.h"
 
-#include "LampSimState.h"
-#include "PortModule.h"
+#include "portaccess/simulated/LampSimState.h"
+#include "tools/lampview/PortModule.h"
 
 #include <sys/stat.h>
 

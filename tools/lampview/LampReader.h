@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LampWiring.h"
-#include "ViewOptions.h"
+#include "lampdriver/LampWiring.h"
+#include "tools/lampview/ViewOptions.h"
 
 #include <cstdint>
 #include <memory>

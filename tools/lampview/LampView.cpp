@@ -2,10 +2,10 @@
 // simulated chip, or with --hardware the real output ports through the port-access module, and
 // never writes a port, so looking does not switch anything.
 
-#include "LampDrawing.h"
-#include "LampReader.h"
-#include "LampWiring.h"
-#include "ViewOptions.h"
+#include "tools/lampview/LampDrawing.h"
+#include "tools/lampview/LampReader.h"
+#include "lampdriver/LampWiring.h"
+#include "tools/lampview/ViewOptions.h"
 
 #include <chrono>
 #include <csignal>

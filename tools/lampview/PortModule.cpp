@@ -1,7 +1,7 @@
-#include "PortModule.h"
+#include "tools/lampview/PortModule.h"
 
-#include "OlsFunctions.h"
-#include "SharedLibrary.h"
+#include "portaccess/OlsFunctions.h"
+#include "utils/loader/SharedLibrary.h"
 
 namespace Norvik::Tools {
 

@@ -1,4 +1,4 @@
-#include "ViewOptions.h"
+#include "tools/lampview/ViewOptions.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,8 @@
 #if defined(_WIN32)
 
-#include "PortModule.h"
+#include "tools/lampview/PortModule.h"
 
-#include "ProgramPath.h"
+#include "utils/loader/ProgramPath.h"
 
 namespace Norvik::Tools {
 

@@ -1,4 +1,4 @@
-#include "AnswerFramer.h"
+#include "tools/lightctl/AnswerFramer.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../../light/JsonScanner.h"
+#include "light/JsonScanner.h"
 
 #include <cstddef>
 #include <string>

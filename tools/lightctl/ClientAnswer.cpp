@@ -1,6 +1,6 @@
-#include "ClientAnswer.h"
+#include "tools/lightctl/ClientAnswer.h"
 
-#include "LightClient.h"
+#include "tools/lightctl/LightClient.h"
 
 #include <json/json.h>
 

@@ -1,4 +1,4 @@
-#include "ClientOptions.h"
+#include "tools/lightctl/ClientOptions.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,7 +1,7 @@
-#include "LightClient.h"
+#include "tools/lightctl/LightClient.h"
 
-#include "AnswerFramer.h"
-#include "ClientSocket.h"
+#include "tools/lightctl/AnswerFramer.h"
+#include "tools/lightctl/ClientSocket.h"
 
 #include <chrono>
 

@@ -1,9 +1,9 @@
 // lightctl: switches the lamp through the light service, as the point-of-sale software does.
 
-#include "ClientAnswer.h"
-#include "ToolConsole.h"
-#include "ClientOptions.h"
-#include "LightClient.h"
+#include "tools/lightctl/ClientAnswer.h"
+#include "tools/console/ToolConsole.h"
+#include "tools/lightctl/ClientOptions.h"
+#include "tools/lightctl/LightClient.h"
 
 #include <cstdio>
 #include <string>

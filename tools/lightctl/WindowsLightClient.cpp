@@ -1,6 +1,6 @@
 #if defined(_WIN32)
 
-#include "ClientSocket.h"
+#include "tools/lightctl/ClientSocket.h"
 
 #include <winsock2.h>
 #include <windows.h>

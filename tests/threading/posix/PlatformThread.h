@@ -1,6 +1,6 @@
 #pragma once
 
 // The thread class the shared threading tests derive from, in the native suite.
-#include "PosixThread.h"
+#include "utils/threading/PosixThread.h"
 
 using PlatformThread = Norvik::Utils::Threading::PosixThread;

@@ -1,0 +1,114 @@
+#if defined(_WIN32)
+
+#include "utils/logging/LogEnvironment.h"
+#include "utils/text/StringUtils.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <vector>
+#include <zlib.h>
+
+namespace Norvik::Utils::LogEnvironment {
+
+namespace {
+
+namespace SU = StringUtils;
+
+// Seconds between 1601-01-01 (FILETIME) and 1970-01-01.
+constexpr long long fileTimeEpochSeconds = 11644473600LL;
+
+std::wstring widen(const char* text)
+{
+    return std::wstring(text, text + std::char_traits<char>::length(text));
+}
+
+std::string toAnsi(const std::wstring& text)
+{
+    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) {
+        return std::string();
+    }
+    std::vector<char> buffer(static_cast<std::size_t>(size));
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer.data(), size, nullptr, nullptr);
+    return buffer.data();
+}
+
+} // namespace
+
+const wchar_t* const pathSeparators = L"\\/";
+const wchar_t directorySeparator = L'\\';
+
+// In the file system's own 100 ns steps: whole seconds would miss an edit made within the
+// second the file was last read.
+std::int64_t modificationStamp(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        return 0;
+    }
+    ULARGE_INTEGER value;
+    value.LowPart = data.ftLastWriteTime.dwLowDateTime;
+    value.HighPart = data.ftLastWriteTime.dwHighDateTime;
+    return (static_cast<std::int64_t>(value.QuadPart) - static_cast<std::int64_t>(fileTimeEpochSeconds) * 10000000) * 100;
+}
+
+std::FILE* openFile(const std::wstring& path, const char* mode)
+{
+    return _wfopen(path.c_str(), widen(mode).c_str());
+}
+
+// Narrow names are read in the ANSI code page; the short name of an existing file holds only
+// characters that page can carry, whatever its long name holds.
+std::string nativePath(const std::wstring& path)
+{
+    const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (size > 0) {
+        std::vector<wchar_t> shortName(size);
+        if (GetShortPathNameW(path.c_str(), shortName.data(), size) > 0) {
+            return toAnsi(shortName.data());
+        }
+    }
+    return toAnsi(path);
+}
+
+gzFile_s* openArchive(const std::wstring& path) { return gzopen_w(path.c_str(), "wb"); }
+
+std::string toConsoleText(const std::string& utf8)
+{
+    return SU::toNarrow(SU::toWide(utf8, SU::Utf8), SU::Cp866);
+}
+
+std::tm localTime(std::time_t time)
+{
+    std::tm day{};
+    localtime_s(&day, &time);
+    return day;
+}
+
+std::wstring dataFolder()
+{
+    wchar_t buffer[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
+        return buffer;
+    }
+    return std::wstring();
+}
+
+std::wstring environmentValue(const wchar_t* name)
+{
+    std::vector<wchar_t> buffer(MAX_PATH, L'\0');
+    DWORD length = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+    // A longer value is read whole rather than cut off or taken from a half-filled buffer.
+    if (length >= buffer.size()) {
+        buffer.assign(length + 1, L'\0');
+        length = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length >= buffer.size()) {
+            length = 0;
+        }
+    }
+    return std::wstring(buffer.data(), length);
+}
+
+} // namespace Norvik::Utils::LogEnvironment
+
+#endif

@@ -4,9 +4,9 @@
 //   light_bench [--in-process] [--cycles N]
 //   light_bench --running LABEL: the latency figure of a service already listening on 48888
 //   (the Windows program under Wine), one line starting with LABEL
-#include "utils/loader/ProgramPath.h"
 #include "light/Server.h"
 #include "tests/support/TcpClient.h"
+#include "utils/loader/ProgramPath.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -107,7 +107,8 @@ void latency(int port)
     const double p50 = percentile(times, 0.50), p99 = percentile(times, 0.99);
     const double max = *std::max_element(times.begin(), times.end());
     std::fprintf(report,
-                 "(a) latency, 200 requests on one connection: p50 %.2f ms (%.3f x 50 ms), p99 %.2f ms (%.3f x, target <= 1.10), "
+                 "(a) latency, 200 requests on one connection: p50 %.2f ms (%.3f x 50 ms), p99 %.2f ms (%.3f x, target "
+                 "<= 1.10), "
                  "max %.2f ms (%.3f x); wrong answers %d\n",
                  p50, p50 / lampWaitMs, p99, p99 / lampWaitMs, max, max / lampWaitMs, wrong);
 }
@@ -140,11 +141,12 @@ void concurrentClients(int port)
     for (std::thread& worker : workers)
         worker.join();
     const double total = msSince(begin);
-    std::fprintf(report,
-                 "(b) 32 clients x 20 requests: %d of %d answered exactly once and right, %d wrong or missing, %d connections "
-                 "with surplus bytes, %d failed connects; total %.0f ms against 640 x 50 ms = 32000 ms (%.3f x)\n",
-                 exact.load(), clients * requests, wrong.load(), extra.load(), failedConnects.load(), total,
-                 total / (clients * requests * lampWaitMs));
+    std::fprintf(
+        report,
+        "(b) 32 clients x 20 requests: %d of %d answered exactly once and right, %d wrong or missing, %d connections "
+        "with surplus bytes, %d failed connects; total %.0f ms against 640 x 50 ms = 32000 ms (%.3f x)\n",
+        exact.load(), clients * requests, wrong.load(), extra.load(), failedConnects.load(), total,
+        total / (clients * requests * lampWaitMs));
 }
 
 // Connections waiting in the listening socket's accept queue (rx_queue of its /proc/net/tcp line).
@@ -193,12 +195,13 @@ void connectionChurn(int port, pid_t pid, int cycles)
     const long threadsAfter = settle(port, pid, before.threads, 0, 30000);
     const double elapsed = msSince(begin);
     const ProcessFigures after = processFigures(pid);
-    std::fprintf(report,
-                 "(c) %d connect-and-close cycles in %.0f ms (%d failed): resident %ld KiB -> %ld KiB (growth %.2f MiB, target "
-                 "< 2 MiB), threads %ld -> %ld (idle %ld)\n",
-                 cycles, elapsed, failed, before.residentKiB, after.residentKiB,
-                 static_cast<double>(after.residentKiB - before.residentKiB) / 1024.0, before.threads, threadsAfter,
-                 before.threads);
+    std::fprintf(
+        report,
+        "(c) %d connect-and-close cycles in %.0f ms (%d failed): resident %ld KiB -> %ld KiB (growth %.2f MiB, target "
+        "< 2 MiB), threads %ld -> %ld (idle %ld)\n",
+        cycles, elapsed, failed, before.residentKiB, after.residentKiB,
+        static_cast<double>(after.residentKiB - before.residentKiB) / 1024.0, before.threads, threadsAfter,
+        before.threads);
 }
 
 void idleCpu(pid_t pid)

@@ -68,6 +68,7 @@ void CloseConnectBrillLamp()
         family->close(BrillLamp::lampType);
 }
 
+// clang-format off
 void RedOpenBrillLamp() { BrillLamp::switchColour(Colour::Red, true); }
 void RedCloseBrillLamp() { BrillLamp::switchColour(Colour::Red, false); }
 void GreenOpenBrillLamp() { BrillLamp::switchColour(Colour::Green, true); }
@@ -76,5 +77,6 @@ void BlueOpenBrillLamp() { BrillLamp::switchColour(Colour::Blue, true); }
 void BlueCloseBrillLamp() { BrillLamp::switchColour(Colour::Blue, false); }
 void YellowOpenBrillLamp() { BrillLamp::switchColour(Colour::Yellow, true); }
 void YellowCloseBrillLamp() { BrillLamp::switchColour(Colour::Yellow, false); }
+// clang-format on
 
 } // extern "C"

@@ -25,7 +25,8 @@ OLS_FUNCTIONS(OLS_TYPE)
 // Process-wide and trivially destructible: unloading the library tears nothing down.
 EntryPoint entryPoints[OlsCount] = {};
 
-template <typename Call> Call entry(OlsIndex index)
+template <typename Call>
+Call entry(OlsIndex index)
 {
     return reinterpret_cast<Call>(entryPoints[index]);
 }
@@ -78,7 +79,8 @@ void setRegisterBits(std::uint8_t index, std::uint8_t bits)
     writeByte(SuperIo::DataPort, value | bits);
 }
 
-template <std::size_t N> void setRegisterBits(const RegisterBits (&steps)[N])
+template <std::size_t N>
+void setRegisterBits(const RegisterBits (&steps)[N])
 {
     for (const RegisterBits& step : steps)
         setRegisterBits(step.index, step.bits);

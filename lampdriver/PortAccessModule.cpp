@@ -13,7 +13,8 @@ void* loadPortAccessModule()
 
 EntryPoint findEntryPoint(void* module, const char* name)
 {
-    return Norvik::SharedLibrary::entryPoint<EntryPoint>(static_cast<Norvik::SharedLibrary::Handle>(module), name);
+    return Norvik::SharedLibrary::entryPoint<EntryPoint>(
+        static_cast<Norvik::SharedLibrary::Handle>(module), name);
 }
 
 } // namespace BrillLamp

@@ -39,7 +39,8 @@ std::string devicePath(std::string name)
     if (::lstat(link.c_str(), &info) == 0)
         return link;
     char device[40];
-    std::snprintf(device, sizeof device, "/dev/ttyS%ld", std::strtol(name.c_str() + 3, nullptr, 10) - 1);
+    std::snprintf(device, sizeof device, "/dev/ttyS%ld",
+                  std::strtol(name.c_str() + 3, nullptr, 10) - 1);
     return device;
 }
 

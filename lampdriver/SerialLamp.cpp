@@ -12,11 +12,13 @@ constexpr int FirstSerialType = 3;
 constexpr int StateByteType = 4;
 
 // Modbus RTU "write single coil" to unit 0xFE, CRC included: [coil][off, on].
+// clang-format off
 constexpr std::uint8_t CoilFrames[3][2][8] = {
     {{0xFE, 0x05, 0x00, 0x00, 0x00, 0x00, 0xD9, 0xC5}, {0xFE, 0x05, 0x00, 0x00, 0xFF, 0x00, 0x98, 0x35}},
     {{0xFE, 0x05, 0x00, 0x01, 0x00, 0x00, 0x88, 0x05}, {0xFE, 0x05, 0x00, 0x01, 0xFF, 0x00, 0xC9, 0xF5}},
     {{0xFE, 0x05, 0x00, 0x02, 0x00, 0x00, 0x78, 0x05}, {0xFE, 0x05, 0x00, 0x02, 0xFF, 0x00, 0x39, 0xF5}},
 };
+// clang-format on
 
 constexpr int NoCoil = -1;
 // Coil per colour (red, green, blue, yellow) of the relay boards, lamp types 3 and 5.
@@ -80,7 +82,8 @@ void colour(int lampType, Colour colour, bool on)
     if (lampType == StateByteType) {
         if (!StateBits[c])
             return;
-        stateByte = static_cast<std::uint8_t>(on ? stateByte | StateBits[c] : stateByte & ~StateBits[c]);
+        stateByte =
+            static_cast<std::uint8_t>(on ? stateByte | StateBits[c] : stateByte & ~StateBits[c]);
         send(lampType, &stateByte, 1);
         return;
     }

@@ -60,10 +60,7 @@ public:
     void endString() { state = Plain; }
 
     // White space between JSON values; NUL bytes count too (C clients send their terminator).
-    static bool isBlankByte(std::uint8_t byte)
-    {
-        return byte == ' ' || byte == '\t' || isLineEnd(byte) || byte == 0;
-    }
+    static bool isBlankByte(std::uint8_t byte) { return byte == ' ' || byte == '\t' || isLineEnd(byte) || byte == 0; }
     static bool isLineEnd(std::uint8_t byte) { return byte == '\n' || byte == '\r'; }
 
 private:

@@ -28,8 +28,7 @@ bool isBlank(const std::vector<std::uint8_t>& text)
             continue;
         }
         if (startsAt(text, i, slash, star)) {
-            for (i += 2; i < text.size() && !startsAt(text, i, star, slash); ++i) {
-            }
+            for (i += 2; i < text.size() && !startsAt(text, i, star, slash); ++i) {}
             ++i;
             continue;
         }

@@ -34,7 +34,8 @@ bool readSwitchState(const Json::Value& request, const char* member)
     if (value.isNull())
         return false;
     if (!value.isBool() && !value.isNumeric())
-        throw Exception(memberWrongType, StringUtils::format(wrongMemberType, StringUtils::toWide(member, StringUtils::Utf8).c_str()));
+        throw Exception(memberWrongType,
+                        StringUtils::format(wrongMemberType, StringUtils::toWide(member, StringUtils::Utf8).c_str()));
     return value.asBool();
 }
 

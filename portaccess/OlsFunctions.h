@@ -20,6 +20,7 @@ using Dword = std::uint32_t;
 using Mask = std::uintptr_t;
 } // namespace Ols
 
+// clang-format off
 #define OLS_FUNCTIONS(X)                                                                           \
     X(GetDllStatus, Ols::Dword, (), 1, 0)                                                          \
     X(GetDllVersion, Ols::Dword, (Ols::Byte*, Ols::Byte*, Ols::Byte*, Ols::Byte*), 0, 0)           \
@@ -83,3 +84,4 @@ using Mask = std::uintptr_t;
     extern "C" OLS_EXPORT result OLS_CALL name params { return failure; }
 #define OLS_STUB_1(name, result, params, failure)
 #define OLS_STUB(name, result, params, failure, used) OLS_STUB_##used(name, result, params, failure)
+// clang-format on

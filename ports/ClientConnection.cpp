@@ -17,7 +17,7 @@ constexpr std::size_t receiveBufferSize = 1024;
 }
 
 ClientConnection::ClientConnection(ClientPort clientPort, IServerDataCallback* callback,
-    const std::string& categoryName)
+                                   const std::string& categoryName)
     : receiveThread(Thread::create(this)), clientPort(clientPort), callback(callback), categoryName(categoryName)
 {
     Logger::instance().info(categoryName, Texts::clientConnected, static_cast<int>(clientPort.port()));
@@ -85,7 +85,8 @@ void ClientConnection::run()
         return;
     }
     if (received.count < 0) {
-        const std::wstring text = Utils::StringUtils::format(Texts::receiveFailed, received.error,
+        const std::wstring text = Utils::StringUtils::format(
+            Texts::receiveFailed, received.error,
             Utils::StringUtils::getSystemErrorText(static_cast<unsigned long>(received.error)).c_str());
         Logger::instance().error(categoryName, L"%ls", text.c_str());
     }

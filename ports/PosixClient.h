@@ -12,7 +12,7 @@ namespace Norvik::Ports {
 class PosixClient : public ClientConnection {
 public:
     PosixClient(PosixSocket socket, ClientPort clientPort, IServerDataCallback* callback,
-        const std::string& categoryName);
+                const std::string& categoryName);
     ~PosixClient() override;
 
 protected:

@@ -60,10 +60,11 @@ ClientConnection* PosixSocketServer::acceptClient(std::uint64_t connection, int&
     sockaddr_in address{};
     for (;;) {
         socklen_t length = sizeof address;
-        PosixSocket accepted(::accept4(listenSocket.get(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC));
+        PosixSocket accepted(
+            ::accept4(listenSocket.get(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC));
         if (accepted.isOpen()) {
             return new PosixClient(std::move(accepted), ClientPort(ntohs(address.sin_port), connection), this,
-                categoryName);
+                                   categoryName);
         }
         // A client that reset before it was accepted concerns nobody else.
         if (errno != EINTR && errno != ECONNABORTED) {

@@ -32,8 +32,7 @@ std::wstring withReason(const wchar_t* format, const wchar_t* codeFormat, int po
 } // namespace
 
 SocketServerBase::SocketServerBase(int port, IServerDataCallback* callback, const std::string& categoryName)
-    : SocketServer(port, categoryName), owner(callback),
-      acceptThread(Thread::create(this))
+    : SocketServer(port, categoryName), owner(callback), acceptThread(Thread::create(this))
 {
     Logger::instance().info(categoryName, Texts::createServer);
 }
@@ -128,7 +127,8 @@ void SocketServerBase::admit(const Client& client)
     if (full) {
         lastRefusal = Clock::now();
         if (refusedClients++ == 0) {
-            Logger::instance().error(categoryName, Texts::clientRefused, static_cast<int>(clientPort.port()), maxClients);
+            Logger::instance().error(categoryName, Texts::clientRefused, static_cast<int>(clientPort.port()),
+                                     maxClients);
         }
         return;
     }

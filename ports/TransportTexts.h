@@ -13,7 +13,8 @@ inline constexpr const wchar_t* receiveThreadFailed = L"Can't start the receive 
 inline constexpr const wchar_t* acceptFailed = L"Can't accept a connection on port %d: %ls";
 inline constexpr const wchar_t* acceptFailedCode = L"Can't accept a connection on port %d: error %d";
 inline constexpr const wchar_t* acceptResumed = L"Accepting connections on port %d again after %d failed attempts";
-inline constexpr const wchar_t* clientRefused = L"Client on port %d refused: %d connections are open, the most the server keeps";
+inline constexpr const wchar_t* clientRefused =
+    L"Client on port %d refused: %d connections are open, the most the server keeps";
 inline constexpr const wchar_t* refusalsEnded = L"Below %d connections again; clients refused meanwhile: %d";
 
 } // namespace Norvik::Ports::Texts
@@ -21,4 +22,4 @@ inline constexpr const wchar_t* refusalsEnded = L"Below %d connections again; cl
 namespace Norvik::Ports {
 // What a failed send returns, as Winsock's SOCKET_ERROR.
 inline constexpr int socketError = -1;
-}
+} // namespace Norvik::Ports

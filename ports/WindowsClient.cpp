@@ -7,7 +7,7 @@
 namespace Norvik::Ports {
 
 WindowsClient::WindowsClient(SOCKET socket, ClientPort clientPort, IServerDataCallback* callback,
-    const std::string& categoryName)
+                             const std::string& categoryName)
     : ClientConnection(clientPort, callback, categoryName), socket(socket)
 {
 }

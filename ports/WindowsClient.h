@@ -10,8 +10,7 @@ namespace Norvik::Ports {
 // A connection on a Winsock socket; closing the socket makes a blocked recv fail.
 class WindowsClient : public ClientConnection {
 public:
-    WindowsClient(SOCKET socket, ClientPort clientPort, IServerDataCallback* callback,
-        const std::string& categoryName);
+    WindowsClient(SOCKET socket, ClientPort clientPort, IServerDataCallback* callback, const std::string& categoryName);
     ~WindowsClient() override;
 
 protected:

@@ -39,7 +39,7 @@ bool WindowsSocketServer::openListener(int& error)
     // from binding the same port over the service (SO_REUSEADDR would allow exactly that).
     const BOOL exclusive = TRUE;
     ::setsockopt(candidate->get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
-        sizeof exclusive);
+                 sizeof exclusive);
 
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -61,8 +61,8 @@ ClientConnection* WindowsSocketServer::acceptClient(std::uint64_t connection, in
         int length = sizeof address;
         WindowsSocket accepted(::accept(listenSocket->get(), reinterpret_cast<sockaddr*>(&address), &length));
         if (accepted.isOpen()) {
-            auto* client = new WindowsClient(accepted.get(), ClientPort(ntohs(address.sin_port), connection), this,
-                categoryName);
+            auto* client =
+                new WindowsClient(accepted.get(), ClientPort(ntohs(address.sin_port), connection), this, categoryName);
             accepted.release();
             return client;
         }

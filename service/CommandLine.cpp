@@ -22,11 +22,8 @@ struct NamedWord {
 };
 
 const NamedWord words[] = {
-    {"install", CommandLine::Install},
-    {"remove", CommandLine::Remove},
-    {"start", CommandLine::Start},
-    {"run", CommandLine::Run},
-    {"test", CommandLine::Test},
+    {"install", CommandLine::Install}, {"remove", CommandLine::Remove}, {"start", CommandLine::Start},
+    {"run", CommandLine::Run},         {"test", CommandLine::Test},
 };
 
 // The words are ASCII, so each of their characters is one code unit of either width.

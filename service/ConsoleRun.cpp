@@ -17,9 +17,8 @@ int ConsoleRun::run()
     std::unique_ptr<Server> server = ServerRun::build();
     if (!server)
         return 1;
-    ServerRun::waitForStop(*server, [&](int timeoutMs) {
-        return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None;
-    });
+    ServerRun::waitForStop(
+        *server, [&](int timeoutMs) { return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None; });
     printLine(Texts::finish);
     // Destroying the server closes the lamp connection before the program ends.
     server.reset();

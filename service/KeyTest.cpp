@@ -29,8 +29,7 @@ struct Key {
 };
 
 const Key keys[] = {
-    {'R', Red, true}, {'G', Green, true}, {'B', Blue, true},
-    {'r', Red, false}, {'g', Green, false}, {'b', Blue, false},
+    {'R', Red, true}, {'G', Green, true}, {'B', Blue, true}, {'r', Red, false}, {'g', Green, false}, {'b', Blue, false},
 };
 
 } // namespace

@@ -117,7 +117,7 @@ void runServer()
     reportRunning();
     const bool stopped = ServerRun::waitForStop(*server, [](int timeoutMs) {
         return currentState != SERVICE_RUNNING ||
-               WaitForSingleObject(stopRequested.handle, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+            WaitForSingleObject(stopRequested.handle, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
     });
     // The port and the lamp are released before the service manager hears that we stopped.
     server.reset();
@@ -126,8 +126,13 @@ void runServer()
 
 void WINAPI serviceMain(DWORD, LPWSTR*)
 {
-    serviceStatus = SERVICE_STATUS{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING,
-                                   SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN, NO_ERROR, 0, 0, 0};
+    serviceStatus = SERVICE_STATUS{SERVICE_WIN32_OWN_PROCESS,
+                                   SERVICE_START_PENDING,
+                                   SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN,
+                                   NO_ERROR,
+                                   0,
+                                   0,
+                                   0};
     currentState = SERVICE_START_PENDING;
     serviceStatusHandle = RegisterServiceCtrlHandlerW(serviceName, controlHandler);
     if (serviceStatusHandle)

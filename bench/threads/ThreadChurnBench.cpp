@@ -59,12 +59,12 @@ void measure(const char* title, long count, int intervalMs, bool joinEach)
     const auto begin = std::chrono::steady_clock::now();
     churn(routine, count, intervalMs, joinEach);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    std::printf("%s: %ld threads in %.2f s (%.0f per second), passes %ld\n", title, count, seconds,
-        count / seconds, routine.passes.load());
+    std::printf("%s: %ld threads in %.2f s (%.0f per second), passes %ld\n", title, count, seconds, count / seconds,
+                routine.passes.load());
     std::printf("  VmRSS  before %ld kB, after %ld kB, growth %ld kB\n", rssBefore, statusKb("VmRSS"),
-        statusKb("VmRSS") - rssBefore);
+                statusKb("VmRSS") - rssBefore);
     std::printf("  VmSize before %ld kB, after %ld kB, growth %ld kB\n", sizeBefore, statusKb("VmSize"),
-        statusKb("VmSize") - sizeBefore);
+                statusKb("VmSize") - sizeBefore);
 }
 
 } // namespace

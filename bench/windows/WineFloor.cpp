@@ -52,7 +52,8 @@ int main()
             WaitForSingleObject(thread, INFINITE);
             CloseHandle(thread);
         }
-        ratios.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count() / 50.0);
+        ratios.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count() /
+                         50.0);
     }
     std::sort(ratios.begin(), ratios.end());
     std::printf("floor, three threads each sleeping 50 ms, joined, 200 rounds: p50 %.3f x 50 ms, p99 %.3f x\n",
@@ -74,7 +75,8 @@ int main()
     }
     std::sort(starts.begin(), starts.end());
     std::printf("pieces: a thread created and joined %.0f us; from CreateThread until the thread runs p50 %.0f us, "
-                "p99 %.0f us\n", thread, starts[100], starts[198]);
+                "p99 %.0f us\n",
+                thread, starts[100], starts[198]);
     return 0;
 }
 #endif

@@ -24,9 +24,9 @@ constexpr std::chrono::seconds abandonedAfter{1};
 // A new non-zero mark for each access, different between processes.
 std::uint16_t nextMark()
 {
-    static std::atomic<std::uint16_t> counter{static_cast<std::uint16_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count() ^
-        reinterpret_cast<std::uintptr_t>(&counter) >> 4)};
+    static std::atomic<std::uint16_t> counter{
+        static_cast<std::uint16_t>(std::chrono::steady_clock::now().time_since_epoch().count() ^
+                                   reinterpret_cast<std::uintptr_t>(&counter) >> 4)};
     std::uint16_t mark = 0;
     while (mark == 0)
         mark = counter.fetch_add(1, std::memory_order_relaxed);
@@ -45,7 +45,8 @@ public:
         auto seenSince = std::chrono::steady_clock::now();
         for (;;) {
             std::uint16_t holder = 0;
-            if (word.compare_exchange_weak(holder, mark, std::memory_order_acquire, std::memory_order_relaxed))
+            if (word.compare_exchange_weak(holder, mark, std::memory_order_acquire,
+                                           std::memory_order_relaxed))
                 return;
             const auto now = std::chrono::steady_clock::now();
             if (holder != seen) {
@@ -78,8 +79,7 @@ private:
 
 bool Access::operator==(const Access& other) const
 {
-    return kind == other.kind && width == other.width && port == other.port &&
-           value == other.value;
+    return kind == other.kind && width == other.width && port == other.port && value == other.value;
 }
 
 std::string Access::toString() const
@@ -91,7 +91,8 @@ std::string Access::toString() const
     return text;
 }
 
-template <typename F> auto StateFile::withChip(F&& f) const
+template <typename F>
+auto StateFile::withChip(F&& f) const
 {
     AccessLock lock(*chip);
     return f(*chip);

@@ -58,7 +58,8 @@ public:
     void reset(); // power-on values, empty log
 
 private:
-    template <typename F> auto withChip(F&& f) const;
+    template <typename F>
+    auto withChip(F&& f) const;
 
     std::string filePath;
     std::unique_ptr<MappedFile> file;

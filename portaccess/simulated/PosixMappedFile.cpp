@@ -28,8 +28,9 @@ public:
         if (fd < 0)
             throw failure("cannot open", path);
         struct stat info {};
-        if (::fstat(fd, &info) != 0 || (static_cast<std::size_t>(info.st_size) < size &&
-                                        ::ftruncate(fd, static_cast<off_t>(size)) != 0)) {
+        if (::fstat(fd, &info) != 0 ||
+            (static_cast<std::size_t>(info.st_size) < size &&
+             ::ftruncate(fd, static_cast<off_t>(size)) != 0)) {
             const auto error = failure("cannot size", path);
             ::close(fd);
             throw error;
@@ -52,8 +53,7 @@ public:
     void* data() const override { return memory; }
     void lock() override
     {
-        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-        }
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {}
     }
     void unlock() override { ::flock(fd, LOCK_UN); }
 

@@ -82,7 +82,8 @@ std::string MappedFile::defaultPath()
     HMODULE module = nullptr;
     char file[MAX_PATH + 1] = {};
     DWORD n = 0;
-    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                            &anchor, &module))
         n = GetModuleFileNameA(module, file, MAX_PATH);
     std::string folder(file, n > 0 && n < MAX_PATH ? n : 0);

@@ -20,9 +20,9 @@ TEST(ColourDelay, EveryColourExportWaitsFiftyMilliseconds)
     auto init = entry<InitCall>(library, "InitBrillLamp");
     ASSERT_NE(nullptr, init);
     EXPECT_FALSE(init(9, 0));
-    for (const char* name : {"RedOpenBrillLamp", "RedCloseBrillLamp", "GreenOpenBrillLamp",
-                             "GreenCloseBrillLamp", "BlueOpenBrillLamp", "BlueCloseBrillLamp",
-                             "YellowOpenBrillLamp", "YellowCloseBrillLamp"}) {
+    for (const char* name :
+         {"RedOpenBrillLamp", "RedCloseBrillLamp", "GreenOpenBrillLamp", "GreenCloseBrillLamp", "BlueOpenBrillLamp",
+          "BlueCloseBrillLamp", "YellowOpenBrillLamp", "YellowCloseBrillLamp"}) {
         auto call = entry<VoidCall>(library, name);
         ASSERT_NE(nullptr, call) << name;
         const auto start = std::chrono::steady_clock::now();
@@ -32,8 +32,7 @@ TEST(ColourDelay, EveryColourExportWaitsFiftyMilliseconds)
     auto close = entry<VoidCall>(library, "CloseConnectBrillLamp");
     const auto start = std::chrono::steady_clock::now();
     close();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50))
-        << "closing does not wait";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50)) << "closing does not wait";
 }
 
 } // namespace

@@ -13,7 +13,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-
 namespace DriverTest {
 
 std::string libraryPath()
@@ -21,8 +20,7 @@ std::string libraryPath()
     return binDir() + "/libBrillLamp.so";
 }
 
-std::string lampCall(const std::string& library, const std::vector<std::string>& commands,
-                     const Environment& env)
+std::string lampCall(const std::string& library, const std::vector<std::string>& commands, const Environment& env)
 {
     std::vector<std::string> argv = {binDir() + "/lampcall", library};
     argv.insert(argv.end(), commands.begin(), commands.end());
@@ -65,8 +63,8 @@ Bytes Pty::read(std::size_t count, std::chrono::milliseconds timeout)
     Bytes bytes;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (bytes.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd p{master, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
             break;

@@ -23,7 +23,8 @@ std::string libraryPath(); // the built libBrillLamp.so
 // An export of a dlopened driver, by name; null when it is missing.
 using VoidCall = void (*)();
 using InitCall = bool (*)(int, int);
-template <typename Call> Call entry(void* library, const char* name)
+template <typename Call>
+Call entry(void* library, const char* name)
 {
     void* address = ::dlsym(library, name);
     Call call = nullptr;
@@ -34,8 +35,7 @@ template <typename Call> Call entry(void* library, const char* name)
 using TestSupport::ChildProcess;
 
 // Runs lampcall on LIBRARY with COMMANDS; returns its whole output, failing the test on a bad exit.
-std::string lampCall(const std::string& library, const std::vector<std::string>& commands,
-                     const Environment& env);
+std::string lampCall(const std::string& library, const std::vector<std::string>& commands, const Environment& env);
 
 // A pseudo-terminal pair: the driver opens the slave by its path, the test reads the master.
 class Pty {

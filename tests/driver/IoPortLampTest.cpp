@@ -1,7 +1,7 @@
 // I/O-port lamp types against the simulated chip, through the exports in a process of their own.
 
-#include "tests/driver/DriverTestSupport.h"
 #include "portaccess/simulated/LampSimState.h"
+#include "tests/driver/DriverTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -62,9 +62,8 @@ TEST_F(IoPortLampTest, LampType6InitProgramsThePinsAndTurnsEverythingOff)
         chip.setByte(port, 0x00); // all lit, other bits low
     EXPECT_EQ("init=true\n", call({"init", "6", "0"}));
     unlockAndSelectGpio();
-    const std::pair<std::uint8_t, std::uint8_t> steps[] = {{0x27, 0x80}, {0xC2, 0x80}, {0xCA, 0x80},
-                                                           {0xD8, 0x08}, {0xD7, 0x08}, {0x29, 0x10},
-                                                           {0xC4, 0x10}, {0xCC, 0x10}};
+    const std::pair<std::uint8_t, std::uint8_t> steps[] = {{0x27, 0x80}, {0xC2, 0x80}, {0xCA, 0x80}, {0xD8, 0x08},
+                                                           {0xD7, 0x08}, {0x29, 0x10}, {0xC4, 0x10}, {0xCC, 0x10}};
     for (auto [index, bits] : steps)
         setBits(index, 0x00, bits);
     r(0xA09, 0x00);
@@ -88,9 +87,8 @@ TEST_F(IoPortLampTest, LampType7InitTurnsItsOwnOutputsOff)
     const auto log = chip.accesses();
     ASSERT_GE(log.size(), 6u);
     const std::vector<Access> tail(log.end() - 6, log.end());
-    expected = {{Access::Read, 1, 0xA00, 0x00}, {Access::Write, 1, 0xA00, 0x04},
-                {Access::Read, 1, 0xA02, 0x00}, {Access::Write, 1, 0xA02, 0x40},
-                {Access::Read, 1, 0xA02, 0x40}, {Access::Write, 1, 0xA02, 0xC0}};
+    expected = {{Access::Read, 1, 0xA00, 0x00},  {Access::Write, 1, 0xA00, 0x04}, {Access::Read, 1, 0xA02, 0x00},
+                {Access::Write, 1, 0xA02, 0x40}, {Access::Read, 1, 0xA02, 0x40},  {Access::Write, 1, 0xA02, 0xC0}};
     EXPECT_EQ(expected, tail);
 }
 
@@ -101,9 +99,8 @@ TEST_F(IoPortLampTest, LampType0InitSetsItsRegistersAndLeavesTheOutputs)
     EXPECT_EQ("init=true\n", call({"init", "0", "0"}));
     unlockAndSelectGpio();
     const std::pair<std::uint8_t, std::uint8_t> steps[] = {
-        {0x25, 0x05}, {0x26, 0x08}, {0x27, 0xC0}, {0x28, 0x01}, {0x29, 0x42},
-        {0xC0, 0x05}, {0xC8, 0x05}, {0xC1, 0x08}, {0xC9, 0x08}, {0xC2, 0xC0},
-        {0xCA, 0xC0}, {0xC3, 0x01}, {0xCB, 0x01}, {0xC4, 0x42}, {0xCC, 0x42}};
+        {0x25, 0x05}, {0x26, 0x08}, {0x27, 0xC0}, {0x28, 0x01}, {0x29, 0x42}, {0xC0, 0x05}, {0xC8, 0x05}, {0xC1, 0x08},
+        {0xC9, 0x08}, {0xC2, 0xC0}, {0xCA, 0xC0}, {0xC3, 0x01}, {0xCB, 0x01}, {0xC4, 0x42}, {0xCC, 0x42}};
     for (auto [index, bits] : steps)
         setBits(index, 0x00, bits);
     checkAccesses();
@@ -151,8 +148,10 @@ TEST_F(IoPortLampTest, ColoursReadAndWriteTheirOwnBitOnly)
     call({"init", "6", "0", "red-on", "red-off"});
     const auto log = chip.accesses();
     ASSERT_GE(log.size(), 4u);
-    expected = {{Access::Read, 1, 0xA09, 0xFF}, {Access::Write, 1, 0xA09, 0xF7},
-                {Access::Read, 1, 0xA09, 0xF7}, {Access::Write, 1, 0xA09, 0xFF}};
+    expected = {{Access::Read, 1, 0xA09, 0xFF},
+                {Access::Write, 1, 0xA09, 0xF7},
+                {Access::Read, 1, 0xA09, 0xF7},
+                {Access::Write, 1, 0xA09, 0xFF}};
     EXPECT_EQ(expected, std::vector<Access>(log.end() - 4, log.end()));
 
     chip.setByte(0xA02, 0x15);
@@ -176,9 +175,9 @@ TEST_F(IoPortLampTest, LampType1SwitchesBitsOfTheDwordRegister)
 
 TEST_F(IoPortLampTest, CloseLocksWithTwoWritesAndColoursStillSwitch)
 {
-    DriverTest::ChildProcess child({DriverTest::binDir() + "/lampcall", DriverTest::libraryPath(), "init",
-                               "6", "0", "pause", "close", "pause", "red-on"},
-                              {{"LAMPSIM_STATE", chip.path()}});
+    DriverTest::ChildProcess child({DriverTest::binDir() + "/lampcall", DriverTest::libraryPath(), "init", "6", "0",
+                                    "pause", "close", "pause", "red-on"},
+                                   {{"LAMPSIM_STATE", chip.path()}});
     EXPECT_EQ("init=true", child.readLine());
     EXPECT_EQ("paused", child.readLine());
     chip.clearLog();

@@ -26,7 +26,8 @@ void* symbol(void* library, const char* name)
     return address;
 }
 
-template <typename Call> Call entry(void* library, const char* name)
+template <typename Call>
+Call entry(void* library, const char* name)
 {
     void* address = symbol(library, name);
     Call call;

@@ -21,7 +21,7 @@ protected:
     void SetUp() override
     {
         path = ::testing::TempDir() + "lampsim-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".state";
+            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".state";
         ::unlink(path.c_str());
         chip = std::make_unique<StateFile>(path);
     }
@@ -120,8 +120,7 @@ TEST_F(LampSimStateTest, RecordsEveryAccessInOrderAndBoundsTheLog)
     read(0xA02);
     chip->portWrite(4, 0x584, 0x12345678);
     const std::vector<Access> expected = {
-        {Access::Write, 1, 0xA02, 0x3F}, {Access::Read, 1, 0xA02, 0x3F},
-        {Access::Write, 4, 0x584, 0x12345678}};
+        {Access::Write, 1, 0xA02, 0x3F}, {Access::Read, 1, 0xA02, 0x3F}, {Access::Write, 4, 0x584, 0x12345678}};
     EXPECT_EQ(expected, chip->accesses());
     EXPECT_EQ("W4 584=12345678", chip->accesses().back().toString());
 

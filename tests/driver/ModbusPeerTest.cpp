@@ -36,8 +36,7 @@ protected:
 
     void call(const std::vector<std::string>& commands)
     {
-        DriverTest::lampCall(DriverTest::libraryPath(), commands,
-                             {{"BRILLLAMP_PORTS", ports.path()}});
+        DriverTest::lampCall(DriverTest::libraryPath(), commands, {{"BRILLLAMP_PORTS", ports.path()}});
     }
 
     DriverTest::TempDir ports;
@@ -48,8 +47,7 @@ protected:
 TEST_F(ModbusPeerTest, LampType3SwitchesRedGreenBlueRelays)
 {
     call({"init", "3", "3", "red-on", "green-on", "blue-on", "yellow-on", "red-off", "green-off"});
-    const std::vector<std::string> expected = {"coils=100", "coils=110", "coils=111", "coils=011",
-                                               "coils=001"};
+    const std::vector<std::string> expected = {"coils=100", "coils=110", "coils=111", "coils=011", "coils=001"};
     EXPECT_EQ(expected, coilReports(expected.size()));
 }
 

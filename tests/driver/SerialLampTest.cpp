@@ -1,8 +1,8 @@
 // Serial lamp types over a pseudo-terminal that the port link directory names as a COM port.
 
-#include "tests/driver/DriverTestSupport.h"
 #include "lampdriver/PosixLineSettings.h"
 #include "lampdriver/SerialPort.h"
+#include "tests/driver/DriverTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -56,22 +56,20 @@ protected:
 TEST_F(SerialLampTest, LampType3SendsOneFramePerColourCommand)
 {
     EXPECT_EQ("init=true\nred-on\nred-off\nyellow-on\nblue-on\ngreen-off\nclosed\nred-on\n",
-              call({"init", "3", "7", "red-on", "red-off", "yellow-on", "blue-on", "green-off",
-                    "close", "red-on"}));
+              call({"init", "3", "7", "red-on", "red-off", "yellow-on", "blue-on", "green-off", "close", "red-on"}));
     EXPECT_EQ(hex(join({Coil0On, Coil0Off, Coil2On, Coil1Off})), hex(pty.readRest()));
 }
 
 TEST_F(SerialLampTest, LampType5HasYellowOnCoil1AndNoBlue)
 {
-    call({"init", "5", "7", "green-on", "yellow-on", "blue-on", "blue-off", "red-on", "yellow-off",
-          "green-off"});
+    call({"init", "5", "7", "green-on", "yellow-on", "blue-on", "blue-off", "red-on", "yellow-off", "green-off"});
     EXPECT_EQ(hex(join({Coil2On, Coil1On, Coil0On, Coil1Off, Coil2Off})), hex(pty.readRest()));
 }
 
 TEST_F(SerialLampTest, LampType4SendsItsStateByte)
 {
-    call({"init", "4", "7", "green-on", "red-on", "blue-on", "green-off", "close", "init", "4", "7",
-          "blue-on", "blue-off", "yellow-on", "close", "close"});
+    call({"init", "4", "7", "green-on", "red-on", "blue-on", "green-off", "close", "init", "4", "7", "blue-on",
+          "blue-off", "yellow-on", "close", "close"});
     // The second close finds the port closed: it sends nothing more.
     EXPECT_EQ("F1 F3 F7 F6 F0 F4 F0 F0", hex(pty.readRest()));
 }
@@ -140,8 +138,7 @@ TEST(LampLineSettings, EvenParityStaysWhileItsCheckingGoes)
 
 TEST_F(SerialLampTest, APortOpenForOneTypeCannotBeOpenedAgain)
 {
-    EXPECT_EQ("init=true\ninit=false\ninit=false\n",
-              call({"init", "3", "7", "init", "5", "7", "init", "4", "7"}));
+    EXPECT_EQ("init=true\ninit=false\ninit=false\n", call({"init", "3", "7", "init", "5", "7", "init", "4", "7"}));
     auto holder = start({"init", "5", "7", "pause"});
     EXPECT_EQ("init=true", holder->readLine());
     EXPECT_EQ("paused", holder->readLine());
@@ -162,8 +159,7 @@ TEST_F(SerialLampTest, AFailedWriteDoesNotStopTheNextCommand)
 {
     DriverTest::Pty replacement;
     ports.link(replacement.slavePath(), "com8");
-    auto child = start({"init", "3", "7", "pause", "red-on", "green-on", "close", "init", "3", "8",
-                        "blue-on"});
+    auto child = start({"init", "3", "7", "pause", "red-on", "green-on", "close", "init", "3", "8", "blue-on"});
     EXPECT_EQ("init=true", child->readLine());
     EXPECT_EQ("paused", child->readLine());
     pty.closeMaster(); // the device goes away: writes on the port fail from now on

@@ -1,7 +1,7 @@
 // InitAutoBrillLamp reading the lamp type and port from the settings file.
 
-#include "tests/driver/DriverTestSupport.h"
 #include "portaccess/simulated/LampSimState.h"
+#include "tests/driver/DriverTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +22,10 @@ protected:
     {
         dir.write("settings.ini", settings);
         chip.reset();
-        const std::string out =
-            DriverTest::lampCall(DriverTest::libraryPath(), {"auto", "red-on"},
-                                 {{"LAMPSIM_STATE", chip.path()},
-                                  {"BRILLLAMP_SETTINGS", dir.file("settings.ini")},
-                                  {"BRILLLAMP_PORTS", dir.path()}});
+        const std::string out = DriverTest::lampCall(DriverTest::libraryPath(), {"auto", "red-on"},
+                                                     {{"LAMPSIM_STATE", chip.path()},
+                                                      {"BRILLLAMP_SETTINGS", dir.file("settings.ini")},
+                                                      {"BRILLLAMP_PORTS", dir.path()}});
         if (out != "auto=true\nred-on\n")
             return out;
         if (chip.readByte(0xA09) == 0xF7)
@@ -61,8 +60,7 @@ TEST_F(SettingsTest, MissingFileSectionOrValueMeansLampType0)
     chip.reset();
     EXPECT_EQ("auto=true\nred-on\n",
               DriverTest::lampCall(DriverTest::libraryPath(), {"auto", "red-on"},
-                                   {{"LAMPSIM_STATE", chip.path()},
-                                    {"BRILLLAMP_SETTINGS", dir.file("absent.ini")}}));
+                                   {{"LAMPSIM_STATE", chip.path()}, {"BRILLLAMP_SETTINGS", dir.file("absent.ini")}}));
     EXPECT_EQ(0xFE, chip.readByte(0xA03)) << "no file: lamp type 0";
 }
 

@@ -1,8 +1,8 @@
 // Built twice: in a directory without the lamp library, and beside a port-access module whose
 // initialisation fails (LIGHT_EXPECT_INIT_FAILURE).
-#include "tests/light/LightTestSupport.h"
 #include "light/LightVelk77Service.h"
 #include "light/Server.h"
+#include "tests/light/LightTestSupport.h"
 
 #include "utils/text/StringUtils.h"
 
@@ -26,8 +26,9 @@ protected:
     {
         const auto lines = console->lines();
 #if defined(LIGHT_EXPECT_INIT_FAILURE)
-        EXPECT_EQ(lines, (std::vector<std::string>{"[-] Initialization is failed",
-                                                   exceptionPrefix + "Не удалось выполнить инициализацию устройства"}));
+        EXPECT_EQ(lines,
+                  (std::vector<std::string>{"[-] Initialization is failed",
+                                            exceptionPrefix + "Не удалось выполнить инициализацию устройства"}));
 #else
         EXPECT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines.empty() ? "" : lines[0].substr(0, exceptionPrefix.size() + 26),

@@ -1,6 +1,6 @@
 #include "light/LightSwitch.h"
-#include "tests/light/LightTestSupport.h"
 #include "light/LightVelk77Service.h"
+#include "tests/light/LightTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -99,7 +99,8 @@ TEST_F(LightService, ConcurrentRequestsNeverMixTheirColours)
 
 TEST_F(LightService, SwitchCallsItsColourOnceWhateverTheLampShows)
 {
-    for (const auto& [colour, on, accesses] : {std::tuple{0, false, 2u}, std::tuple{0, true, 2u}, std::tuple{3, true, 0u}}) {
+    for (const auto& [colour, on, accesses] :
+         {std::tuple{0, false, 2u}, std::tuple{0, true, 2u}, std::tuple{3, true, 0u}}) {
         LightSwitch lightSwitch(colour, on);
         const auto before = lamp->accessCount();
         lightSwitch.start();

@@ -82,12 +82,9 @@ TEST(RequestFramer, BracesInCommentsAndStringsOutsideObjectsDoNotCount)
 TEST(RequestFramer, SplittingAtEveryByteGivesTheSameRequests)
 {
     const std::string inputs[] = {
-        R"({"red":true,"green":1,"blue":0.0})",
-        R"(xx{"note":"}{\"\\"}{"a":{"b":"\\\""}}  {}[1])",
-        "\xEF\xBB\xBF{\"a\":\"\xFF\xC3\"}\n",
-        R"(}{"red":null}})",
-        "{\"red\":true /* } */ // {\r\n}{/}",
-        "/* { */ {\"red\":true} // {\n{\"a\":\"}\"} \"{\" {}",
+        R"({"red":true,"green":1,"blue":0.0})", R"(xx{"note":"}{\"\\"}{"a":{"b":"\\\""}}  {}[1])",
+        "\xEF\xBB\xBF{\"a\":\"\xFF\xC3\"}\n",   R"(}{"red":null}})",
+        "{\"red\":true /* } */ // {\r\n}{/}",   "/* { */ {\"red\":true} // {\n{\"a\":\"}\"} \"{\" {}",
     };
     for (const std::string& input : inputs) {
         RequestFramer reference;
@@ -226,7 +223,8 @@ TEST(RequestFramer, OverlongLooseTextGetsOneTooLong)
     const std::string loose(RequestFramer::maxRequestSize + 10, 'a');
     EXPECT_EQ(feedWhole(loose), Names{"TooLong"});
     EXPECT_EQ(feedWhole(loose + "{}"), (Names{"TooLong", "R:{}"}));
-    EXPECT_EQ(feedWhole(std::string(RequestFramer::maxRequestSize, 'a')), Names{"R:" + std::string(RequestFramer::maxRequestSize, 'a')});
+    EXPECT_EQ(feedWhole(std::string(RequestFramer::maxRequestSize, 'a')),
+              Names{"R:" + std::string(RequestFramer::maxRequestSize, 'a')});
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "tests/light/RecordingLamp.h"
 #include "light/RequestHandler.h"
+#include "tests/light/RecordingLamp.h"
 
 #include "utils/text/Exception.h"
 
@@ -48,7 +48,8 @@ TEST(RequestHandler, SwitchStatesFollowTheMembers)
         {R"({"red":null,"green":false,"blue":-0.5})", {false, false, true}},
         {R"({"red":-1,"green":1e-300,"blue":18446744073709551615})", {true, true, true}},
         {R"({"blue":true /* on */, "red":0 // off
-           })", {false, false, true}},
+           })",
+         {false, false, true}},
         {"{\"note\":\"\xFF\xC3\",\"green\":true}", {false, true, false}},
         {R"({"red":true} trailing text is not looked at)", {true, false, false}},
     };
@@ -158,7 +159,8 @@ TEST(RequestHandler, AnswersAreStyledJson)
     EXPECT_EQ(success.size(), 34u);
 
     EXPECT_EQ(rendered({-1, L"Не удалось загрузить"}),
-              "{\n   \"error\" : -1,\n   \"log\" : \"\xD0\x9D\xD0\xB5 \xD1\x83\xD0\xB4\xD0\xB0\xD0\xBB\xD0\xBE\xD1\x81\xD1\x8C "
+              "{\n   \"error\" : -1,\n   \"log\" : \"\xD0\x9D\xD0\xB5 "
+              "\xD1\x83\xD0\xB4\xD0\xB0\xD0\xBB\xD0\xBE\xD1\x81\xD1\x8C "
               "\xD0\xB7\xD0\xB0\xD0\xB3\xD1\x80\xD1\x83\xD0\xB7\xD0\xB8\xD1\x82\xD1\x8C\"\n}\n");
     EXPECT_EQ(rendered({-1, L"a\"b\\c\nd\x1f"}), "{\n   \"error\" : -1,\n   \"log\" : \"a\\\"b\\\\c\\nd\\u001F\"\n}\n");
     EXPECT_EQ(rendered(RequestHandler::tooLong()), "{\n   \"error\" : -1,\n   \"log\" : \"Request is too long\"\n}\n");

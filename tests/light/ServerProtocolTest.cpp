@@ -1,5 +1,5 @@
-#include "tests/light/LightTestSupport.h"
 #include "light/Server.h"
+#include "tests/light/LightTestSupport.h"
 #include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -255,7 +255,7 @@ TEST_F(ServerProtocol, ClientThatLeftStopsDrivingTheLamp)
     halfClosed.send(R"({"red":true}{"green":true}{"blue":true})");
     halfClosed.shutdownSending();
     EXPECT_EQ(halfClosed.readAnswer() + halfClosed.readAnswer() + halfClosed.readAnswer(),
-        successAnswer + successAnswer + successAnswer);
+              successAnswer + successAnswer + successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
 }
 

@@ -107,7 +107,8 @@ TEST(BrillLampLibrary, NothingIsCalledWhileNotLoaded)
                     switchEverything(lamp);
                     return lamp.isLoaded() || lamp.initBrillLamp(6, 0) ? 3 : 0;
                 }).empty());
-    EXPECT_EQ(withPrefix(capture.newLines(), "INFO поиск библиотеки "), Strings{libraryDirectory("unresolved") + "/libBrillLamp.so"});
+    EXPECT_EQ(withPrefix(capture.newLines(), "INFO поиск библиотеки "),
+              Strings{libraryDirectory("unresolved") + "/libBrillLamp.so"});
 }
 
 TEST(BrillLampLibrary, ForwardsArgumentsAndResultsAndCallsNothingAtExit)
@@ -121,7 +122,8 @@ TEST(BrillLampLibrary, ForwardsArgumentsAndResultsAndCallsNothingAtExit)
                        }),
               expected);
     const std::string file = libraryDirectory("full") + "/libBrillLamp.so";
-    EXPECT_EQ(capture.newLines(), (Strings{"INFO поиск библиотеки " + file, "INFO успешно подключено - libBrillLamp.so"}));
+    EXPECT_EQ(capture.newLines(),
+              (Strings{"INFO поиск библиотеки " + file, "INFO успешно подключено - libBrillLamp.so"}));
 }
 
 TEST(BrillLampLibrary, MissingExportsStayUnboundAndTheOthersWork)
@@ -153,7 +155,9 @@ TEST(BrillLampLibrary, RealDriverByBareNameSwitchesTheSimulatedLamp)
 {
     const std::string state = scratchDirectory() + "/chip.state";
     setenv("LAMPSIM_STATE", state.c_str(), 1);
-    const auto lit = [&](std::uint16_t port, std::uint8_t bit) { return (LampSim::StateFile(state).readByte(port) & bit) == 0; };
+    const auto lit = [&](std::uint16_t port, std::uint8_t bit) {
+        return (LampSim::StateFile(state).readByte(port) & bit) == 0;
+    };
     const auto redLit = [&] { return lit(0xA09, 0x08); };
     const auto greenLit = [&] { return lit(0xA04, 0x10); };
     EXPECT_EQ(inFreshProcess([&] {

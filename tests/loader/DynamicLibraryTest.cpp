@@ -1,6 +1,6 @@
 #include "utils/loader/DynamicLibrary.h"
-#include "utils/text/Exception.h"
 #include "utils/loader/NotLoadedException.h"
+#include "utils/text/Exception.h"
 
 #include "tests/loader/LoaderTestSupport.h"
 
@@ -26,7 +26,9 @@ const std::string noFile = " - No such file or directory";
 class ProbeLibrary : public DynamicLibrary {
 public:
     explicit ProbeLibrary(std::list<std::wstring> names, const char* required = nullptr, bool silent = false)
-        : names(std::move(names)), requiredExport(required), silent(silent) {}
+        : names(std::move(names)), requiredExport(required), silent(silent)
+    {
+    }
     void* method(const char* name) const { return getMethod(name); }
     mutable int nameCalls = 0;
     int bindCalls = 0;

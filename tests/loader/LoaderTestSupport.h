@@ -61,7 +61,9 @@ public:
     {
         const std::string config = scratchDirectory() + "/log.properties";
         std::ofstream(config) << "log4cpp.rootCategory=ERROR, dl\nlog4cpp.category.DL=INFO, dl\n"
-                                 "log4cpp.appender.dl=FileAppender\nlog4cpp.appender.dl.fileName=" << file << "\n"
+                                 "log4cpp.appender.dl=FileAppender\nlog4cpp.appender.dl.fileName="
+                              << file
+                              << "\n"
                                  "log4cpp.appender.dl.layout=PatternLayout\n"
                                  "log4cpp.appender.dl.layout.ConversionPattern=%p %m%n\n";
         setenv("DRV_LOG_CONFIG_FILE", config.c_str(), 1);

@@ -1,7 +1,7 @@
-#include "utils/logging/CodePageConsoleAppender.h"
-#include "utils/logging/GzipDailyRollingFileAppender.h"
 #include "utils/logging/LogAppenderSet.h"
 #include "tests/logging/LogTestFiles.h"
+#include "utils/logging/CodePageConsoleAppender.h"
+#include "utils/logging/GzipDailyRollingFileAppender.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -42,11 +42,13 @@ TEST(LogAppenderSet, ConfiguredAppendersAreReplacedWithTheirSettingsAndReleased)
                                    "log4cpp.appender.console.layout=PatternLayout\n"
                                    "log4cpp.appender.console.layout.ConversionPattern=console %c %m%n\n"
                                    "log4cpp.appender.file=DailyRollingFileAppender\n"
-                                   "log4cpp.appender.file.fileName=" + logFile + "\n"
-                                   "log4cpp.appender.file.maxDaysKeep=3\n"
-                                   "log4cpp.appender.file.threshold=WARN\n"
-                                   "log4cpp.appender.file.layout=PatternLayout\n"
-                                   "log4cpp.appender.file.layout.ConversionPattern=[%p] %c %m%n\n";
+                                   "log4cpp.appender.file.fileName=" +
+        logFile +
+        "\n"
+        "log4cpp.appender.file.maxDaysKeep=3\n"
+        "log4cpp.appender.file.threshold=WARN\n"
+        "log4cpp.appender.file.layout=PatternLayout\n"
+        "log4cpp.appender.file.layout.ConversionPattern=[%p] %c %m%n\n";
     const std::string configFile = directory + "/log.properties";
     writeFile(configFile, properties);
 
@@ -90,9 +92,11 @@ TEST(LogAppenderSet, ARejectedTextIsUndoneAndWhatItBuiltIsFreed)
     const std::string logFile = directory + "/tdriver.log";
     const std::string configFile = directory + "/log.properties";
     const std::string accepted = "log4cpp.rootCategory=ERROR, file\nlog4cpp.category.Loader=INFO, file\n"
-                                 "log4cpp.appender.file=FileAppender\nlog4cpp.appender.file.fileName=" + logFile + "\n"
-                                 "log4cpp.appender.file.layout=PatternLayout\n"
-                                 "log4cpp.appender.file.layout.ConversionPattern=%p %c %m%n\n";
+                                 "log4cpp.appender.file=FileAppender\nlog4cpp.appender.file.fileName=" +
+        logFile +
+        "\n"
+        "log4cpp.appender.file.layout=PatternLayout\n"
+        "log4cpp.appender.file.layout.ConversionPattern=%p %c %m%n\n";
     // log4cpp applies this up to the unknown level: root and Loader re-pointed, Zed made.
     const std::string rejected = "log4cpp.rootCategory=DEBUG, console\nlog4cpp.category.Loader=WARN, console\n"
                                  "log4cpp.category.Zed=NOSUCHLEVEL\nlog4cpp.appender.console=ConsoleAppender\n"

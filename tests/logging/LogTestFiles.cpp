@@ -14,7 +14,7 @@ namespace LogTestFiles {
 
 bool isDirectory(const std::string& path)
 {
-    struct stat status{};
+    struct stat status {};
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 

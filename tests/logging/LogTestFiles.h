@@ -11,10 +11,13 @@
 // Real files in a directory of the test's own for the logging tests.
 namespace LogTestFiles {
 
-using TestSupport::TempDir;
 using TestSupport::readFile;
+using TestSupport::TempDir;
 using TestSupport::writeFile;
-inline bool exists(const std::string& path) { return TestSupport::fileExists(path); }
+inline bool exists(const std::string& path)
+{
+    return TestSupport::fileExists(path);
+}
 bool isDirectory(const std::string& path);
 void setModificationTime(const std::string& path, std::time_t time);
 // The whole content of a gzip file; empty when it cannot be read.

@@ -1,9 +1,9 @@
 #include "tests/logging/LogTestFiles.h"
 #include "utils/logging/Logger.h"
 
-#include <gtest/gtest.h>
 #include <cctype>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 using namespace LogTestFiles;
 
@@ -22,15 +22,21 @@ std::string expectedDefaultText(const std::string& logDirectory)
            "\n"
            "log4cpp.appender.console=ConsoleAppender\n"
            "log4cpp.appender.console.layout=PatternLayout\n"
-           "log4cpp.appender.console.layout.ConversionPattern=" + pattern + "\n"
-           "\n"
-           "log4cpp.appender.file=DailyRollingFileAppender\n"
-           "log4cpp.appender.file.fileName=" + logDirectory + "tdriver.log\n"
-           "log4cpp.appender.file.maxDaysKeep=14\n"
-           "log4cpp.appender.file.layout=PatternLayout\n"
-           "log4cpp.appender.file.layout.ConversionPattern=" + pattern + "\n"
-           "\n"
-           "\n";
+           "log4cpp.appender.console.layout.ConversionPattern=" +
+        pattern +
+        "\n"
+        "\n"
+        "log4cpp.appender.file=DailyRollingFileAppender\n"
+        "log4cpp.appender.file.fileName=" +
+        logDirectory +
+        "tdriver.log\n"
+        "log4cpp.appender.file.maxDaysKeep=14\n"
+        "log4cpp.appender.file.layout=PatternLayout\n"
+        "log4cpp.appender.file.layout.ConversionPattern=" +
+        pattern +
+        "\n"
+        "\n"
+        "\n";
 }
 
 // The line that ends with the text, checked against the layout's shape: date, time with

@@ -19,8 +19,7 @@ TEST(LoggerFirstUse, TwoThreadsLoggingFirstAtOnceShareOneLogger)
     Norvik::Logger* seen[2] = {nullptr, nullptr};
     auto first = [&](int index) {
         ++ready;
-        while (ready < 2) {
-        }
+        while (ready < 2) {}
         Norvik::Logger::instance().error("Thread", L"first call %d", index);
         seen[index] = &Norvik::Logger::instance();
         for (int i = 0; i < 50; ++i) {

@@ -3,15 +3,18 @@
 
 #include <chrono>
 #include <cstdio>
-#include <thread>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace LogTestFiles;
 using namespace std::chrono_literals;
 
 namespace {
 
-bool logContains(const std::string& path, const std::string& text) { return readFile(path).find(text) != std::string::npos; }
+bool logContains(const std::string& path, const std::string& text)
+{
+    return readFile(path).find(text) != std::string::npos;
+}
 
 std::size_t count(const std::string& text, const std::string& part)
 {
@@ -54,8 +57,9 @@ TEST(LoggerReconfigure, EditsDeletionAndGarbageTakeEffectWhileRunning)
     writeFile(configFile, defaults + "log4cpp.category.SServer=INFO, file\n");
     ASSERT_TRUE(infoReaches(logFile, "SServer", L"after-edit"));
     Norvik::Logger::instance().info("SServer", L"%ls - %ls", L"Привет", L"мир");
-    EXPECT_TRUE(logContains(logFile, " INFO  [SServer] \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 - "
-                                     "\xD0\xBC\xD0\xB8\xD1\x80\n"))
+    EXPECT_TRUE(logContains(logFile,
+                            " INFO  [SServer] \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 - "
+                            "\xD0\xBC\xD0\xB8\xD1\x80\n"))
         << readFile(logFile);
     Norvik::Logger::instance().error("SServer", L"%ls", L"error-once");
     EXPECT_EQ(count(readFile(logFile), "error-once"), 1u) << readFile(logFile);
@@ -83,10 +87,11 @@ TEST(LoggerReconfigure, EditsDeletionAndGarbageTakeEffectWhileRunning)
     // Rejected part-way (the unknown level comes after the root was re-pointed to the console):
     // the previous set-up stays whole, nothing reaches the console.
     testing::internal::CaptureStdout();
-    writeFile(configFile, "log4cpp.rootCategory=ERROR, console\n=\x01\x02 garbage\n"
-                          "log4cpp.category.Zed=NOSUCHLEVEL\n"
-                          "log4cpp.appender.console=ConsoleAppender\n"
-                          "log4cpp.appender.console.layout=PatternLayout\n");
+    writeFile(configFile,
+              "log4cpp.rootCategory=ERROR, console\n=\x01\x02 garbage\n"
+              "log4cpp.category.Zed=NOSUCHLEVEL\n"
+              "log4cpp.appender.console=ConsoleAppender\n"
+              "log4cpp.appender.console.layout=PatternLayout\n");
     std::this_thread::sleep_for(2500ms);
     Norvik::Logger::instance().error("FreshCategory", L"%ls", L"after-garbage");
     Norvik::Logger::instance().info("DL", L"%ls", L"dl-info-after-garbage");

@@ -2,8 +2,8 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
-#include <pthread.h>
 #include <netinet/in.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -231,7 +231,7 @@ TEST_F(LifecycleTest, ClientWhoseThreadCannotStartIsClosedAndTheServerGoesOn)
     const unsigned short refusedPort = refused.localPort();
     EXPECT_TRUE(refused.seesEnd(1s));
     EXPECT_TRUE(log.waitForLine("ERROR [SServer] Can't start the receive thread of the client on port " +
-        std::to_string(refusedPort)));
+                                std::to_string(refusedPort)));
     EXPECT_EQ(recorder.count(Recorder::Connected, refusedPort), 1);
     EXPECT_EQ(recorder.count(Recorder::Disconnected, refusedPort), 1);
     EXPECT_EQ(clientCount(), 0u);

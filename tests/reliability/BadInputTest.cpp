@@ -2,9 +2,9 @@
 // the right answer or none, switches nothing it should not, and leaves the connection and the
 // server answering normally.
 
+#include "light/Server.h"
 #include "tests/light/LightTestSupport.h"
 #include "tests/reliability/ReliabilitySupport.h"
-#include "light/Server.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +18,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using Norvik::Testing::TestLamp;
-using Reliability::TcpClient;
 using Reliability::failureAnswer;
 using Reliability::successAnswer;
+using Reliability::TcpClient;
 using Colours = TestLamp::Colours;
 
 const std::string cannotParse = failureAnswer("Can't parse Json");
@@ -71,27 +71,43 @@ std::vector<Case> cases()
 {
     const std::string nul(1, '\0');
     return {
-        {"invalid UTF-8 inside a string", {"{\"red\":true,\"x\":\"\xC3\x28\xFF\xFE\"}"}, {successAnswer}, {true, false, false}},
+        {"invalid UTF-8 inside a string",
+         {"{\"red\":true,\"x\":\"\xC3\x28\xFF\xFE\"}"},
+         {successAnswer},
+         {true, false, false}},
         {"invalid UTF-8 outside strings", {"{\"red\":true\xFF}"}, {cannotParse}, greenLit},
         {"byte-order mark", {"\xEF\xBB\xBF{\"blue\":true}"}, {successAnswer}, {false, false, true}},
         {"NUL inside the object", {"{\"red\":" + nul + "true}"}, {cannotParse}, greenLit},
         {"NUL bytes alone", {nul + nul + nul}, {}, greenLit},
-        {"NUL after each request", {"{\"red\":true}" + nul + "{\"blue\":true}" + nul}, {successAnswer, successAnswer},
-            {false, false, true}},
+        {"NUL after each request",
+         {"{\"red\":true}" + nul + "{\"blue\":true}" + nul},
+         {successAnswer, successAnswer},
+         {false, false, true}},
         {"10,000 levels of arrays", {"{\"red\":true,\"a\":" + nested("[", "]", 10000, "") + "}"}, {"-1"}, greenLit},
         {"10,000 levels of objects", {nested("{\"a\":", "}", 10000, "1")}, {"-1"}, greenLit},
         {"huge integer", {R"({"red":123456789012345678901234567890123456789})"}, {successAnswer}, {true, false, false}},
         {"huge exponent", {R"({"blue":1e999999})"}, {cannotParse}, greenLit},
         {"negative zero is off", {R"({"red":-0.0,"green":1})"}, {successAnswer}, greenLit},
-        {"duplicate members: the last counts", {R"({"red":true,"red":false,"blue":1})"}, {successAnswer}, {false, false, true}},
+        {"duplicate members: the last counts",
+         {R"({"red":true,"red":false,"blue":1})"},
+         {successAnswer},
+         {false, false, true}},
         {"comments", {"{\"red\":true /* } */, // }\n\"green\":true}"}, {successAnswer}, {true, true, false}},
-        {"braces in comments before a request", {"/* { */ {\"red\":true} // {\n{\"blue\":true}"},
-            {successAnswer, successAnswer}, {false, false, true}},
+        {"braces in comments before a request",
+         {"/* { */ {\"red\":true} // {\n{\"blue\":true}"},
+         {successAnswer, successAnswer},
+         {false, false, true}},
         {"braces in a string before a request", {R"("}{" {"red":true})"}, {successAnswer}, {true, false, false}},
         {"white space between requests", {"{\"red\":true}\n\r\n \t", "\n"}, {successAnswer}, {true, false, false}},
-        {"two objects in one chunk", {R"({"red":true}{"blue":true})"}, {successAnswer, successAnswer}, {false, false, true}},
+        {"two objects in one chunk",
+         {R"({"red":true}{"blue":true})"},
+         {successAnswer, successAnswer},
+         {false, false, true}},
         {"closing brace first", {"}", R"({"red":true})"}, {successAnswer}, {true, false, false}},
-        {"string member is refused", {R"({"red":"yes"})"}, {failureAnswer("Json member red has a wrong type")}, greenLit},
+        {"string member is refused",
+         {R"({"red":"yes"})"},
+         {failureAnswer("Json member red has a wrong type")},
+         greenLit},
         {"array root", {"[true]"}, {failureAnswer("Json doesn't contain an object")}, greenLit},
         {"64 KiB request", {requestOfSize(64 * 1024)}, {successAnswer}, {true, false, false}},
         {"64 KiB + 1 request", {requestOfSize(64 * 1024 + 1)}, {tooLong}, greenLit},
@@ -107,10 +123,7 @@ protected:
         server = std::make_unique<Norvik::Server>(port);
     }
 
-    void TearDown() override
-    {
-        server.reset();
-    }
+    void TearDown() override { server.reset(); }
 
     // Known lamp state before each case: green only.
     void setGreen(TcpClient& connection)

@@ -18,8 +18,9 @@ namespace {
 
 // Without the lamp library every request is answered at once, so the transport and the
 // framing carry the load rather than the lamp's 50 ms per switching.
-const std::string notLoaded = failureAnswer("Library loading is failed libBrillLamp.so (libBrillLamp.so - "
-                                            "libBrillLamp.so: cannot open shared object file: No such file or directory)");
+const std::string notLoaded =
+    failureAnswer("Library loading is failed libBrillLamp.so (libBrillLamp.so - "
+                  "libBrillLamp.so: cannot open shared object file: No such file or directory)");
 const std::string wrongType = failureAnswer("Json member red has a wrong type");
 
 // Request k of connection i; the two kinds get different answers, so a request answered on the
@@ -131,7 +132,8 @@ TEST_F(Load, TwoHundredConnectionsOfFiveRequestsAreEachAnsweredOnce)
         EXPECT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
         std::this_thread::sleep_for(300ms);
         after.push_back(service->residentKiB());
-        std::printf("%d requests answered on %d connections (%ld threads); resident KiB idle %ld, busy %ld, after %ld\n",
+        std::printf(
+            "%d requests answered on %d connections (%ld threads); resident KiB idle %ld, busy %ld, after %ld\n",
             round.answered, connections, round.threads, idle, busy, after.back());
     }
 #if !defined(RELIABILITY_SANITIZED)
@@ -191,7 +193,7 @@ TEST_F(Load, ConnectionsBeyondTheLimitAreClosedAtOnce)
     idle.clear();
     EXPECT_TRUE(waitUntil([&] { return service->threads() < 20; }, 10s)) << service->threads() << " threads";
     std::printf("%d connections: %d held (%ld service threads), %d closed at once; %ld threads left\n", crowd,
-        crowd - refused, held, refused, service->threads());
+                crowd - refused, held, refused, service->threads());
     EXPECT_TRUE(service->running());
     service->signal(SIGTERM);
     EXPECT_EQ(service->waitExit(5s), 0);
@@ -215,7 +217,8 @@ TEST_F(Load, OutOfDescriptorsTheServiceServesAgainOnceClientsLeave)
         crowd.emplace_back(servicePort);
         ASSERT_TRUE(crowd.back().connected()) << "connection " << i;
     }
-    EXPECT_TRUE(waitUntil([&] { return logText().find("Can't accept a connection on port 48888: ") != std::string::npos; }, 5s));
+    EXPECT_TRUE(waitUntil(
+        [&] { return logText().find("Can't accept a connection on port 48888: ") != std::string::npos; }, 5s));
     std::this_thread::sleep_for(1s);
     const long full = service->descriptors();
     crowd.clear();
@@ -232,7 +235,7 @@ TEST_F(Load, OutOfDescriptorsTheServiceServesAgainOnceClientsLeave)
     EXPECT_EQ(countOf(log, "Accepting connections on port 48888 again after "), 1) << log;
     std::printf("%d connections under a limit of 64 descriptors: %ld held at the peak, %ld before, %ld after; "
                 "served again %lld ms after they closed\n",
-        storm, full, before, service->descriptors(), static_cast<long long>(served.count()));
+                storm, full, before, service->descriptors(), static_cast<long long>(served.count()));
     service->signal(SIGTERM);
     EXPECT_EQ(service->waitExit(5s), 0);
 }

@@ -81,7 +81,8 @@ bool Service::listensOn(unsigned short port) const
 {
     std::vector<std::string> sockets;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(child.pid()) + "/fd", error)) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(child.pid()) + "/fd", error)) {
         const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
         if (target.rfind("socket:[", 0) == 0)
             sockets.push_back(target.substr(8, target.size() - 9));

@@ -22,9 +22,9 @@ using TestSupport::Environment;
 extern const std::string successAnswer;
 std::string failureAnswer(const std::string& log);
 
-using TestSupport::TempDir;
 using TestSupport::binDir;
 using TestSupport::readFile;
+using TestSupport::TempDir;
 using TestSupport::waitUntil;
 
 // The service's fixed port; a test that uses it waits until no other program holds it.

@@ -54,7 +54,8 @@ public:
     }
 
 private:
-    template <typename Function> Function call(const char* name)
+    template <typename Function>
+    Function call(const char* name)
     {
         const Function function = DriverTest::entry<Function>(library, name);
         if (!function)

@@ -1,8 +1,8 @@
 // The program lightservice under faults around it: missing or broken lamp modules, a taken
 // port, a hard kill, a stop request under traffic, a lost or spoilt log configuration.
 
-#include "tests/support/NotifySocket.h"
 #include "tests/reliability/ServiceFixture.h"
+#include "tests/support/NotifySocket.h"
 
 #include <gtest/gtest.h>
 
@@ -39,8 +39,9 @@ TEST_F(ServiceFaults, MissingOrBrokenLampModulesGetTheirTextAndTheServiceGoesOn)
 {
     const std::string library = binDir() + "/libBrillLamp.so";
     // A library that cannot be found at all is reported with the loader's own text.
-    const std::string cannotLoad = failureAnswer("Library loading is failed libBrillLamp.so (libBrillLamp.so - "
-                                                 "libBrillLamp.so: cannot open shared object file: No such file or directory)");
+    const std::string cannotLoad =
+        failureAnswer("Library loading is failed libBrillLamp.so (libBrillLamp.so - "
+                      "libBrillLamp.so: cannot open shared object file: No such file or directory)");
     const std::string cannotInit = failureAnswer("Не удалось выполнить инициализацию устройства");
     const struct {
         const char* name;
@@ -49,8 +50,12 @@ TEST_F(ServiceFaults, MissingOrBrokenLampModulesGetTheirTextAndTheServiceGoesOn)
     } layouts[] = {
         {"no-library", {}, cannotLoad},
         {"no-module", {{library, "libBrillLamp.so"}}, cannotInit},
-        {"module-lacking-a-name", {{library, "libBrillLamp.so"}, {moduleOf(RELIABILITY_LACKING_NAME_DIR), "libWinRing0.so"}}, cannotInit},
-        {"module-init-fails", {{library, "libBrillLamp.so"}, {moduleOf(RELIABILITY_INIT_FAILS_DIR), "libWinRing0.so"}}, cannotInit},
+        {"module-lacking-a-name",
+         {{library, "libBrillLamp.so"}, {moduleOf(RELIABILITY_LACKING_NAME_DIR), "libWinRing0.so"}},
+         cannotInit},
+        {"module-init-fails",
+         {{library, "libBrillLamp.so"}, {moduleOf(RELIABILITY_INIT_FAILS_DIR), "libWinRing0.so"}},
+         cannotInit},
         {"library-lacking-a-name", {{RELIABILITY_LAMP_LACKING_NAME, "libBrillLamp.so"}}, cannotInit},
     };
     for (const auto& layout : layouts) {
@@ -70,8 +75,10 @@ TEST_F(ServiceFaults, MissingOrBrokenLampModulesGetTheirTextAndTheServiceGoesOn)
         const auto asked = std::chrono::steady_clock::now();
         service->signal(SIGTERM);
         EXPECT_EQ(service->waitExit(5s), 0) << layout.name;
-        std::printf("%s: stopped in %lld ms\n", layout.name, static_cast<long long>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked).count()));
+        std::printf("%s: stopped in %lld ms\n", layout.name,
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked)
+                            .count()));
     }
 }
 
@@ -83,7 +90,8 @@ TEST_F(ServiceFaults, TakenPortIsServedAndReportedReadyWithinASecondOfBeingFreed
     const std::string notifyPath = home.file("notify");
     NotifySocket notify(notifyPath);
     const auto service = startAsIs(binDir(), {}, {{"NOTIFY_SOCKET", notifyPath}});
-    ASSERT_TRUE(waitUntil([&] { return service->output().find("Can't listen on port 48888") != std::string::npos; }, 5s));
+    ASSERT_TRUE(
+        waitUntil([&] { return service->output().find("Can't listen on port 48888") != std::string::npos; }, 5s));
     EXPECT_FALSE(notify.waitFor("READY=1", 1500ms)) << "ready reported while the port was taken";
     EXPECT_TRUE(service->running());
 
@@ -110,7 +118,8 @@ TEST_F(ServiceFaults, KilledServiceStartsAgainOnThePortAtOnce)
     const auto restarted = std::chrono::steady_clock::now();
     service = start(binDir(), {"run"});
     EXPECT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
-    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - restarted);
+    const auto waited =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - restarted);
     std::printf("answered %lld ms after the restart\n", static_cast<long long>(waited.count()));
     EXPECT_LT(waited, 1000ms);
     EXPECT_EQ(service->output().find("Can't listen"), std::string::npos);
@@ -182,7 +191,7 @@ TEST_F(ServiceFaults, StopRequestUnderTrafficEndsCleanlyWithinTwoSeconds)
         answered += tally.answered;
     }
     std::printf("stopped in %lld ms with %d clients; %d requests answered before\n",
-        static_cast<long long>(took.count()), clientCount, answered);
+                static_cast<long long>(took.count()), clientCount, answered);
 }
 
 TEST_F(ServiceFaults, LostOrSpoiltLogConfigurationDoesNotStopTheAnswers)
@@ -203,8 +212,10 @@ TEST_F(ServiceFaults, LostOrSpoiltLogConfigurationDoesNotStopTheAnswers)
     answersNormally("deleted");
     const auto deleted = std::chrono::steady_clock::now();
     EXPECT_TRUE(waitUntil([&] { return readFile(config) == defaultText; }, 3s));
-    std::printf("written again %lld ms after deletion\n",
-        static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - deleted).count()));
+    std::printf(
+        "written again %lld ms after deletion\n",
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - deleted).count()));
 
     std::ofstream(config, std::ios::trunc).close();
     std::this_thread::sleep_for(1200ms);
@@ -231,7 +242,7 @@ TEST_F(ServiceFaults, UnwritableLogFolderDoesNotStopTheAnswers)
     // Root may write anywhere, but nobody can make a folder below a plain file.
     std::ofstream(home.file("plain")) << "not a folder";
     for (const Environment& env : {Environment{{"XDG_DATA_HOME", home.file("plain/data")}},
-             Environment{{"DRV_LOG_CONFIG_FILE", home.file("plain/log.properties")}}}) {
+                                   Environment{{"DRV_LOG_CONFIG_FILE", home.file("plain/log.properties")}}}) {
         const auto service = start(binDir(), {"run"}, env);
         EXPECT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
         TcpClient connection(servicePort);

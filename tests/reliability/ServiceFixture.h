@@ -15,10 +15,7 @@ namespace Reliability {
 // folder, simulated chip file and output file.
 class ServiceFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(waitForFreePort(servicePort, 60s)) << "another program holds port 48888";
-    }
+    void SetUp() override { ASSERT_TRUE(waitForFreePort(servicePort, 60s)) << "another program holds port 48888"; }
 
     void TearDown() override
     {
@@ -37,7 +34,7 @@ protected:
     // port. Other programs on this machine may take the port meanwhile: then it is started again
     // once the port is free.
     std::unique_ptr<Service> start(const std::string& binDirectory, const std::vector<std::string>& words,
-        const Environment& env = {})
+                                   const Environment& env = {})
     {
         for (int attempt = 0;; ++attempt) {
             auto service = startAsIs(binDirectory, words, env);
@@ -50,7 +47,7 @@ protected:
 
     // The program, without waiting for anything.
     std::unique_ptr<Service> startAsIs(const std::string& binDirectory, const std::vector<std::string>& words,
-        Environment env = {})
+                                       Environment env = {})
     {
         std::vector<std::string> argv{binDirectory + "/lightservice"};
         argv.insert(argv.end(), words.begin(), words.end());
@@ -76,10 +73,7 @@ protected:
     }
 
     // The log of the programs started by start or startAsIs.
-    std::string logText() const
-    {
-        return readFile(home.file("data") + "/NORVIK/tessarodriver/logs/tdriver.log");
-    }
+    std::string logText() const { return readFile(home.file("data") + "/NORVIK/tessarodriver/logs/tdriver.log"); }
 
     TempDir home;
     std::vector<std::string> outputs;

@@ -1,9 +1,9 @@
 // A request server that cannot create threads: it runs in a child process as an unprivileged
 // user whose process limit the test lowers and raises again (root ignores that limit).
 
+#include "light/Server.h"
 #include "tests/light/LightTestSupport.h"
 #include "tests/reliability/ReliabilitySupport.h"
-#include "light/Server.h"
 
 #include <gtest/gtest.h>
 
@@ -45,17 +45,24 @@ void setProcessLimit(bool low)
     if (::setgroups(0, nullptr) != 0 || ::setgid(unprivileged) != 0 || ::setuid(unprivileged) != 0)
         ::_exit(3);
     auto server = std::make_unique<Norvik::Server>(port);
-    for (char command = Ready;; ) {
+    for (char command = Ready;;) {
         if (::write(replies, &command, 1) != 1 || ::read(commands, &command, 1) != 1)
             ::_exit(4);
         switch (command) {
-        case Limit: setProcessLimit(true); command = Limited; break;
-        case Unlimit: setProcessLimit(false); command = Unlimited; break;
+        case Limit:
+            setProcessLimit(true);
+            command = Limited;
+            break;
+        case Unlimit:
+            setProcessLimit(false);
+            command = Unlimited;
+            break;
         case Quit:
             server.reset();
             command = Done;
             ::_exit(::write(replies, &command, 1) == 1 ? 0 : 5);
-        default: ::_exit(6);
+        default:
+            ::_exit(6);
         }
     }
 }
@@ -98,15 +105,9 @@ protected:
         return ::read(replies, &answer, 1) == 1 ? answer : 0;
     }
 
-    char tell(char command) const
-    {
-        return ::write(commands, &command, 1) == 1 ? reply() : 0;
-    }
+    char tell(char command) const { return ::write(commands, &command, 1) == 1 ? reply() : 0; }
 
-    std::string logText() const
-    {
-        return readFile(home.path() + "/data/NORVIK/tessarodriver/logs/tdriver.log");
-    }
+    std::string logText() const { return readFile(home.path() + "/data/NORVIK/tessarodriver/logs/tdriver.log"); }
 
     TempDir home;
     unsigned short port = 0;
@@ -129,7 +130,9 @@ TEST_F(ThreadLimit, ConnectionWithoutAThreadIsClosedAndLoggedAndTheServerGoesOn)
         EXPECT_TRUE(refused.seesEnd(5s)) << "connection " << i << " left hanging";
         EXPECT_EQ(refused.partial(), "");
     }
-    EXPECT_TRUE(waitUntil([&] { return logText().find("Can't start the receive thread of the client on port") != std::string::npos; }, 3s))
+    EXPECT_TRUE(waitUntil(
+        [&] { return logText().find("Can't start the receive thread of the client on port") != std::string::npos; },
+        3s))
         << logText();
 
     // A connection that has its thread already is still answered, once.

@@ -55,8 +55,10 @@ TEST_F(ConsoleRunTest, RefusesADataFolderTheLogConfigurationCannotName)
     refused.environment.push_back({"XDG_DATA_HOME", scratch.file("kiosk#2")});
     const ProgramResult result = runProgram(programPath(), refused);
     EXPECT_EQ(1, result.status);
-    EXPECT_EQ(startedLine + "Error: Can't name the log folder in the log configuration, its path holds '#' or a line "
-                            "break: " + scratch.file("kiosk#2") + "/NORVIK/tessarodriver/logs/\n",
+    EXPECT_EQ(startedLine +
+                  "Error: Can't name the log folder in the log configuration, its path holds '#' or a line "
+                  "break: " +
+                  scratch.file("kiosk#2") + "/NORVIK/tessarodriver/logs/\n",
               result.output);
     EXPECT_FALSE(fileExists(scratch.file("kiosk")));
     EXPECT_FALSE(fileExists(scratch.file("kiosk#2/NORVIK/tessarodriver/tessarodriver_log.properties")));

@@ -54,8 +54,7 @@ std::vector<std::string> childEnvironment(const ChildOptions& options)
     return result;
 }
 
-ChildOptions withEnvironment(const std::vector<std::string>& argv, const Environment& environment,
-                             ChildOptions options)
+ChildOptions withEnvironment(const std::vector<std::string>& argv, const Environment& environment, ChildOptions options)
 {
     options.arguments.insert(options.arguments.begin(), argv.begin() + 1, argv.end());
     for (const auto& [name, value] : environment) {
@@ -96,8 +95,8 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
     std::vector<char*> envp = pointers(environmentTexts);
 
     // Said on the child's output, so that a program the child cannot reach is named as the cause.
-    const std::string execFailed = "cannot execute " + program +
-                                   (options.unprivileged ? " as uid 65534: can that user reach it?\n" : "\n");
+    const std::string execFailed =
+        "cannot execute " + program + (options.unprivileged ? " as uid 65534: can that user reach it?\n" : "\n");
 
     int inputPipe[2];
     int outPipe[2] = {-1, -1};
@@ -139,8 +138,7 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Environment& environment,
-                           ChildOptions options)
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Environment& environment, ChildOptions options)
     : ChildProcess(argv.at(0), withEnvironment(argv, environment, std::move(options)))
 {
 }
@@ -257,15 +255,13 @@ int ChildProcess::wait(int timeoutMs)
         if (!readSome(std::min(remainingMs(deadline), 20)))
             usleep(5000);
     }
-    while (readSome(100)) {
-    }
+    while (readSome(100)) {}
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : timedOut;
 }
 
-ProgramResult runChild(const std::string& program, const ChildOptions& options, const std::string& input,
-                       int timeoutMs)
+ProgramResult runChild(const std::string& program, const ChildOptions& options, const std::string& input, int timeoutMs)
 {
     const auto start = Clock::now();
     ChildProcess child(program, options);

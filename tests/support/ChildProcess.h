@@ -31,8 +31,7 @@ class ChildProcess {
 public:
     ChildProcess(const std::string& program, const ChildOptions& options);
     // argv[0] is the program.
-    ChildProcess(const std::vector<std::string>& argv, const Environment& environment,
-                 ChildOptions options = {});
+    ChildProcess(const std::vector<std::string>& argv, const Environment& environment, ChildOptions options = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

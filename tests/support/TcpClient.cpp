@@ -167,8 +167,7 @@ bool TcpClient::readSome(int timeoutMs)
         return false;
     pollfd polled{fd, POLLIN, 0};
     int ready = 0;
-    while ((ready = ::poll(&polled, 1, timeoutMs)) < 0 && errno == EINTR) {
-    }
+    while ((ready = ::poll(&polled, 1, timeoutMs)) < 0 && errno == EINTR) {}
     if (ready <= 0)
         return false;
     char buffer[65536];
@@ -217,8 +216,7 @@ std::string TcpClient::readAnswer(std::chrono::milliseconds timeout)
 
 std::string TcpClient::readAvailable(std::chrono::milliseconds quiet)
 {
-    while (readSome(static_cast<int>(quiet.count()))) {
-    }
+    while (readSome(static_cast<int>(quiet.count()))) {}
     std::string all;
     all.swap(pending);
     return all;

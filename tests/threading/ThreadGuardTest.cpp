@@ -1,7 +1,7 @@
-#include "utils/text/Exception.h"
 #include "tests/threading/TestRoutines.h"
-#include "utils/threading/Thread.h"
 #include "tests/threading/ThreadLog.h"
+#include "utils/text/Exception.h"
+#include "utils/threading/Thread.h"
 
 #include <gtest/gtest.h>
 
@@ -20,10 +20,14 @@ public:
     void run() override
     {
         switch (passes++) {
-        case 0: throw std::runtime_error("abc");
-        case 1: throw Exception(5, L"Сбой устройства");
-        case 2: throw 42;
-        default: break;
+        case 0:
+            throw std::runtime_error("abc");
+        case 1:
+            throw Exception(5, L"Сбой устройства");
+        case 2:
+            throw 42;
+        default:
+            break;
         }
     }
     std::atomic<int> passes{0};

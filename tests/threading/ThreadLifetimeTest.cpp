@@ -1,5 +1,5 @@
-#include "utils/logging/Logger.h"
 #include "tests/threading/TestRoutines.h"
+#include "utils/logging/Logger.h"
 #include "utils/threading/Thread.h"
 
 #include <gtest/gtest.h>
@@ -38,8 +38,9 @@ bool forbidNewThreads()
         return false;
     }
     // The limit does not bind the superuser.
-    if (geteuid() == 0 && (setresgid(unprivilegedId, unprivilegedId, unprivilegedId) != 0
-                              || setresuid(unprivilegedId, unprivilegedId, unprivilegedId) != 0)) {
+    if (geteuid() == 0 &&
+        (setresgid(unprivilegedId, unprivilegedId, unprivilegedId) != 0 ||
+         setresuid(unprivilegedId, unprivilegedId, unprivilegedId) != 0)) {
         return false;
     }
     return true;

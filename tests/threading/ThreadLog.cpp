@@ -4,8 +4,8 @@
 #include "tests/support/TempDir.h"
 
 #include <cstdlib>
-#include <memory>
 #include <fstream>
+#include <memory>
 
 #include <unistd.h>
 
@@ -34,7 +34,9 @@ void useOwnLogFile()
     if (ownDirectory) {
         std::ofstream(config) << "log4cpp.rootCategory=ERROR, testlog\n"
                                  "log4cpp.appender.testlog=FileAppender\n"
-                                 "log4cpp.appender.testlog.fileName=" << dir << "/thread.log\n"
+                                 "log4cpp.appender.testlog.fileName="
+                              << dir
+                              << "/thread.log\n"
                                  "log4cpp.appender.testlog.layout=PatternLayout\n"
                                  "log4cpp.appender.testlog.layout.ConversionPattern=%p [%c] %m%n\n";
     }

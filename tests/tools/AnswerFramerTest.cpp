@@ -10,7 +10,7 @@ TEST(AnswerFramer, CompleteOnlyWhenTheOuterObjectCloses)
 {
     // Braces in strings and comments never count.
     for (const char* text : {"{\n   \"error\" : -1,\n   \"log\" : \"}{ \\\"\\\\\"\n}\n",
-             "{ /* } */ \"error\" : 0, // }\n \"log\" : \"\" /* { */ }\n"}) {
+                             "{ /* } */ \"error\" : 0, // }\n \"log\" : \"\" /* { */ }\n"}) {
         const std::string answer = text;
         // Fed one byte at a time, the object must complete exactly at its last brace.
         AnswerFramer framer;

@@ -11,8 +11,7 @@
 
 namespace ToolTest {
 
-FakeService::FakeService(Mode mode, std::vector<std::string> answerChunks)
-    : mode(mode), chunks(std::move(answerChunks))
+FakeService::FakeService(Mode mode, std::vector<std::string> answerChunks) : mode(mode), chunks(std::move(answerChunks))
 {
     listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -32,8 +31,7 @@ FakeService::FakeService(Mode mode, std::vector<std::string> answerChunks)
 
 FakeService::~FakeService()
 {
-    if (::write(wakeWrite, "x", 1) != 1) {
-    }
+    if (::write(wakeWrite, "x", 1) != 1) {}
     if (worker.joinable())
         worker.join();
     ::close(listener);

@@ -1,7 +1,7 @@
 // lightctl against a stand-in service on a free port: what it sends, and how it ends.
 
-#include "tests/tools/FakeService.h"
 #include "tests/support/TcpClient.h"
+#include "tests/tools/FakeService.h"
 #include "tests/tools/ToolRun.h"
 
 #include <gtest/gtest.h>
@@ -43,8 +43,7 @@ TEST(LightCtl, SendsExactlyTheRequestObjectAndExitsZeroOnSuccess)
 TEST(LightCtl, FailureAnswerPrintsTheLogAndExitsOne)
 {
     const std::string text = u8"Не удалось загрузить библиотеку для работы с устройством";
-    FakeService service(FakeService::Mode::Answer,
-                        {"{\n   \"error\" : -1,\n   \"log\" : \"" + text + "\"\n}\n"});
+    FakeService service(FakeService::Mode::Answer, {"{\n   \"error\" : -1,\n   \"log\" : \"" + text + "\"\n}\n"});
     const ToolTest::Run run = lightctl(service.port(), {"red"});
     EXPECT_EQ(1, run.status) << run.error;
     EXPECT_EQ(text + "\n", run.output);
@@ -95,9 +94,17 @@ TEST(LightCtl, UsageErrorsExitSixtyFourWithoutConnecting)
 {
     FakeService service(FakeService::Mode::Answer, {SuccessAnswer});
     const std::vector<std::vector<std::string>> wrong = {
-        {},           {"yellow"},       {"red", "off"},         {"--json", "{}", "red"},
-        {"--json"},   {"--json", ""},   {"--timeout", "0", "red"}, {"--timeout", "x", "red"},
-        {"--port", "0", "red"}, {"--port", "70000", "red"}, {"--frobnicate"},
+        {},
+        {"yellow"},
+        {"red", "off"},
+        {"--json", "{}", "red"},
+        {"--json"},
+        {"--json", ""},
+        {"--timeout", "0", "red"},
+        {"--timeout", "x", "red"},
+        {"--port", "0", "red"},
+        {"--port", "70000", "red"},
+        {"--frobnicate"},
     };
     for (const auto& args : wrong) {
         std::vector<std::string> argv = {ToolTest::binDir() + "/lightctl"};

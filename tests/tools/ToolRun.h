@@ -7,9 +7,9 @@
 namespace ToolTest {
 
 using Run = TestSupport::ProgramResult;
+using TestSupport::binDir;
 using TestSupport::Environment;
 using TestSupport::runChild;
-using TestSupport::binDir;
 using TestSupport::TempDir;
 
 } // namespace ToolTest

@@ -33,19 +33,22 @@ namespace {
 
 volatile int probeSink;
 
-bool __cdecl callerCleans(int first, int second) {
+bool __cdecl callerCleans(int first, int second)
+{
     probeSink = first + second;
     return true;
 }
 
-bool __stdcall calleeCleans(int first, int second) {
+bool __stdcall calleeCleans(int first, int second)
+{
     probeSink = first - second;
     return true;
 }
 
-}  // namespace
+} // namespace
 
-TEST(Main, StackProbeTellsConventionsApart) {
+TEST(Main, StackProbeTellsConventionsApart)
+{
     int shift = 1;
     WT_EQ(lampProbeCall(reinterpret_cast<const void*>(&callerCleans), 2, 3, &shift), 1);
     WT_EQ(static_cast<unsigned>(-shift), 8u);
@@ -55,7 +58,8 @@ TEST(Main, StackProbeTellsConventionsApart) {
     WT_EQ(probeSink, 4);
 }
 
-TEST(Main, InitBrillLampRemovesItsArguments) {
+TEST(Main, InitBrillLampRemovesItsArguments)
+{
     WinTest::Chip chip;
     WinTest::BrillLamp lamp;
     const void* init = reinterpret_cast<const void*>(lamp.InitBrillLamp);
@@ -77,7 +81,8 @@ TEST(Main, InitBrillLampRemovesItsArguments) {
 
     // Called through the typed pointer as the service calls it, many times over.
     bool all = true;
-    for (int i = 0; i < 300; ++i) all = lamp.InitBrillLamp(6, 0) && all;
+    for (int i = 0; i < 300; ++i)
+        all = lamp.InitBrillLamp(6, 0) && all;
     WT_CHECK(all);
 }
 #endif

@@ -7,24 +7,28 @@ namespace WinTest {
 namespace {
 
 template <typename T>
-T bound(HMODULE module, const char* name) {
+T bound(HMODULE module, const char* name)
+{
     FARPROC address = GetProcAddress(module, name);
-    if (!address) fail(std::string("no export ") + name, __FILE__, __LINE__);
+    if (!address)
+        fail(std::string("no export ") + name, __FILE__, __LINE__);
     return reinterpret_cast<T>(reinterpret_cast<void*>(address));
 }
 
-std::string statePath() {
+std::string statePath()
+{
     const std::string path = environment("LAMPSIM_STATE");
-    if (path.empty()) fail("LAMPSIM_STATE is not set (run through scripts/windows-tests.sh)",
-                           __FILE__, __LINE__);
+    if (path.empty())
+        fail("LAMPSIM_STATE is not set (run through scripts/windows-tests.sh)", __FILE__, __LINE__);
     return path;
 }
 
-}  // namespace
+} // namespace
 
-BrillLamp::BrillLamp() : module(LoadLibraryW(L"BrillLamp.dll")) {
-    if (!module) fail("LoadLibraryW(BrillLamp.dll) failed, error " + std::to_string(GetLastError()),
-                      __FILE__, __LINE__);
+BrillLamp::BrillLamp() : module(LoadLibraryW(L"BrillLamp.dll"))
+{
+    if (!module)
+        fail("LoadLibraryW(BrillLamp.dll) failed, error " + std::to_string(GetLastError()), __FILE__, __LINE__);
     InitBrillLamp = bound<Init>(module, "InitBrillLamp");
     InitAutoBrillLamp = bound<Call>(module, "InitAutoBrillLamp");
     CloseConnectBrillLamp = bound<Action>(module, "CloseConnectBrillLamp");
@@ -38,19 +42,22 @@ BrillLamp::BrillLamp() : module(LoadLibraryW(L"BrillLamp.dll")) {
     YellowCloseBrillLamp = bound<Action>(module, "YellowCloseBrillLamp");
 }
 
-Chip::Chip() : LampSim::StateFile(statePath()) {
+Chip::Chip() : LampSim::StateFile(statePath())
+{
     reset();
 }
 
-std::string Chip::log(std::size_t from) const {
+std::string Chip::log(std::size_t from) const
+{
     std::string text;
     const auto all = accesses();
     for (std::size_t i = from; i < all.size(); ++i) {
-        if (!text.empty()) text += ' ';
+        if (!text.empty())
+            text += ' ';
         text += all[i].toString();
     }
     return text;
 }
 
-}  // namespace WinTest
+} // namespace WinTest
 #endif

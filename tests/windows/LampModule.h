@@ -14,7 +14,7 @@ struct BrillLamp {
     using Call = bool (*)();
     using Action = void (*)();
 
-    BrillLamp();  // fails the case when the DLL or one of its exports is missing
+    BrillLamp(); // fails the case when the DLL or one of its exports is missing
 
     HMODULE module;
     Init InitBrillLamp;
@@ -34,4 +34,4 @@ public:
     std::string log(std::size_t from = 0) const;
 };
 
-}  // namespace WinTest
+} // namespace WinTest

@@ -14,7 +14,8 @@
 namespace WinTest {
 namespace {
 
-std::string ownFolder() {
+std::string ownFolder()
+{
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder(path);
@@ -22,11 +23,11 @@ std::string ownFolder() {
 }
 
 // Runs one case in a child process; its output goes to our console.
-bool runChild(const std::string& layout, const std::string& name, std::string& why) {
+bool runChild(const std::string& layout, const std::string& name, std::string& why)
+{
     const std::string own = ownFolder();
     const std::string folder = own.substr(0, own.find_last_of("\\/")) + "\\" + layout;
-    std::string command = "\"" + folder + "\\lamptests.exe\" --gtest_brief=1 --gtest_filter=" +
-                          layout + "." + name;
+    std::string command = "\"" + folder + "\\lamptests.exe\" --gtest_brief=1 --gtest_filter=" + layout + "." + name;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -35,8 +36,7 @@ bool runChild(const std::string& layout, const std::string& name, std::string& w
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process = {};
     std::fflush(stdout);
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
-                        &startup, &process)) {
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup, &process)) {
         why = "cannot start " + command + " (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
@@ -49,13 +49,15 @@ bool runChild(const std::string& layout, const std::string& name, std::string& w
         DWORD code = 1;
         GetExitCodeProcess(process.hProcess, &code);
         passed = code == 0;
-        if (!passed) why = "exit code " + hex(code);
+        if (!passed)
+            why = "exit code " + hex(code);
     }
     CloseHandle(process.hProcess);
     return passed;
 }
 
-int runEachApart() {
+int runEachApart()
+{
     const auto& unit = *::testing::UnitTest::GetInstance();
     int passed = 0;
     int failed = 0;
@@ -68,8 +70,8 @@ int runEachApart() {
             const bool ok = runChild(suite.name(), name, why);
             const unsigned long took = GetTickCount() - start;
             (ok ? passed : failed)++;
-            std::printf(ok ? "[  OK  ] %s.%s (%lu ms)\n" : "[FAILED] %s.%s (%lu ms): %s\n",
-                        suite.name(), name, took, why.c_str());
+            std::printf(ok ? "[  OK  ] %s.%s (%lu ms)\n" : "[FAILED] %s.%s (%lu ms): %s\n", suite.name(), name, took,
+                        why.c_str());
             std::fflush(stdout);
         }
     }
@@ -78,49 +80,57 @@ int runEachApart() {
 }
 
 // A crash ends the case at once with the exception's code, without Wine's debugger.
-LONG WINAPI crashed(EXCEPTION_POINTERS* exception) {
+LONG WINAPI crashed(EXCEPTION_POINTERS* exception)
+{
     const DWORD code = exception->ExceptionRecord->ExceptionCode;
     std::printf("    crashed: exception 0x%08lX\n", static_cast<unsigned long>(code));
     std::fflush(stdout);
     ExitProcess(code);
 }
 
-}  // namespace
+} // namespace
 
-void fail(const std::string& text, const char* file, int line) {
+void fail(const std::string& text, const char* file, int line)
+{
     ADD_FAILURE_AT(file, line) << text;
     throw std::runtime_error("the case ended at its first failed check");
 }
 
-std::string hex(unsigned long value) {
+std::string hex(unsigned long value)
+{
     char text[16];
     std::snprintf(text, sizeof text, "0x%lX", value);
     return text;
 }
 
-std::string environment(const char* name) {
+std::string environment(const char* name)
+{
     char value[1024] = {};
     const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
     return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
 }
 
-int environmentNumber(const char* name) {
+int environmentNumber(const char* name)
+{
     const std::string value = environment(name);
-    if (value.empty()) fail(std::string(name) + " is not set (run through scripts/windows-tests.sh)",
-                            __FILE__, __LINE__);
+    if (value.empty())
+        fail(std::string(name) + " is not set (run through scripts/windows-tests.sh)", __FILE__, __LINE__);
     return std::atoi(value.c_str());
 }
 
-}  // namespace WinTest
+} // namespace WinTest
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     // No error boxes: a crashing case must end its process, not wait for a click.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     bool apart = true;
     for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], "--gtest_", 8) == 0) apart = false;
+        if (std::strncmp(argv[i], "--gtest_", 8) == 0)
+            apart = false;
     ::testing::InitGoogleTest(&argc, argv);
-    if (apart) return WinTest::runEachApart();
+    if (apart)
+        return WinTest::runEachApart();
     SetUnhandledExceptionFilter(WinTest::crashed);
     return RUN_ALL_TESTS();
 }

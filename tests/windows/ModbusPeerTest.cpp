@@ -11,20 +11,24 @@ namespace {
 
 // The coils the relay board stand-in reported last: its output goes to this file, a line
 // "coils=101" after every write.
-std::string coils() {
+std::string coils()
+{
     std::ifstream in(WinTest::environment("LAMPTEST_COILS"));
     std::string line, last;
     while (std::getline(in, line))
-        if (!in.eof() && line.rfind("coils=", 0) == 0) last = line.substr(6);
+        if (!in.eof() && line.rfind("coils=", 0) == 0)
+            last = line.substr(6);
     return last;
 }
 
 // The server answers in its own time; wait for the table to show the expected coils.
-void expectCoils(const std::string& expected, const char* file, int line) {
+void expectCoils(const std::string& expected, const char* file, int line)
+{
     std::string seen;
     for (int i = 0; i < 60; ++i) {
         seen = coils();
-        if (seen == expected) return;
+        if (seen == expected)
+            return;
         Sleep(50);
     }
     WinTest::fail("coils are \"" + seen + "\", expected \"" + expected + "\"", file, line);
@@ -32,9 +36,10 @@ void expectCoils(const std::string& expected, const char* file, int line) {
 
 #define EXPECT_COILS(text) expectCoils(text, __FILE__, __LINE__)
 
-}  // namespace
+} // namespace
 
-TEST(Main, RelayBoardFollowsLampTypes3And5) {
+TEST(Main, RelayBoardFollowsLampTypes3And5)
+{
     WT_CHECK(!WinTest::environment("LAMPTEST_COILS").empty());
     const int com = WinTest::environmentNumber("LAMPTEST_MODBUS_COM");
     WinTest::BrillLamp lamp;

@@ -11,8 +11,8 @@ using WinTest::Chip;
 
 const char* const unlockAndSelect = "W1 2E=87 W1 2E=1 W1 2E=55 W1 2E=55 W1 2E=7 W1 2F=7";
 
-void expectLog(const Chip& chip, std::size_t from, const std::string& expected, const char* file,
-               int line) {
+void expectLog(const Chip& chip, std::size_t from, const std::string& expected, const char* file, int line)
+{
     const std::string seen = chip.log(from);
     if (seen != expected)
         WinTest::fail("chip saw \"" + seen + "\", expected \"" + expected + "\"", file, line);
@@ -20,14 +20,16 @@ void expectLog(const Chip& chip, std::size_t from, const std::string& expected, 
 
 #define EXPECT_LOG(chip, from, text) expectLog(chip, from, text, __FILE__, __LINE__)
 
-DWORD WINAPI switchOn(void* action) {
+DWORD WINAPI switchOn(void* action)
+{
     reinterpret_cast<BrillLamp::Action>(action)();
     return 0;
 }
 
-}  // namespace
+} // namespace
 
-TEST(Main, LampType6ProgramsChipAndSwitchesColours) {
+TEST(Main, LampType6ProgramsChipAndSwitchesColours)
+{
     Chip chip;
     BrillLamp lamp;
     chip.setByte(0xA09, 0x00);
@@ -56,20 +58,20 @@ TEST(Main, LampType6ProgramsChipAndSwitchesColours) {
     WT_EQ(chip.readByte(0xA09), 0xF7);
 }
 
-TEST(Main, ThreeColoursSwitchTogetherFromThreeThreads) {
+TEST(Main, ThreeColoursSwitchTogetherFromThreeThreads)
+{
     Chip chip;
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(6, 0));
-    const BrillLamp::Action actions[] = {lamp.RedOpenBrillLamp, lamp.GreenOpenBrillLamp,
-                                         lamp.BlueOpenBrillLamp};
+    const BrillLamp::Action actions[] = {lamp.RedOpenBrillLamp, lamp.GreenOpenBrillLamp, lamp.BlueOpenBrillLamp};
     HANDLE threads[3];
     const DWORD start = GetTickCount();
     for (int i = 0; i < 3; ++i)
-        threads[i] = CreateThread(nullptr, 0, switchOn, reinterpret_cast<void*>(actions[i]), 0,
-                                  nullptr);
+        threads[i] = CreateThread(nullptr, 0, switchOn, reinterpret_cast<void*>(actions[i]), 0, nullptr);
     WT_EQ(WaitForMultipleObjects(3, threads, TRUE, 5000), WAIT_OBJECT_0);
     const DWORD took = GetTickCount() - start;
-    for (HANDLE thread : threads) CloseHandle(thread);
+    for (HANDLE thread : threads)
+        CloseHandle(thread);
     WT_EQ(chip.readByte(0xA09) & 0x08, 0);
     WT_EQ(chip.readByte(0xA04) & 0x10, 0);
     WT_EQ(chip.readByte(0xA02) & 0x80, 0);
@@ -77,7 +79,8 @@ TEST(Main, ThreeColoursSwitchTogetherFromThreeThreads) {
     WT_CHECK(took >= 40);
 }
 
-TEST(Main, LampType1UsesDwordRegister) {
+TEST(Main, LampType1UsesDwordRegister)
+{
     Chip chip;
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(1, 0));
@@ -90,7 +93,8 @@ TEST(Main, LampType1UsesDwordRegister) {
     EXPECT_LOG(chip, mark, "R4 588=800000 W4 588=0");
 }
 
-TEST(Main, NoColourCallBeforeInitialisationOrOutOfRange) {
+TEST(Main, NoColourCallBeforeInitialisationOrOutOfRange)
+{
     Chip chip;
     BrillLamp lamp;
     lamp.RedOpenBrillLamp();
@@ -109,7 +113,8 @@ TEST(Main, NoColourCallBeforeInitialisationOrOutOfRange) {
     WT_CHECK(took >= 140);
 }
 
-TEST(Lacking, ModuleLackingOneNameIsRefused) {
+TEST(Lacking, ModuleLackingOneNameIsRefused)
+{
     Chip chip;
     BrillLamp lamp;
     const HMODULE module = LoadLibraryW(L"WinRing0.dll");
@@ -121,7 +126,8 @@ TEST(Lacking, ModuleLackingOneNameIsRefused) {
     EXPECT_LOG(chip, 0, "");
 }
 
-TEST(InitFails, FailingInitializeOlsFailsInitialisation) {
+TEST(InitFails, FailingInitializeOlsFailsInitialisation)
+{
     Chip chip;
     BrillLamp lamp;
     WT_CHECK(!lamp.InitBrillLamp(6, 0));
@@ -129,7 +135,8 @@ TEST(InitFails, FailingInitializeOlsFailsInitialisation) {
     EXPECT_LOG(chip, 0, "");
 }
 
-TEST(NoModule, NoModuleFailsInitialisation) {
+TEST(NoModule, NoModuleFailsInitialisation)
+{
     Chip chip;
     BrillLamp lamp;
     WT_CHECK(LoadLibraryW(L"WinRing0.dll") == nullptr);

@@ -22,45 +22,46 @@ public:
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 
-    void text(const wchar_t* name, const std::wstring& value) const {
+    void text(const wchar_t* name, const std::wstring& value) const
+    {
         write(name, REG_SZ, value.c_str(), (value.size() + 1) * sizeof(wchar_t));
     }
-    void number(const wchar_t* name, DWORD value) const {
-        write(name, REG_DWORD, &value, sizeof value);
-    }
-    static void remove() {
+    void number(const wchar_t* name, DWORD value) const { write(name, REG_DWORD, &value, sizeof value); }
+    static void remove()
+    {
         RegDeleteKeyExW(HKEY_LOCAL_MACHINE, settingsKey, KEY_WOW64_32KEY, 0);
         RegDeleteKeyExW(HKEY_LOCAL_MACHINE, settingsKey, KEY_WOW64_64KEY, 0);
     }
 
 private:
-    void write(const wchar_t* name, DWORD type, const void* data, std::size_t size) const {
+    void write(const wchar_t* name, DWORD type, const void* data, std::size_t size) const
+    {
         HKEY key = nullptr;
-        LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, settingsKey, 0, nullptr, 0,
-                                      KEY_WRITE | view_, nullptr, &key, nullptr);
+        LONG result =
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, settingsKey, 0, nullptr, 0, KEY_WRITE | view_, nullptr, &key, nullptr);
         if (result == ERROR_SUCCESS) {
-            result = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data),
-                                    static_cast<DWORD>(size));
+            result = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size));
             RegCloseKey(key);
         }
         if (result != ERROR_SUCCESS)
-            WinTest::fail("cannot write the settings, error " + std::to_string(result), __FILE__,
-                          __LINE__);
+            WinTest::fail("cannot write the settings, error " + std::to_string(result), __FILE__, __LINE__);
     }
     REGSAM view_;
 };
 
 // Which I/O-port lamp type was chosen, seen from the port that red on touches.
-unsigned redPort(const Chip& chip, const BrillLamp& lamp) {
+unsigned redPort(const Chip& chip, const BrillLamp& lamp)
+{
     const std::size_t mark = chip.accessCount();
     lamp.RedOpenBrillLamp();
     const auto log = chip.accesses();
     return mark < log.size() ? log[mark].port : 0;
 }
 
-}  // namespace
+} // namespace
 
-TEST(Main, AutoWithoutSettingsChoosesLampType0) {
+TEST(Main, AutoWithoutSettingsChoosesLampType0)
+{
     Settings settings;
     Chip chip;
     BrillLamp lamp;
@@ -72,15 +73,16 @@ TEST(Main, AutoWithoutSettingsChoosesLampType0) {
     WT_EQ(redPort(chip, lamp), 0xA03);
 }
 
-TEST(Main, AutoReadsLampTypeAsDecimalText) {
+TEST(Main, AutoReadsLampTypeAsDecimalText)
+{
     Settings settings;
     Chip chip;
     BrillLamp lamp;
     const struct {
         const wchar_t* text;
         unsigned redPort;
-    } cases[] = {{L"6", 0xA09}, {L" 6", 0xA09}, {L"06", 0xA09}, {L"6x", 0xA09},
-                 {L"x6", 0xA03}, {L"7", 0xA00}, {L"2", 0xA07}};
+    } cases[] = {{L"6", 0xA09},  {L" 6", 0xA09}, {L"06", 0xA09}, {L"6x", 0xA09},
+                 {L"x6", 0xA03}, {L"7", 0xA00},  {L"2", 0xA07}};
     for (const auto& c : cases) {
         settings.text(L"LampType", c.text);
         WT_CHECK(lamp.InitAutoBrillLamp());
@@ -90,7 +92,8 @@ TEST(Main, AutoReadsLampTypeAsDecimalText) {
     WT_CHECK(!lamp.InitAutoBrillLamp());
 }
 
-TEST(Main, AutoTakesDwordLampTypeAsZero) {
+TEST(Main, AutoTakesDwordLampTypeAsZero)
+{
     Settings settings;
     Chip chip;
     BrillLamp lamp;
@@ -99,7 +102,8 @@ TEST(Main, AutoTakesDwordLampTypeAsZero) {
     WT_EQ(redPort(chip, lamp), 0xA03);
 }
 
-TEST(Main, AutoReadsOnlyItsOwnRegistryView) {
+TEST(Main, AutoReadsOnlyItsOwnRegistryView)
+{
     Settings settings(otherView);
     Chip chip;
     BrillLamp lamp;
@@ -108,7 +112,8 @@ TEST(Main, AutoReadsOnlyItsOwnRegistryView) {
     WT_EQ(redPort(chip, lamp), 0xA03);
 }
 
-TEST(Main, AutoOpensComPortFromSettings) {
+TEST(Main, AutoOpensComPortFromSettings)
+{
     Settings settings;
     const int com = WinTest::environmentNumber("LAMPTEST_LAMP_COM");
     WinTest::SerialPeer peer(WinTest::environmentNumber("LAMPTEST_PEER_COM"));

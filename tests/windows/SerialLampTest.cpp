@@ -9,18 +9,24 @@
 namespace {
 
 using WinTest::BrillLamp;
-using WinTest::SerialPeer;
 using WinTest::bytesText;
+using WinTest::SerialPeer;
 using Bytes = std::vector<unsigned char>;
 
-int lampCom() { return WinTest::environmentNumber("LAMPTEST_LAMP_COM"); }
-int peerCom() { return WinTest::environmentNumber("LAMPTEST_PEER_COM"); }
+int lampCom()
+{
+    return WinTest::environmentNumber("LAMPTEST_LAMP_COM");
+}
+int peerCom()
+{
+    return WinTest::environmentNumber("LAMPTEST_PEER_COM");
+}
 
-void expectBytes(SerialPeer& peer, const Bytes& expected) {
+void expectBytes(SerialPeer& peer, const Bytes& expected)
+{
     const Bytes got = peer.read(expected.size());
     if (got != expected)
-        WinTest::fail("peer received " + bytesText(got) + ", expected " + bytesText(expected),
-                      __FILE__, __LINE__);
+        WinTest::fail("peer received " + bytesText(got) + ", expected " + bytesText(expected), __FILE__, __LINE__);
 }
 
 const Bytes coil0On{0xFE, 0x05, 0x00, 0x00, 0xFF, 0x00, 0x98, 0x35};
@@ -31,19 +37,22 @@ const Bytes coil2On{0xFE, 0x05, 0x00, 0x02, 0xFF, 0x00, 0x39, 0xF5};
 const Bytes coil2Off{0xFE, 0x05, 0x00, 0x02, 0x00, 0x00, 0x78, 0x05};
 
 // Open COM port handles of this process, found by trying every small handle value.
-DWORD comHandles() {
+DWORD comHandles()
+{
     DWORD count = 0;
     for (std::uintptr_t value = 4; value < 0x4000; value += 4) {
         DCB dcb = {};
         dcb.DCBlength = sizeof dcb;
-        if (GetCommState(reinterpret_cast<HANDLE>(value), &dcb)) ++count;
+        if (GetCommState(reinterpret_cast<HANDLE>(value), &dcb))
+            ++count;
     }
     return count;
 }
 
-}  // namespace
+} // namespace
 
-TEST(Main, LampType3SendsRelayFrames) {
+TEST(Main, LampType3SendsRelayFrames)
+{
     SerialPeer peer(peerCom());
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(3, lampCom()));
@@ -68,7 +77,8 @@ TEST(Main, LampType3SendsRelayFrames) {
     peer.expectSilence();
 }
 
-TEST(Main, LampType5SendsRelayFramesWithYellow) {
+TEST(Main, LampType5SendsRelayFramesWithYellow)
+{
     SerialPeer peer(peerCom());
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(5, lampCom()));
@@ -86,7 +96,8 @@ TEST(Main, LampType5SendsRelayFramesWithYellow) {
     peer.expectSilence();
 }
 
-TEST(Main, LampType4SendsStateByte) {
+TEST(Main, LampType4SendsStateByte)
+{
     SerialPeer peer(peerCom());
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(4, lampCom()));
@@ -114,7 +125,8 @@ TEST(Main, LampType4SendsStateByte) {
     expectBytes(peer, {0xF0});
 }
 
-TEST(Main, PortTenAndAboveUseDeviceNamespace) {
+TEST(Main, PortTenAndAboveUseDeviceNamespace)
+{
     SerialPeer peer(WinTest::environmentNumber("LAMPTEST_HIGH_PEER_COM"));
     const int high = WinTest::environmentNumber("LAMPTEST_HIGH_COM");
     WT_CHECK(high >= 10);
@@ -126,7 +138,8 @@ TEST(Main, PortTenAndAboveUseDeviceNamespace) {
     expectBytes(peer, {0xF0});
 }
 
-TEST(Main, MissingPortFailsInitialisation) {
+TEST(Main, MissingPortFailsInitialisation)
+{
     BrillLamp lamp;
     WT_CHECK(!lamp.InitBrillLamp(3, 0));
     WT_CHECK(!lamp.InitBrillLamp(4, 0));
@@ -136,7 +149,8 @@ TEST(Main, MissingPortFailsInitialisation) {
     lamp.CloseConnectBrillLamp();
 }
 
-TEST(Main, ClosingTwiceReleasesThePortOnce) {
+TEST(Main, ClosingTwiceReleasesThePortOnce)
+{
     SerialPeer peer(peerCom());
     BrillLamp lamp;
     WT_CHECK(lamp.InitBrillLamp(3, lampCom()));
@@ -152,7 +166,8 @@ TEST(Main, ClosingTwiceReleasesThePortOnce) {
 
 // Wine does not hold a COM port exclusively, so a handle left open shows only among the
 // process's handles.
-TEST(Main, ReinitialisingAnOpenSerialLampLeavesNoHandleBehind) {
+TEST(Main, ReinitialisingAnOpenSerialLampLeavesNoHandleBehind)
+{
     SerialPeer peer(peerCom());
     BrillLamp lamp;
     const DWORD before = comHandles();
@@ -170,10 +185,10 @@ TEST(Main, ReinitialisingAnOpenSerialLampLeavesNoHandleBehind) {
 
 // A pseudo-terminal keeps neither parity nor a byte size other than 8, so of the line settings
 // only the speed and the stop bits show what the lamp configured.
-TEST(Main, OpeningSetsSpeedAndStopBits) {
+TEST(Main, OpeningSetsSpeedAndStopBits)
+{
     const std::string name = WinTest::comName(lampCom());
-    HANDLE port = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE port = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     WT_CHECK(port != INVALID_HANDLE_VALUE);
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
@@ -187,8 +202,7 @@ TEST(Main, OpeningSetsSpeedAndStopBits) {
     WT_CHECK(lamp.InitBrillLamp(5, lampCom()));
     lamp.CloseConnectBrillLamp();
 
-    port = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                       nullptr);
+    port = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     WT_CHECK(port != INVALID_HANDLE_VALUE);
     DCB after = {};
     after.DCBlength = sizeof after;

@@ -8,27 +8,31 @@
 
 namespace WinTest {
 
-std::string comName(int number) {
+std::string comName(int number)
+{
     return "\\\\.\\COM" + std::to_string(number);
 }
 
-std::string bytesText(const std::vector<unsigned char>& bytes) {
+std::string bytesText(const std::vector<unsigned char>& bytes)
+{
     std::string text;
     for (unsigned char b : bytes) {
         char item[4];
         std::snprintf(item, sizeof item, "%02X", b);
-        if (!text.empty()) text += ' ';
+        if (!text.empty())
+            text += ' ';
         text += item;
     }
     return text;
 }
 
 SerialPeer::SerialPeer(int comNumber)
-    : port_(CreateFileA(comName(comNumber).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                        OPEN_EXISTING, 0, nullptr)) {
+    : port_(
+          CreateFileA(comName(comNumber).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr))
+{
     if (port_ == INVALID_HANDLE_VALUE)
-        fail("cannot open peer " + comName(comNumber) + ", error " + std::to_string(GetLastError()),
-             __FILE__, __LINE__);
+        fail("cannot open peer " + comName(comNumber) + ", error " + std::to_string(GetLastError()), __FILE__,
+             __LINE__);
     COMMTIMEOUTS timeouts = {};
     timeouts.ReadIntervalTimeout = 0;
     timeouts.ReadTotalTimeoutConstant = 1000;
@@ -36,18 +40,21 @@ SerialPeer::SerialPeer(int comNumber)
     PurgeComm(port_, PURGE_RXABORT | PURGE_RXCLEAR);
 }
 
-SerialPeer::~SerialPeer() {
+SerialPeer::~SerialPeer()
+{
     CloseHandle(port_);
 }
 
-std::vector<unsigned char> SerialPeer::read(std::size_t count) {
+std::vector<unsigned char> SerialPeer::read(std::size_t count)
+{
     std::vector<unsigned char> bytes;
     const DWORD start = GetTickCount();
     while (bytes.size() < count && GetTickCount() - start < 1500) {
         unsigned char buffer[64];
         DWORD got = 0;
         const DWORD want = static_cast<DWORD>(std::min(count - bytes.size(), sizeof buffer));
-        if (!ReadFile(port_, buffer, want, &got, nullptr)) break;
+        if (!ReadFile(port_, buffer, want, &got, nullptr))
+            break;
         bytes.insert(bytes.end(), buffer, buffer + got);
     }
     if (bytes.size() != count)
@@ -57,7 +64,8 @@ std::vector<unsigned char> SerialPeer::read(std::size_t count) {
     return bytes;
 }
 
-void SerialPeer::expectSilence() {
+void SerialPeer::expectSilence()
+{
     COMMTIMEOUTS timeouts = {};
     timeouts.ReadTotalTimeoutConstant = 200;
     SetCommTimeouts(port_, &timeouts);
@@ -67,10 +75,9 @@ void SerialPeer::expectSilence() {
     timeouts.ReadTotalTimeoutConstant = 1000;
     SetCommTimeouts(port_, &timeouts);
     if (got != 0)
-        fail("peer received unexpected bytes: " +
-                 bytesText(std::vector<unsigned char>(buffer, buffer + got)),
-             __FILE__, __LINE__);
+        fail("peer received unexpected bytes: " + bytesText(std::vector<unsigned char>(buffer, buffer + got)), __FILE__,
+             __LINE__);
 }
 
-}  // namespace WinTest
+} // namespace WinTest
 #endif

@@ -24,7 +24,7 @@ private:
     HANDLE port_;
 };
 
-std::string comName(int number);  // "\\.\COMn", valid for every number
-std::string bytesText(const std::vector<unsigned char>& bytes);  // "FE 05 00 ..."
+std::string comName(int number); // "\\.\COMn", valid for every number
+std::string bytesText(const std::vector<unsigned char>& bytes); // "FE 05 00 ..."
 
-}  // namespace WinTest
+} // namespace WinTest

@@ -4,8 +4,8 @@
 // port must be closed and the lamp connection closed (the chip locked again). A service that
 // reports the stop before its server is gone fails here.
 // Usage: servicestop NAME PORT CHIP_STATE_FILE; exit 0 when both were closed by then.
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include "portaccess/simulated/LampSimState.h"
 
@@ -52,7 +52,7 @@ int wmain(int argc, wchar_t** argv)
     const SOCKET client = connectTo(port);
     const char request[] = "{\"red\":true}";
     send(client, request, sizeof request - 1, 0);
-    Sleep(15);  // the request is at the lamp now, for 50 ms
+    Sleep(15); // the request is at the lamp now, for 50 ms
     SERVICE_STATUS status{};
     if (!service || client == INVALID_SOCKET || !ControlService(service, SERVICE_CONTROL_STOP, &status)) {
         std::printf("cannot stop a running service that listens on %u (error %lu)\n", port, GetLastError());

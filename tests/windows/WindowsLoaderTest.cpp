@@ -1,11 +1,11 @@
 #if defined(_WIN32)
 // WindowsModule behind the loader: BrillLamp.dll found by its bare name beside the program and
 // switching the simulated chip, and the system's reason when a library cannot be loaded.
+#include "portaccess/simulated/LampSimState.h"
 #include "utils/loader/BrillLampLibrary.h"
 #include "utils/loader/Module.h"
 #include "utils/loader/NotLoadedException.h"
 #include "utils/text/StringUtils.h"
-#include "portaccess/simulated/LampSimState.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +40,8 @@ TEST(WindowsLoader, BrillLampByBareNameSwitchesTheChip)
     EXPECT_EQ(lamp.getFileName(), L"BrillLamp.dll");
     ASSERT_TRUE(lamp.initBrillLamp(6, 0));
     lamp.redOpenBrillLamp();
-    EXPECT_EQ(chip.readByte(0xA09) & 0x08, 0);     // lit when the bit is 0
-    EXPECT_EQ(chip.readByte(0xA04) & 0x10, 0x10);  // green stays dark
+    EXPECT_EQ(chip.readByte(0xA09) & 0x08, 0); // lit when the bit is 0
+    EXPECT_EQ(chip.readByte(0xA04) & 0x10, 0x10); // green stays dark
     lamp.redCloseBrillLamp();
     EXPECT_EQ(chip.readByte(0xA09) & 0x08, 0x08);
     lamp.closeConnectBrillLamp();

@@ -11,19 +11,19 @@ namespace WinTest {
 
 [[noreturn]] void fail(const std::string& text, const char* file, int line);
 std::string hex(unsigned long value);
-std::string environment(const char* name);  // empty when unset
-int environmentNumber(const char* name);    // fails the case when unset
+std::string environment(const char* name); // empty when unset
+int environmentNumber(const char* name); // fails the case when unset
 
-}  // namespace WinTest
+} // namespace WinTest
 
 #define WT_CHECK(cond) ((cond) ? (void)0 : WinTest::fail(#cond, __FILE__, __LINE__))
 
-#define WT_EQ(actual, expected)                                                                \
-    do {                                                                                       \
-        const unsigned long wtActual = static_cast<unsigned long>(actual);                    \
-        const unsigned long wtExpected = static_cast<unsigned long>(expected);                \
-        if (wtActual != wtExpected)                                                            \
-            WinTest::fail(std::string(#actual " is ") + WinTest::hex(wtActual) + ", expected " + \
-                              WinTest::hex(wtExpected),                                        \
-                          __FILE__, __LINE__);                                                 \
+#define WT_EQ(actual, expected)                                                                                        \
+    do {                                                                                                               \
+        const unsigned long wtActual = static_cast<unsigned long>(actual);                                             \
+        const unsigned long wtExpected = static_cast<unsigned long>(expected);                                         \
+        if (wtActual != wtExpected)                                                                                    \
+            WinTest::fail(std::string(#actual " is ") + WinTest::hex(wtActual) + ", expected " +                       \
+                              WinTest::hex(wtExpected),                                                                \
+                          __FILE__, __LINE__);                                                                         \
     } while (false)

@@ -9,8 +9,7 @@ namespace Norvik::Tools {
 std::string plainLine(const Lamp& lamp)
 {
     auto state = [](bool on) { return on ? "on" : "off"; };
-    return std::string("red=") + state(lamp.red) + " green=" + state(lamp.green) +
-           " blue=" + state(lamp.blue);
+    return std::string("red=") + state(lamp.red) + " green=" + state(lamp.green) + " blue=" + state(lamp.blue);
 }
 
 void drawLamp(const Lamp& lamp, int lampType, const std::string& source, bool clear)
@@ -19,9 +18,8 @@ void drawLamp(const Lamp& lamp, int lampType, const std::string& source, bool cl
         const char* name;
         bool on;
         const char* litColour;
-    } rows[] = {{"red", lamp.red, "\033[1;91m"},
-                {"green", lamp.green, "\033[1;92m"},
-                {"blue", lamp.blue, "\033[1;94m"}};
+    } rows[] = {
+        {"red", lamp.red, "\033[1;91m"}, {"green", lamp.green, "\033[1;92m"}, {"blue", lamp.blue, "\033[1;94m"}};
     std::string text = clear ? "\033[H\033[2J" : "";
     text += "   \u250c\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2510\n";
     for (const Row& row : rows) {

@@ -18,10 +18,7 @@ class PortModule;
 
 struct Lamp {
     bool red, green, blue;
-    bool operator!=(const Lamp& other) const
-    {
-        return red != other.red || green != other.green || blue != other.blue;
-    }
+    bool operator!=(const Lamp& other) const { return red != other.red || green != other.green || blue != other.blue; }
 };
 
 // The process may not read I/O ports; the text says what to do about it.

@@ -15,7 +15,7 @@ public:
 struct ViewOptions {
     bool help = false;
     int lampType = 6;
-    std::string statePath;  // the chip state file; empty for the default one
+    std::string statePath; // the chip state file; empty for the default one
     std::string modulePath; // the port-access module; empty to look for the installed one
     bool hardware = false;
     bool plain = false;

@@ -52,8 +52,7 @@ double parseTimeout(const std::string& text)
 std::string lightRequest(bool red, bool green, bool blue)
 {
     auto state = [](bool on) { return on ? "true" : "false"; };
-    return std::string("{\"red\":") + state(red) + ",\"green\":" + state(green) +
-           ",\"blue\":" + state(blue) + "}";
+    return std::string("{\"red\":") + state(red) + ",\"green\":" + state(green) + ",\"blue\":" + state(blue) + "}";
 }
 
 ClientOptions ClientOptions::parse(const std::vector<std::string>& arguments)

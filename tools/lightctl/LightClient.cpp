@@ -15,8 +15,8 @@ class Exchange {
 public:
     Exchange(unsigned short port, double timeoutSeconds)
         : port(port),
-          deadline(Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                      std::chrono::duration<double>(timeoutSeconds)))
+          deadline(Clock::now() +
+                   std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds)))
     {
     }
 
@@ -117,7 +117,8 @@ private:
             case AnswerFramer::State::Complete:
                 return framer.answer();
             case AnswerFramer::State::Malformed:
-                throw ClientFailure("the light service on " + where() + " answered something that is not a JSON object");
+                throw ClientFailure("the light service on " + where() +
+                                    " answered something that is not a JSON object");
             case AnswerFramer::State::Incomplete:
                 break;
             }

@@ -2,8 +2,8 @@
 
 #include "tools/lightctl/ClientSocket.h"
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 namespace Norvik::Tools {
 
@@ -13,12 +13,13 @@ namespace {
 std::string systemText(int error)
 {
     wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::string text;
     if (length > 0) {
-        const int size = ::WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+        const int size =
+            ::WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
         text.resize(static_cast<std::size_t>(size > 0 ? size : 0));
         if (size > 0)
             ::WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), &text[0], size, nullptr, nullptr);

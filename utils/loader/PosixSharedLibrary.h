@@ -9,14 +9,26 @@ namespace Norvik::SharedLibrary {
 using Handle = void*;
 
 // "WinRing0" -> "libWinRing0.so".
-inline std::string fileName(const std::string& baseName) { return "lib" + baseName + ".so"; }
+inline std::string fileName(const std::string& baseName)
+{
+    return "lib" + baseName + ".so";
+}
 
 // Null on failure; failureText tells why until the next call into the loader.
-inline Handle openFile(const std::string& utf8Path) { return ::dlopen(utf8Path.c_str(), RTLD_NOW); }
+inline Handle openFile(const std::string& utf8Path)
+{
+    return ::dlopen(utf8Path.c_str(), RTLD_NOW);
+}
 
-inline void closeFile(Handle library) { ::dlclose(library); }
+inline void closeFile(Handle library)
+{
+    ::dlclose(library);
+}
 
-inline void* findAddress(Handle library, const char* name) { return ::dlsym(library, name); }
+inline void* findAddress(Handle library, const char* name)
+{
+    return ::dlsym(library, name);
+}
 
 // The loader forgets its text once it is read.
 inline std::string failureText()

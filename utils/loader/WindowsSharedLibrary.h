@@ -11,7 +11,10 @@ namespace Norvik::SharedLibrary {
 using Handle = HMODULE;
 
 // "WinRing0" -> "WinRing0.dll".
-inline std::string fileName(const std::string& baseName) { return baseName + ".dll"; }
+inline std::string fileName(const std::string& baseName)
+{
+    return baseName + ".dll";
+}
 
 inline std::wstring widePath(const std::string& utf8Path)
 {
@@ -24,11 +27,20 @@ inline std::wstring widePath(const std::string& utf8Path)
 }
 
 // Null on failure, with the reason left as the thread's last error.
-inline Handle openWide(const std::wstring& path) { return ::LoadLibraryW(path.c_str()); }
+inline Handle openWide(const std::wstring& path)
+{
+    return ::LoadLibraryW(path.c_str());
+}
 
-inline Handle openFile(const std::string& utf8Path) { return openWide(widePath(utf8Path)); }
+inline Handle openFile(const std::string& utf8Path)
+{
+    return openWide(widePath(utf8Path));
+}
 
-inline void closeFile(Handle library) { ::FreeLibrary(library); }
+inline void closeFile(Handle library)
+{
+    ::FreeLibrary(library);
+}
 
 inline void* findAddress(Handle library, const char* name)
 {
@@ -44,9 +56,9 @@ inline std::string failureText()
 {
     const DWORD error = ::GetLastError();
     wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring wide = length ? std::wstring(buffer, length) : L"error " + std::to_wstring(error);
     ::LocalFree(buffer);
     while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r'))

@@ -22,7 +22,10 @@ CodePageConsoleAppender::CodePageConsoleAppender(const std::string& name, std::o
 {
 }
 
-bool CodePageConsoleAppender::reopen() { return true; }
+bool CodePageConsoleAppender::reopen()
+{
+    return true;
+}
 
 void CodePageConsoleAppender::close() {}
 

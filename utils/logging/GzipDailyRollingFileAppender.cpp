@@ -15,14 +15,19 @@ namespace Env = LogEnvironment;
 
 constexpr std::time_t secondsPerDay = 24 * 60 * 60;
 
-std::tm localDay(std::time_t time) { return Env::localTime(time); }
+std::tm localDay(std::time_t time)
+{
+    return Env::localTime(time);
+}
 
-bool sameDay(const std::tm& a, const std::tm& b) { return a.tm_year == b.tm_year && a.tm_yday == b.tm_yday; }
+bool sameDay(const std::tm& a, const std::tm& b)
+{
+    return a.tm_year == b.tm_year && a.tm_yday == b.tm_yday;
+}
 
 } // namespace
 
-GzipDailyRollingFileAppender::GzipDailyRollingFileAppender(
-    std::unique_ptr<log4cpp::DailyRollingFileAppender> source)
+GzipDailyRollingFileAppender::GzipDailyRollingFileAppender(std::unique_ptr<log4cpp::DailyRollingFileAppender> source)
     : log4cpp::LayoutAppender(source->getName()), configured(std::move(source)),
       path(SU::toWide(Log4cppAccess::FileNameOf::get(*configured), SU::Utf8)),
       maxDaysKeep(configured->getMaxDaysToKeep())
@@ -81,7 +86,10 @@ log4cpp::Layout& GzipDailyRollingFileAppender::layout()
     return configured ? Log4cppAccess::LayoutOf::get(*configured) : _getLayout();
 }
 
-std::time_t GzipDailyRollingFileAppender::now() const { return std::time(nullptr); }
+std::time_t GzipDailyRollingFileAppender::now() const
+{
+    return std::time(nullptr);
+}
 
 void GzipDailyRollingFileAppender::_append(const log4cpp::LoggingEvent& event)
 {

@@ -10,24 +10,15 @@
 namespace Norvik::Utils::Log4cppAccess {
 
 struct LayoutOf : log4cpp::LayoutAppender {
-    static log4cpp::Layout& get(log4cpp::LayoutAppender& appender)
-    {
-        return (appender.*(&LayoutOf::_getLayout))();
-    }
+    static log4cpp::Layout& get(log4cpp::LayoutAppender& appender) { return (appender.*(&LayoutOf::_getLayout))(); }
 };
 
 struct FileNameOf : log4cpp::FileAppender {
-    static const std::string& get(const log4cpp::FileAppender& appender)
-    {
-        return appender.*(&FileNameOf::_fileName);
-    }
+    static const std::string& get(const log4cpp::FileAppender& appender) { return appender.*(&FileNameOf::_fileName); }
 };
 
 struct StreamOf : log4cpp::OstreamAppender {
-    static std::ostream* get(const log4cpp::OstreamAppender& appender)
-    {
-        return appender.*(&StreamOf::_stream);
-    }
+    static std::ostream* get(const log4cpp::OstreamAppender& appender) { return appender.*(&StreamOf::_stream); }
 };
 
 } // namespace Norvik::Utils::Log4cppAccess

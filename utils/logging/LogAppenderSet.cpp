@@ -42,8 +42,8 @@ std::unique_ptr<log4cpp::Appender> replacementOf(log4cpp::Appender* appender)
 {
     const std::type_info& type = typeid(*appender);
     if (type == typeid(log4cpp::DailyRollingFileAppender)) {
-        return std::make_unique<GzipDailyRollingFileAppender>(
-            std::unique_ptr<log4cpp::DailyRollingFileAppender>(static_cast<log4cpp::DailyRollingFileAppender*>(appender)));
+        return std::make_unique<GzipDailyRollingFileAppender>(std::unique_ptr<log4cpp::DailyRollingFileAppender>(
+            static_cast<log4cpp::DailyRollingFileAppender*>(appender)));
     }
     // The configurator's "ConsoleAppender" is a plain stream appender on std::cout or std::cerr.
     if (type == typeid(log4cpp::OstreamAppender)) {

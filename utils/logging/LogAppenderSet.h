@@ -8,7 +8,7 @@
 namespace log4cpp {
 class Appender;
 class Category;
-}
+} // namespace log4cpp
 
 namespace Norvik::Utils {
 

@@ -16,9 +16,15 @@ namespace SU = Utils::StringUtils;
 namespace Env = Utils::LogEnvironment;
 
 // Through UTF-8, so that a name keeps every character on both platforms (wide paths on Windows).
-fs::path toPath(const std::wstring& path) { return fs::u8path(SU::toNarrow(path, SU::Utf8)); }
+fs::path toPath(const std::wstring& path)
+{
+    return fs::u8path(SU::toNarrow(path, SU::Utf8));
+}
 
-std::wstring nameOf(const fs::path& path) { return SU::toWide(path.filename().u8string(), SU::Utf8); }
+std::wstring nameOf(const fs::path& path)
+{
+    return SU::toWide(path.filename().u8string(), SU::Utf8);
+}
 
 std::time_t toUnixTime(fs::file_time_type time)
 {
@@ -87,7 +93,10 @@ bool renameFile(const std::wstring& from, const std::wstring& to)
     return !error;
 }
 
-void openInput(std::ifstream& stream, const std::wstring& path) { stream.open(toPath(path)); }
+void openInput(std::ifstream& stream, const std::wstring& path)
+{
+    stream.open(toPath(path));
+}
 
 void openOutput(std::ofstream& stream, const std::wstring& path)
 {
@@ -98,8 +107,8 @@ void openOutput(std::ofstream& stream, const std::wstring& path)
 
 std::wstring getDataDirectory()
 {
-    const std::wstring directory = Env::dataFolder() + Env::directorySeparator + L"NORVIK" +
-                                   Env::directorySeparator + L"tessarodriver";
+    const std::wstring directory =
+        Env::dataFolder() + Env::directorySeparator + L"NORVIK" + Env::directorySeparator + L"tessarodriver";
     ensureDirectory(directory);
     return directory;
 }

@@ -3,8 +3,8 @@
 #include "utils/logging/Log4cpp.h"
 #include "utils/logging/LogAppenderSet.h"
 #include "utils/logging/LogEnvironment.h"
-#include "utils/threading/Mutex.h"
 #include "utils/text/StringUtils.h"
+#include "utils/threading/Mutex.h"
 #include "utils/threading/Thread.h"
 
 #include <fstream>
@@ -41,9 +41,7 @@ Logger& Logger::instance()
     return logger;
 }
 
-Logger::Logger()
-    : mutex(Utils::Threading::Mutex::create()), configTime(0),
-      appenders(new Utils::LogAppenderSet())
+Logger::Logger() : mutex(Utils::Threading::Mutex::create()), configTime(0), appenders(new Utils::LogAppenderSet())
 {
     getLogDirectory();
     configPath = getConfigPath();

@@ -16,7 +16,10 @@ namespace {
 
 namespace SU = StringUtils;
 
-std::string narrow(const std::wstring& path) { return SU::toNarrow(path, SU::Utf8); }
+std::string narrow(const std::wstring& path)
+{
+    return SU::toNarrow(path, SU::Utf8);
+}
 
 std::string variable(const char* name)
 {
@@ -31,7 +34,7 @@ const wchar_t directorySeparator = L'/';
 
 std::int64_t modificationStamp(const std::wstring& path)
 {
-    struct stat status{};
+    struct stat status {};
     if (stat(narrow(path).c_str(), &status) != 0) {
         return 0;
     }
@@ -47,11 +50,20 @@ std::FILE* openFile(const std::wstring& path, const char* mode)
     return file;
 }
 
-std::string nativePath(const std::wstring& path) { return narrow(path); }
+std::string nativePath(const std::wstring& path)
+{
+    return narrow(path);
+}
 
-gzFile_s* openArchive(const std::wstring& path) { return gzopen(narrow(path).c_str(), "wb"); }
+gzFile_s* openArchive(const std::wstring& path)
+{
+    return gzopen(narrow(path).c_str(), "wb");
+}
 
-std::string toConsoleText(const std::string& utf8) { return utf8; }
+std::string toConsoleText(const std::string& utf8)
+{
+    return utf8;
+}
 
 std::tm localTime(std::time_t time)
 {
@@ -83,7 +95,10 @@ std::wstring dataFolder()
     return SU::toWide(home + "/.local/share", SU::Utf8);
 }
 
-std::wstring environmentValue(const wchar_t* name) { return SU::toWide(variable(narrow(name).c_str()), SU::Utf8); }
+std::wstring environmentValue(const wchar_t* name)
+{
+    return SU::toWide(variable(narrow(name).c_str()), SU::Utf8);
+}
 
 } // namespace Norvik::Utils::LogEnvironment
 

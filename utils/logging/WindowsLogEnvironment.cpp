@@ -3,9 +3,9 @@
 #include "utils/logging/LogEnvironment.h"
 #include "utils/text/StringUtils.h"
 
-#include <windows.h>
 #include <shlobj.h>
 #include <vector>
+#include <windows.h>
 #include <zlib.h>
 
 namespace Norvik::Utils::LogEnvironment {
@@ -49,7 +49,8 @@ std::int64_t modificationStamp(const std::wstring& path)
     ULARGE_INTEGER value;
     value.LowPart = data.ftLastWriteTime.dwLowDateTime;
     value.HighPart = data.ftLastWriteTime.dwHighDateTime;
-    return (static_cast<std::int64_t>(value.QuadPart) - static_cast<std::int64_t>(fileTimeEpochSeconds) * 10000000) * 100;
+    return (static_cast<std::int64_t>(value.QuadPart) - static_cast<std::int64_t>(fileTimeEpochSeconds) * 10000000) *
+        100;
 }
 
 std::FILE* openFile(const std::wstring& path, const char* mode)
@@ -71,7 +72,10 @@ std::string nativePath(const std::wstring& path)
     return toAnsi(path);
 }
 
-gzFile_s* openArchive(const std::wstring& path) { return gzopen_w(path.c_str(), "wb"); }
+gzFile_s* openArchive(const std::wstring& path)
+{
+    return gzopen_w(path.c_str(), "wb");
+}
 
 std::string toConsoleText(const std::string& utf8)
 {

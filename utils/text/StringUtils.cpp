@@ -15,6 +15,7 @@ namespace {
 
 using Table = char16_t[128];
 
+// clang-format off
 // Bytes 0x80..0xFF of the DOS Cyrillic code page.
 constexpr Table cp866Table = {
     0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
@@ -54,20 +55,30 @@ constexpr Table cp1251Table = {
     0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
+// clang-format on
 
 const Table* tableOf(int charset)
 {
     switch (charset) {
-    case Cp866: return &cp866Table;
-    case Cp1251: return &cp1251Table;
-    default: return nullptr;
+    case Cp866:
+        return &cp866Table;
+    case Cp1251:
+        return &cp1251Table;
+    default:
+        return nullptr;
     }
 }
 
 constexpr bool wideIsUtf16 = sizeof(wchar_t) == 2;
 
-bool isHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool isHighSurrogate(std::uint32_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(std::uint32_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 std::string tableToNarrow(const std::wstring& text, const Table& table)
 {
@@ -108,10 +119,9 @@ std::string utf8ToNarrow(const std::wstring& text)
         for (std::size_t i = 0; i < text.size(); ++i) {
             auto codePoint = static_cast<std::uint32_t>(text[i]);
             // A UTF-16 pair is one character; a lone half stops the conversion below.
-            if (wideIsUtf16 && isHighSurrogate(codePoint) && i + 1 < text.size()
-                && isLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
-                codePoint = 0x10000 + ((codePoint - 0xD800) << 10)
-                    + (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
+            if (wideIsUtf16 && isHighSurrogate(codePoint) && i + 1 < text.size() &&
+                isLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
+                codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
                 ++i;
             }
             utf8::append(codePoint, std::back_inserter(result));
@@ -124,8 +134,8 @@ std::string utf8ToNarrow(const std::wstring& text)
 std::wstring utf8ToWide(const std::string& text)
 {
     auto it = text.begin();
-    if (text.size() > 3 && static_cast<unsigned char>(text[0]) == 0xEF
-        && static_cast<unsigned char>(text[1]) == 0xBB && static_cast<unsigned char>(text[2]) == 0xBF) {
+    if (text.size() > 3 && static_cast<unsigned char>(text[0]) == 0xEF && static_cast<unsigned char>(text[1]) == 0xBB &&
+        static_cast<unsigned char>(text[2]) == 0xBF) {
         it += 3;
     }
     std::wstring result;

@@ -9,9 +9,9 @@ namespace Norvik::Utils::StringUtils {
 
 // Character-set identifiers of toNarrow/toWide.
 enum Charset {
-    Cp866 = 0,  // console output (DOS Cyrillic)
+    Cp866 = 0, // console output (DOS Cyrillic)
     Cp1251 = 1, // Windows file paths and the ANSI service functions
-    Utf8 = 2    // log text, exception texts, the wire
+    Utf8 = 2 // log text, exception texts, the wire
 };
 
 std::string toNarrow(const std::wstring& text, int charset);

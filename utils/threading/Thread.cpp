@@ -1,7 +1,7 @@
 #include "utils/threading/Thread.h"
 
-#include "utils/text/Exception.h"
 #include "utils/logging/Logger.h"
+#include "utils/text/Exception.h"
 #include "utils/text/StringUtils.h"
 
 #include <chrono>
@@ -75,11 +75,10 @@ void Thread::body()
         try {
             routine->run();
         } catch (const Exception& e) {
-            Logger::instance().error("Thread", L"Исключение в потоке [%d] (%ls)", e.getCode(),
-                e.getMessage().c_str());
+            Logger::instance().error("Thread", L"Исключение в потоке [%d] (%ls)", e.getCode(), e.getMessage().c_str());
         } catch (const std::exception& e) {
             Logger::instance().error("Thread", L"Исключение в потоке (%ls)",
-                StringUtils::toWide(e.what(), StringUtils::Utf8).c_str());
+                                     StringUtils::toWide(e.what(), StringUtils::Utf8).c_str());
         } catch (...) {
             Logger::instance().error("Thread", L"Неизвестное исключение в потоке");
         }

@@ -4,8 +4,11 @@
 #include <cstdlib>
 
 #define LAMP_EXPORT extern "C" __attribute__((visibility("default")))
-#define LAMP_SWITCH(name)                                                                          \
-    LAMP_EXPORT void name() { record(#name); }
+#define LAMP_SWITCH(name)                                                                                              \
+    LAMP_EXPORT void name()                                                                                            \
+    {                                                                                                                  \
+        record(#name);                                                                                                 \
+    }
 
 namespace {
 

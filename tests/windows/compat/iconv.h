@@ -16,7 +16,10 @@ inline iconv_t iconv_open(const char* /*to*/, const char* from)
     return codePage ? reinterpret_cast<iconv_t>(static_cast<std::size_t>(codePage)) : reinterpret_cast<iconv_t>(-1);
 }
 
-inline int iconv_close(iconv_t) { return 0; }
+inline int iconv_close(iconv_t)
+{
+    return 0;
+}
 
 inline std::size_t iconv(iconv_t cd, char** in, std::size_t* inLeft, char** out, std::size_t* outLeft)
 {

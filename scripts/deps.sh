@@ -10,6 +10,8 @@ test_pkgs=(libgtest-dev libgmock-dev socat python3-pymodbus python3-serial pytho
            g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev systemd util-linux dpkg-dev file)
 # The Windows packages: wixl builds them, msibuild (msitools) writes their non-ASCII texts.
 test_pkgs+=(wixl msitools)
+# The layout of the sources is checked against .clang-format.
+test_pkgs+=(clang-format)
 wine_pkgs=(wine wine64 wine32)
 
 missing() {

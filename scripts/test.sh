@@ -65,6 +65,15 @@ suite_steps() {
 }
 
 mkdir -p build
+begin
+echo "== format: the sources against .clang-format"
+if bash scripts/format.sh; then
+    summaries+=("format: as .clang-format says")
+else
+    failed=1; summaries+=("format: FAILED (bash scripts/format.sh --fix)")
+fi
+took format
+
 suite native native
 suite sanitizers asan
 suite threads tsan

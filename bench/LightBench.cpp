@@ -4,9 +4,9 @@
 //   light_bench [--in-process] [--cycles N]
 //   light_bench --running LABEL: the latency figure of a service already listening on 48888
 //   (the Windows program under Wine), one line starting with LABEL
+#include "utils/loader/ProgramPath.h"
 #include "light/Server.h"
 #include "tests/support/TcpClient.h"
-#include "utils/loader/ProgramPath.h"
 
 #include <fcntl.h>
 #include <signal.h>

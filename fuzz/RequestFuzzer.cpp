@@ -1,9 +1,9 @@
 // Drives the per-connection request path (framing, handling, rendering) with arbitrary bytes
 // cut into arbitrary chunks, as a receive thread would hand them over.
 
+#include "tests/light/RecordingLamp.h"
 #include "light/RequestFramer.h"
 #include "light/RequestHandler.h"
-#include "tests/light/RecordingLamp.h"
 
 #include "utils/text/StringUtils.h"
 

@@ -2,8 +2,8 @@
 
 #include "service/ServiceInstaller.h"
 
-#include "service/ServiceTexts.h"
 #include "utils/loader/ProgramPath.h"
+#include "service/ServiceTexts.h"
 #include "utils/text/StringUtils.h"
 
 #include <systemd/sd-daemon.h>

@@ -1,8 +1,8 @@
 #include "service/ServerRun.h"
 
+#include "utils/logging/Logger.h"
 #include "light/Server.h"
 #include "service/ServiceTexts.h"
-#include "utils/logging/Logger.h"
 
 #include <exception>
 #include <string>

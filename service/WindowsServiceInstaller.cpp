@@ -5,8 +5,8 @@
 #include "service/ServiceTexts.h"
 #include "utils/text/StringUtils.h"
 
-#include <psapi.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // The service switches red, green and blue of lamp type 6 from three threads at once.
 
-#include "portaccess/simulated/LampSimState.h"
 #include "tests/driver/DriverTestSupport.h"
+#include "portaccess/simulated/LampSimState.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // I/O-port lamp types against the simulated chip, through the exports in a process of their own.
 
-#include "portaccess/simulated/LampSimState.h"
 #include "tests/driver/DriverTestSupport.h"
+#include "portaccess/simulated/LampSimState.h"
 
 #include <gtest/gtest.h>
 

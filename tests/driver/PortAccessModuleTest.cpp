@@ -1,8 +1,8 @@
 // Loading of the port-access module: refused, failing and absent modules, and the hardware module.
 
-#include "portaccess/OlsFunctions.h"
-#include "portaccess/simulated/LampSimState.h"
 #include "tests/driver/DriverTestSupport.h"
+#include "portaccess/simulated/LampSimState.h"
+#include "portaccess/OlsFunctions.h"
 
 #include <gtest/gtest.h>
 

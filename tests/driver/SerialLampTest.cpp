@@ -1,8 +1,8 @@
 // Serial lamp types over a pseudo-terminal that the port link directory names as a COM port.
 
+#include "tests/driver/DriverTestSupport.h"
 #include "lampdriver/PosixLineSettings.h"
 #include "lampdriver/SerialPort.h"
-#include "tests/driver/DriverTestSupport.h"
 
 #include <gtest/gtest.h>
 

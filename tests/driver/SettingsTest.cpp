@@ -1,7 +1,7 @@
 // InitAutoBrillLamp reading the lamp type and port from the settings file.
 
-#include "portaccess/simulated/LampSimState.h"
 #include "tests/driver/DriverTestSupport.h"
+#include "portaccess/simulated/LampSimState.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Built twice: in a directory without the lamp library, and beside a port-access module whose
 // initialisation fails (LIGHT_EXPECT_INIT_FAILURE).
+#include "tests/light/LightTestSupport.h"
 #include "light/LightVelk77Service.h"
 #include "light/Server.h"
-#include "tests/light/LightTestSupport.h"
 
 #include "utils/text/StringUtils.h"
 

@@ -1,6 +1,6 @@
 #include "light/LightSwitch.h"
-#include "light/LightVelk77Service.h"
 #include "tests/light/LightTestSupport.h"
+#include "light/LightVelk77Service.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "light/RequestHandler.h"
 #include "tests/light/RecordingLamp.h"
+#include "light/RequestHandler.h"
 
 #include "utils/text/Exception.h"
 

@@ -1,5 +1,5 @@
-#include "light/Server.h"
 #include "tests/light/LightTestSupport.h"
+#include "light/Server.h"
 #include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>

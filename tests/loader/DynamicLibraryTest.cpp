@@ -1,6 +1,6 @@
 #include "utils/loader/DynamicLibrary.h"
-#include "utils/loader/NotLoadedException.h"
 #include "utils/text/Exception.h"
+#include "utils/loader/NotLoadedException.h"
 
 #include "tests/loader/LoaderTestSupport.h"
 

@@ -1,5 +1,5 @@
-#include "utils/loader/Path.h"
 #include "utils/loader/NotLoadedException.h"
+#include "utils/loader/Path.h"
 
 #include <gtest/gtest.h>
 

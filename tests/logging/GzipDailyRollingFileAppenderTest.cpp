@@ -1,6 +1,6 @@
 #include "utils/logging/GzipDailyRollingFileAppender.h"
-#include "tests/logging/LogTestFiles.h"
 #include "utils/logging/LogCompressor.h"
+#include "tests/logging/LogTestFiles.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

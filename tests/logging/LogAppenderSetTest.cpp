@@ -1,7 +1,7 @@
-#include "utils/logging/LogAppenderSet.h"
-#include "tests/logging/LogTestFiles.h"
 #include "utils/logging/CodePageConsoleAppender.h"
 #include "utils/logging/GzipDailyRollingFileAppender.h"
+#include "utils/logging/LogAppenderSet.h"
+#include "tests/logging/LogTestFiles.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

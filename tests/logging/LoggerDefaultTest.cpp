@@ -1,9 +1,9 @@
 #include "tests/logging/LogTestFiles.h"
 #include "utils/logging/Logger.h"
 
+#include <gtest/gtest.h>
 #include <cctype>
 #include <cstdlib>
-#include <gtest/gtest.h>
 
 using namespace LogTestFiles;
 

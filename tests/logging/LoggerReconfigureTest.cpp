@@ -3,8 +3,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <gtest/gtest.h>
 #include <thread>
+#include <gtest/gtest.h>
 
 using namespace LogTestFiles;
 using namespace std::chrono_literals;

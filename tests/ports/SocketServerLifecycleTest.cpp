@@ -2,8 +2,8 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
-#include <netinet/in.h>
 #include <pthread.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 

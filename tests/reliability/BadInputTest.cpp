@@ -2,9 +2,9 @@
 // the right answer or none, switches nothing it should not, and leaves the connection and the
 // server answering normally.
 
-#include "light/Server.h"
 #include "tests/light/LightTestSupport.h"
 #include "tests/reliability/ReliabilitySupport.h"
+#include "light/Server.h"
 
 #include <gtest/gtest.h>
 

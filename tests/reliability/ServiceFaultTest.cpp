@@ -1,8 +1,8 @@
 // The program lightservice under faults around it: missing or broken lamp modules, a taken
 // port, a hard kill, a stop request under traffic, a lost or spoilt log configuration.
 
-#include "tests/reliability/ServiceFixture.h"
 #include "tests/support/NotifySocket.h"
+#include "tests/reliability/ServiceFixture.h"
 
 #include <gtest/gtest.h>
 

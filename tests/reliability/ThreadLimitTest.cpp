@@ -1,9 +1,9 @@
 // A request server that cannot create threads: it runs in a child process as an unprivileged
 // user whose process limit the test lowers and raises again (root ignores that limit).
 
-#include "light/Server.h"
 #include "tests/light/LightTestSupport.h"
 #include "tests/reliability/ReliabilitySupport.h"
+#include "light/Server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "tests/service/TestSupport.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/service/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "tests/support/ChildProcess.h"
 #include "tests/service/LampEvents.h"
 #include "tests/service/TestSupport.h"
-#include "tests/support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tests/support/Wait.h"
 #include "utils/threading/Routine.h"
+#include "tests/support/Wait.h"
 
 #include <atomic>
 #include <chrono>

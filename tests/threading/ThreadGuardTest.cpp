@@ -1,7 +1,7 @@
-#include "tests/threading/TestRoutines.h"
-#include "tests/threading/ThreadLog.h"
 #include "utils/text/Exception.h"
+#include "tests/threading/TestRoutines.h"
 #include "utils/threading/Thread.h"
+#include "tests/threading/ThreadLog.h"
 
 #include <gtest/gtest.h>
 

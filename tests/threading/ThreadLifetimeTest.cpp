@@ -1,5 +1,5 @@
-#include "tests/threading/TestRoutines.h"
 #include "utils/logging/Logger.h"
+#include "tests/threading/TestRoutines.h"
 #include "utils/threading/Thread.h"
 
 #include <gtest/gtest.h>

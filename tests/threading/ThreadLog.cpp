@@ -4,8 +4,8 @@
 #include "tests/support/TempDir.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <memory>
+#include <fstream>
 
 #include <unistd.h>
 

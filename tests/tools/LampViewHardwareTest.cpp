@@ -2,8 +2,8 @@
 // port permission. The simulated module has the hardware module's entry points, so pointed at
 // it with --module the viewer's port accesses can be watched.
 
-#include "lampdriver/LampWiring.h"
 #include "portaccess/simulated/LampSimState.h"
+#include "lampdriver/LampWiring.h"
 #include "tests/tools/ToolRun.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // lightctl against a stand-in service on a free port: what it sends, and how it ends.
 
-#include "tests/support/TcpClient.h"
 #include "tests/tools/FakeService.h"
+#include "tests/support/TcpClient.h"
 #include "tests/tools/ToolRun.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #if defined(_WIN32)
 // The shipped DLL's export and import tables, read from its image as the loader mapped it.
-#include "portaccess/OlsFunctions.h"
 #include "tests/windows/LampModule.h"
+#include "portaccess/OlsFunctions.h"
 #include "tests/windows/WineTest.h"
 
 #include <algorithm>

@@ -4,8 +4,8 @@
 // port must be closed and the lamp connection closed (the chip locked again). A service that
 // reports the stop before its server is gone fails here.
 // Usage: servicestop NAME PORT CHIP_STATE_FILE; exit 0 when both were closed by then.
-#include <windows.h>
 #include <winsock2.h>
+#include <windows.h>
 
 #include "portaccess/simulated/LampSimState.h"
 

@@ -1,11 +1,11 @@
 #if defined(_WIN32)
 // WindowsModule behind the loader: BrillLamp.dll found by its bare name beside the program and
 // switching the simulated chip, and the system's reason when a library cannot be loaded.
-#include "portaccess/simulated/LampSimState.h"
 #include "utils/loader/BrillLampLibrary.h"
 #include "utils/loader/Module.h"
 #include "utils/loader/NotLoadedException.h"
 #include "utils/text/StringUtils.h"
+#include "portaccess/simulated/LampSimState.h"
 
 #include <gtest/gtest.h>
 

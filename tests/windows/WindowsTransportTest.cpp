@@ -1,16 +1,16 @@
 #if defined(_WIN32)
 // WindowsSocketServer and WindowsClient over real loopback sockets, a Winsock client at the
 // other end.
-#include "ports/IServerDataCallback.h"
 #include "ports/SocketServer.h"
+#include "ports/IServerDataCallback.h"
 
 #include <gtest/gtest.h>
 
 #include <winsock2.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>

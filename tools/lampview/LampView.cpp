@@ -2,9 +2,9 @@
 // simulated chip, or with --hardware the real output ports through the port-access module, and
 // never writes a port, so looking does not switch anything.
 
-#include "lampdriver/LampWiring.h"
 #include "tools/lampview/LampDrawing.h"
 #include "tools/lampview/LampReader.h"
+#include "lampdriver/LampWiring.h"
 #include "tools/lampview/ViewOptions.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 // lightctl: switches the lamp through the light service, as the point-of-sale software does.
 
-#include "tools/console/ToolConsole.h"
 #include "tools/lightctl/ClientAnswer.h"
+#include "tools/console/ToolConsole.h"
 #include "tools/lightctl/ClientOptions.h"
 #include "tools/lightctl/LightClient.h"
 

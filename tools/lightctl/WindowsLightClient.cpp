@@ -2,8 +2,8 @@
 
 #include "tools/lightctl/ClientSocket.h"
 
-#include <windows.h>
 #include <winsock2.h>
+#include <windows.h>
 
 namespace Norvik::Tools {
 

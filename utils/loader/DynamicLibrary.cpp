@@ -1,9 +1,9 @@
 #include "utils/loader/DynamicLibrary.h"
 
+#include "utils/logging/Logger.h"
 #include "utils/loader/Module.h"
 #include "utils/loader/NotLoadedException.h"
 #include "utils/loader/Path.h"
-#include "utils/logging/Logger.h"
 #include "utils/text/StringUtils.h"
 
 #include <algorithm>

@@ -3,8 +3,8 @@
 #include "utils/logging/Log4cpp.h"
 #include "utils/logging/LogAppenderSet.h"
 #include "utils/logging/LogEnvironment.h"
-#include "utils/text/StringUtils.h"
 #include "utils/threading/Mutex.h"
+#include "utils/text/StringUtils.h"
 #include "utils/threading/Thread.h"
 
 #include <fstream>

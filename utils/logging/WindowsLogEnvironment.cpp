@@ -3,9 +3,9 @@
 #include "utils/logging/LogEnvironment.h"
 #include "utils/text/StringUtils.h"
 
+#include <windows.h>
 #include <shlobj.h>
 #include <vector>
-#include <windows.h>
 #include <zlib.h>
 
 namespace Norvik::Utils::LogEnvironment {

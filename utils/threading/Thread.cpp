@@ -1,7 +1,7 @@
 #include "utils/threading/Thread.h"
 
-#include "utils/logging/Logger.h"
 #include "utils/text/Exception.h"
+#include "utils/logging/Logger.h"
 #include "utils/text/StringUtils.h"
 
 #include <chrono>

@@ -64,15 +64,22 @@ suite_steps() {
     summaries+=("$name: $(grep -E 'tests passed' "$dir.ctest.log" | tail -1)")
 }
 
+# checked NAME PASSED HINT COMMAND...: a part whose outcome is its command's status.
+checked() {
+    local name=$1 passed=$2 hint=$3
+    shift 3
+    begin
+    if "$@"; then
+        summaries+=("$name: $passed")
+    else
+        failed=1; summaries+=("$name: FAILED ($hint)")
+    fi
+    took "$name"
+}
+
 mkdir -p build
-begin
 echo "== format: the sources against .clang-format"
-if bash scripts/format.sh; then
-    summaries+=("format: as .clang-format says")
-else
-    failed=1; summaries+=("format: FAILED (bash scripts/format.sh --fix)")
-fi
-took format
+checked format "as .clang-format says" "bash scripts/format.sh --fix" bash scripts/format.sh
 
 suite native native
 suite sanitizers asan
@@ -96,14 +103,8 @@ if [ -f scripts/msi-tests.sh ]; then
     took msi
 fi
 
-begin
 echo "== fuzzing: libFuzzer harnesses for a bounded time (preset fuzz)"
-if bash scripts/fuzz.sh; then
-    summaries+=("fuzzing: no crash")
-else
-    failed=1; summaries+=("fuzzing: FAILED (see build/fuzz)")
-fi
-took fuzzing
+checked fuzzing "no crash" "see build/fuzz" bash scripts/fuzz.sh
 
 echo
 echo "== summary"

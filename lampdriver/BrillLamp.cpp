@@ -2,8 +2,8 @@
 
 #include "lampdriver/IoPortLamp.h"
 #include "lampdriver/LampSettings.h"
-#include "lampdriver/Pause.h"
 #include "lampdriver/SerialLamp.h"
+#include "utils/threading/SystemSleep.h"
 
 #include <cstdlib>
 
@@ -37,7 +37,7 @@ bool initialise(int type, int comPort)
 
 void switchColour(Colour colour, bool on)
 {
-    pauseMs(ColourDelayMs);
+    Norvik::Utils::Threading::systemSleepMs(ColourDelayMs);
     if (const LampFamily* family = currentFamily())
         family->colour(lampType, colour, on);
 }

@@ -4,9 +4,6 @@
 
 #include "utils/text/StringUtils.h"
 
-#include <chrono>
-#include <thread>
-
 namespace Norvik::Utils::Threading {
 
 Thread* Thread::create(Routine* routine)
@@ -45,11 +42,6 @@ void PosixThread::join()
     pthread_join(threadHandle, nullptr);
     setFinished(true);
     started = false;
-}
-
-void Thread::sleepMs(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 void* PosixThread::entry(void* argument)

@@ -3,6 +3,7 @@
 #include "utils/text/Exception.h"
 #include "utils/logging/Logger.h"
 #include "utils/text/StringUtils.h"
+#include "utils/threading/SystemSleep.h"
 
 #include <chrono>
 #include <exception>
@@ -90,7 +91,7 @@ void Thread::body()
         }
         const int pause = intervalMs;
         if (pause > 0 && pause <= shortPauseMs) {
-            sleepMs(pause);
+            systemSleepMs(static_cast<unsigned>(pause));
             if (isStopRequested())
                 break;
         } else if (pause > 0) {

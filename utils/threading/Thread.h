@@ -40,8 +40,6 @@ protected:
     void setFinished(bool value);
     // No operating-system thread came up: nothing will ever run the body, so nobody may wait for it.
     void creationFailed(const std::wstring& reason);
-    // The system's own sleep, for pauses too short to be worth waking early.
-    static void sleepMs(int ms);
     // The loop every platform thread runs: onStart, the guarded passes, onStop, finished.
     void body();
 

@@ -56,11 +56,6 @@ void WindowsThread::join()
     started = false;
 }
 
-void Thread::sleepMs(int ms)
-{
-    Sleep(static_cast<DWORD>(ms));
-}
-
 DWORD WINAPI WindowsThread::entry(LPVOID argument)
 {
     static_cast<WindowsThread*>(argument)->body();

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <windows.h>
+
+namespace Norvik::Utils::Threading {
+
+inline void systemSleepMs(unsigned milliseconds)
+{
+    ::Sleep(milliseconds);
+}
+
+} // namespace Norvik::Utils::Threading

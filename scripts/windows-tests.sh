@@ -88,7 +88,7 @@ if ! build $wine_arch winetest; then
     exit 1
 fi
 # What the kiosk gets imports system libraries only, whether or not Wine can run it here; its
-# driver exports exactly the eleven undecorated names.
+# driver exports exactly the undecorated names of BrillLamp.def.
 image_failed=
 # dlls IMAGE: the libraries IMAGE imports, upper case, sorted.
 dlls() { i686-w64-mingw32-objdump -p "$1" | sed -n 's/^\tDLL Name: //p' | tr 'a-z' 'A-Z' | sort | paste -sd ' ' -; }
@@ -109,9 +109,7 @@ image_is "BrillLamp.dll imports ($lamp_imports) beyond KERNEL32, ADVAPI32 and MS
     "$(tr ' ' '\n' <<<"$lamp_imports" | grep -vxE 'KERNEL32.DLL|ADVAPI32.DLL|MSVCRT.DLL' | paste -sd ' ' -)" ""
 image_is "BrillLamp.dll exports" \
     "$(i686-w64-mingw32-objdump -p "$lamp_dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' | sort | paste -sd ' ' -)" \
-    "$(printf '%s\n' InitBrillLamp InitAutoBrillLamp CloseConnectBrillLamp RedOpenBrillLamp RedCloseBrillLamp \
-        GreenOpenBrillLamp GreenCloseBrillLamp BlueOpenBrillLamp BlueCloseBrillLamp YellowOpenBrillLamp \
-        YellowCloseBrillLamp | sort | paste -sd ' ' -)"
+    "$(sed -n '/^EXPORTS/,$s/^ \+\([A-Za-z]\+\)$/\1/p' "$root/lampdriver/BrillLamp.def" | sort | paste -sd ' ' -)"
 # Every Windows source, lightservice's included, must compile for both architectures.
 # uncompiled ARCH: sources of the system meant for Windows that left no object in ARCH's tree
 # (the test programs' only where the tree builds them).

@@ -23,9 +23,27 @@ jobs=$(nproc)
 [ "$jobs" -gt 2 ] && jobs=2
 say() { echo "== windows deps: $*"; }
 
-# A private deb-src entry with the machine's own archive addresses; the machine's apt
-# configuration and state are left alone.
-uris=$(sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/debian.sources | head -1)
+# A private deb-src entry with the machine's own archive address; the machine's apt
+# configuration and state are left alone. apt itself names the address of the release's main
+# suite; failing that, the sources files in either format (one-line .list or deb822 .sources).
+archive_uri() {
+    local codename uri
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+    uri=$(apt-get indextargets --format '$(RELEASE) $(REPO_URI)' 2>/dev/null | awk -v c="$codename" '$1 == c {print $2; exit}')
+    [ -n "$uri" ] || uri=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+        awk -v c="$codename" '$1 == "deb" {sub(/\[[^]]*\][[:space:]]*/, ""); if ($3 == c) {print $2; exit}}')
+    [ -n "$uri" ] || uri=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
+        awk -v c="$codename" 'BEGIN{RS=""} /(^|\n)Types:[^\n]*deb([[:space:]]|$)/ && $0 ~ "Suites:[^\n]*" c "([[:space:]]|$)" {
+            if (match($0, /URIs:[[:space:]]*[^[:space:]]+/)) {u = substr($0, RSTART, RLENGTH); sub(/URIs:[[:space:]]*/, "", u); print u; exit}}')
+    echo "$uri"
+}
+uris=$(archive_uri)
+if [ -z "$uris" ]; then
+    echo "windows deps: no Debian archive address found in apt's sources (/etc/apt/sources.list or" \
+        "/etc/apt/sources.list.d); add a 'deb' line for this release and run apt-get update" >&2
+    exit 1
+fi
+say "source packages from $uris"
 cat >"$work/apt/deb-src.sources" <<EOF
 Types: deb-src
 URIs: $uris

@@ -7,7 +7,7 @@ set -euo pipefail
 run_pkgs=(build-essential cmake pkg-config liblog4cpp5-dev libjsoncpp-dev libutfcpp-dev
           zlib1g-dev libsystemd-dev netcat-openbsd python3)
 test_pkgs=(libgtest-dev libgmock-dev socat python3-pymodbus python3-serial python3-serial-asyncio clang libclang-rt-14-dev
-           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev systemd util-linux dpkg-dev file)
+           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev systemd util-linux dpkg-dev file iproute2 procps binutils)
 # The Windows packages: wixl builds them, msibuild (msitools) writes their non-ASCII texts.
 test_pkgs+=(wixl msitools)
 # The layout of the sources is checked against .clang-format.

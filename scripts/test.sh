@@ -6,6 +6,18 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test || exit 1
 
+# What the parts below call, checked once the packages are in: a missing one is named now rather
+# than found as an empty result twenty minutes later.
+needed=(cmake ctest g++ clang clang-format unshare ip ss sysctl iconv getconf timeout script socat python3 nc file
+        objdump readelf dpkg-deb systemd-analyze i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix
+        wixl msibuild sha256sum)
+for command in "${needed[@]}"; do
+    if ! command -v "$command" >/dev/null; then
+        echo "scripts/test.sh: the command '$command' is missing although scripts/deps.sh ran; install the package that provides it" >&2
+        exit 1
+    fi
+done
+
 jobs=$(nproc)
 # Tests never write into the user's own data directory.
 export XDG_DATA_HOME="$PWD/build/test-data"
@@ -59,9 +71,22 @@ suite_steps() {
         grep -E 'error|Error' "$dir.build.log" | head -40; failed=1; summaries+=("$name: build failed"); return
     fi
     echo "== $name: test"
-    isolated ctest --preset "$preset" -j "$jobs" | tee "$dir.ctest.log"
+    isolated ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$dir.ctest.log"
     [ "${PIPESTATUS[0]}" = 0 ] || failed=1
-    summaries+=("$name: $(grep -E 'tests passed' "$dir.ctest.log" | tail -1)")
+    summaries+=("$name: $(result_of "$dir.ctest.log" 'tests passed')")
+}
+
+# result_of LOG PATTERN [N]: the last N (1) lines of LOG matching PATTERN, the runners' own
+# counts; where there is none the part did not run to its end, which fails the command and is
+# said as such.
+result_of() {
+    local line
+    line=$(grep -hE "$2" "$1" 2>/dev/null | tail -"${3:-1}" | paste -sd ';' -)
+    if [ -z "$line" ]; then
+        failed=1
+        line="FAILED, no result (see $1)"
+    fi
+    echo "$line"
 }
 
 # checked NAME PASSED HINT COMMAND...: a part whose outcome is its command's status.
@@ -90,7 +115,7 @@ if [ -f scripts/windows-tests.sh ]; then
     echo "== windows: cross build and Wine tests"
     bash scripts/windows-tests.sh build/windows 2>&1 | tee build/windows.log
     [ "${PIPESTATUS[0]}" = 0 ] || failed=1
-    summaries+=("windows: $(grep -E 'Windows (tests|compile check)' build/windows.log | tail -2 | paste -sd ';' -)")
+    summaries+=("windows: $(result_of build/windows.log 'Windows (tests|compile check)' 2)")
     took windows
 fi
 
@@ -99,7 +124,7 @@ if [ -f scripts/msi-tests.sh ]; then
     echo "== msi: the Windows packages installed, upgraded and removed under Wine"
     bash scripts/msi-tests.sh build/windows 2>&1 | tee build/msi.log
     [ "${PIPESTATUS[0]}" = 0 ] || failed=1
-    summaries+=("msi: $(grep -E '^MSI tests' build/msi.log | tail -1)")
+    summaries+=("msi: $(result_of build/msi.log '^MSI tests')")
     took msi
 fi
 

@@ -146,6 +146,9 @@ expected_values() {
 "Start"=dword:00000002
 "Type"=dword:00000010
 EOV
+    # The service manager marks a 32-bit service on 64-bit Windows, and Wine does the same.
+    [ "$MSI_TESTS_ARCH" = i686 ] && echo '"WOW64"=dword:00000001'
+    return 0
 }
 registered() {
     local seen

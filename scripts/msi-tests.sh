@@ -254,6 +254,7 @@ check "a changed program fails verification" eval '! signed "$work/tampered.exe"
 
 say "refused on Windows Vista"
 $wine winecfg -v vista >/dev/null 2>&1
+check "Wine reports Windows Vista" eval '$wine cmd /c ver | grep -q "Windows 6\.0\."'
 check "install refused" eval '! msiexec /i "$kiosk"'
 # The log is UTF-16 on Windows, 8-bit text in Wine; success is 1.
 check "refused by its launch conditions" grep -Eq "LaunchConditions\. Return value [^1]" \

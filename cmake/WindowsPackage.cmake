@@ -62,8 +62,8 @@ add_custom_target(msi_signing_state
 # (each wixl run makes a new product code, and two products would share one service); the
 # removal of the installed version inside the installation's transaction, right after
 # InstallInitialize, so that a failed upgrade is rolled back to the version that was there; the
-# failure actions; the event source's key removed whole with the package; and the event message
-# file as REG_EXPAND_SZ, the type the event log expects; the programs' and the driver's file
+# failure actions; the event source's key removed whole with the package; the event message
+# file as REG_EXPAND_SZ, the type the event log expects; and the programs' and the driver's file
 # version (their version resource), which the installer's file versioning compares.
 set(event_source_key "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\norvik-tessaro-light-velk77")
 function(kiosk_package output version stage)

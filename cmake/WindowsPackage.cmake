@@ -61,7 +61,9 @@ add_custom_target(msi_signing_state
 # wixl cannot do: the description; an upgrade that also replaces a package of the same version
 # (each wixl run makes a new product code, and two products would share one service); the
 # removal of the installed version inside the installation's transaction, right after
-# InstallInitialize, so that a failed upgrade is rolled back to the version that was there; the
+# InstallInitialize, so that a failed upgrade is rolled back to the version that was there (and,
+# unlike after InstallExecute, the old version's service is gone before the new one is
+# registered, and every file is copied afresh without relying on component reference counts); the
 # failure actions; the event source's key removed whole with the package; the event message
 # file as REG_EXPAND_SZ, the type the event log expects; and the programs' and the driver's file
 # version (their version resource), which the installer's file versioning compares.

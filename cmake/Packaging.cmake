@@ -6,6 +6,9 @@
 #   share/doc/norvik-light/   README.md
 
 set(LAMP_PACKAGE_NAME norvik-light)
+# The product and its vendor as the Windows packages and version resources name them.
+set(LAMP_PRODUCT_NAME "NORVIK Tessaro Light")
+set(LAMP_VENDOR "NORVIK")
 set(LAMP_INSTALL_BINDIR bin)
 set(LAMP_INSTALL_PRIVATE_LIBDIR lib/lightservice)
 set(LAMP_SERVICE_UNIT norvik-tessaro-light-velk77.service)
@@ -37,7 +40,7 @@ install(CODE "
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${LAMP_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "NORVIK")
+set(CPACK_PACKAGE_VENDOR ${LAMP_VENDOR})
 set(CPACK_PACKAGE_CONTACT "NORVIK kiosk support <support@norvik.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Signal-lamp service of the NORVIK Tessaro self-service checkout")
 set(CPACK_PACKAGE_DESCRIPTION "Answers lamp requests on 127.0.0.1:48888 and switches the red, green and blue \

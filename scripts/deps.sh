@@ -8,8 +8,10 @@ run_pkgs=(build-essential cmake pkg-config liblog4cpp5-dev libjsoncpp-dev libutf
           zlib1g-dev libsystemd-dev netcat-openbsd python3)
 test_pkgs=(libgtest-dev libgmock-dev socat python3-pymodbus python3-serial python3-serial-asyncio clang libclang-rt-14-dev
            g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev systemd util-linux dpkg-dev file iproute2 procps binutils)
-# The Windows packages: wixl builds them, msibuild (msitools) writes their non-ASCII texts.
-test_pkgs+=(wixl msitools)
+# The Windows packages: wixl builds them, msibuild (msitools) writes their non-ASCII texts,
+# osslsigncode signs them (with a certificate openssl makes for the test), python3-pefile reads
+# the version resources.
+test_pkgs+=(wixl msitools osslsigncode openssl python3-pefile)
 # The layout of the sources is checked against .clang-format.
 test_pkgs+=(clang-format)
 wine_pkgs=(wine wine64 wine32)

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Windows packages under Wine, in a Wine prefix and a network namespace of their own (the
-# installed service listens on 127.0.0.1:48888): install, the service's registration, the lamp
-# switched with lightctl.exe and read with lampview.exe through the simulated chip package, an
-# upgrade from a package of a lower version, and removal.
+# installed service listens on 127.0.0.1:48888): their tables, signatures (made with a throwaway
+# certificate) and version resources, install, the service's registration and event source, the
+# lamp switched with lightctl.exe and read with lampview.exe through the simulated chip package,
+# an upgrade from a package of a lower version, a failing upgrade, repair and removal by the
+# README's lines.
 # Wine runs the build of the architecture this machine executes, as in scripts/windows-tests.sh
 # (run it first, it links the tree): the kiosk's 32-bit packages from BUILD_DIR/i686, or, where
 # the kernel runs no 32-bit program, the same packages made for x86_64 in BUILD_DIR/x86_64.
@@ -19,6 +21,11 @@ if [ "${MSI_TESTS_TREE:-}" = "" ]; then
         echo "MSI tests: not run, wine or wixl is not installed here"
         exit 0
     fi
+    for tool in osslsigncode openssl msiinfo; do
+        command -v $tool >/dev/null 2>&1 || { echo "MSI tests: not run, $tool is not installed here"; exit 1; }
+    done
+    /usr/bin/python3 -c 'import pefile' 2>/dev/null ||
+        { echo "MSI tests: not run, python3-pefile is not installed here"; exit 1; }
     # Wine runs a 32-bit program through its 32-bit loader, itself a 32-bit Linux program.
     arch=i686
     [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1 || arch=x86_64
@@ -28,14 +35,26 @@ if [ "${MSI_TESTS_TREE:-}" = "" ]; then
         echo "MSI tests: not run, $tree holds no linked lightservice.exe (run scripts/windows-tests.sh first)"
         exit 1
     fi
-    echo "== msi: build the packages in $tree"
+    # The packages are signed as a release is, with a certificate of the test's own.
+    signing=$tree.signing
+    rm -rf "$signing"
+    mkdir -p "$signing"
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$signing/key.pem" -out "$signing/cert.pem" -days 2 \
+        -subj "/CN=NORVIK throwaway test signing" -addext extendedKeyUsage=codeSigning \
+        -addext keyUsage=digitalSignature >"$signing/openssl.log" 2>&1 &&
+        openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/cert.pem" -out "$signing/cert.p12" \
+            -passout pass:throwaway >>"$signing/openssl.log" 2>&1 ||
+        { cat "$signing/openssl.log"; echo "MSI tests: not run, no test certificate"; exit 1; }
+    echo "== msi: build the packages in $tree, signed with a throwaway certificate"
+    LAMP_SIGN_PKCS12=$signing/cert.p12 LAMP_SIGN_PASSWORD=throwaway LAMP_SIGN_TIMESTAMP_URL= LAMP_SIGN_CAFILE= \
     cmake --build "$tree" -j "$jobs" --target msi msi_test_packages >"$tree.msi.log" 2>&1 || {
         grep -E 'error|Error' "$tree.msi.log" | head -20
         echo "MSI tests: not run, the packages did not build ($tree.msi.log)"
         exit 1
     }
     # Wine's sockets belong to its server, so the server must start inside the namespace.
-    exec unshare -n env MSI_TESTS_TREE="$tree" MSI_TESTS_ARCH="$arch" bash "$0" "$out"
+    exec unshare -n env MSI_TESTS_TREE="$tree" MSI_TESTS_ARCH="$arch" MSI_TESTS_CERT="$signing/cert.pem" \
+        bash "$0" "$out"
 fi
 tree=$MSI_TESTS_TREE
 if [ "$MSI_TESTS_ARCH" = i686 ]; then
@@ -70,9 +89,10 @@ service_key="HKLM\\System\\CurrentControlSet\\Services\\$service"
 packages=$tree/msi
 kiosk=$(ls "$packages"/norvik-light-[0-9]*.msi 2>/dev/null | head -1)
 trial=$(ls "$packages"/norvik-light-trial-simulated-chip-*.msi 2>/dev/null | head -1)
-previous=$(ls "$packages"/test/norvik-light-[0-9]*.msi 2>/dev/null | grep -v rebuilt | head -1)
+previous=$(ls "$packages"/test/norvik-light-[0-9]*.msi 2>/dev/null | grep -Ev 'rebuilt|failing' | head -1)
 rebuilt=$(ls "$packages"/test/norvik-light-*-rebuilt.msi 2>/dev/null | head -1)
-if [ -z "$kiosk" ] || [ -z "$trial" ] || [ -z "$previous" ] || [ -z "$rebuilt" ]; then
+failing=$(ls "$packages"/test/norvik-light-*-failing.msi 2>/dev/null | head -1)
+if [ -z "$kiosk" ] || [ -z "$trial" ] || [ -z "$previous" ] || [ -z "$rebuilt" ] || [ -z "$failing" ]; then
     failed=1
     finish "no packages in $packages"
 fi
@@ -146,6 +166,9 @@ expected_values() {
 "Start"=dword:00000002
 "Type"=dword:00000010
 EOV
+    # The service manager marks a 32-bit service on 64-bit Windows, and Wine does the same.
+    [ "$MSI_TESTS_ARCH" = i686 ] && echo '"WOW64"=dword:00000001'
+    return 0
 }
 registered() {
     local seen
@@ -164,6 +187,81 @@ products() { # the installed products named NORVIK Tessaro Light, one version a 
                 name && /DisplayVersion/ {print $3; name = ""}' | sort -u
 }
 only_product() { local seen; seen=$(products); [ "$seen" = "$1" ] || { echo "products: '$seen'"; return 1; }; }
+listens_again() { local i; for i in $(seq 50); do listening && return 0; sleep 0.2; done; return 1; }
+
+# The packages' tables, read from Linux.
+rows() { msiinfo export "$1" "$2" | tr -d '\r' | tail -n +4; } # rows PACKAGE TABLE
+property() { rows "$1" Property | awk -F'\t' -v p="$2" '$1 == p {print $2}'; }
+after() { # after PACKAGE ACTION: the action the installer runs next
+    rows "$1" InstallExecuteSequence | sort -t$'\t' -k3n | cut -f1 | grep -A1 -xF "$2" | tail -n +2
+}
+is() { [ "$2" = "$3" ] || { echo "$1: '$2', expected '$3'"; return 1; }; } # is WHAT ACTUAL EXPECTED
+# signed FILE...: each carries a signature that verifies against the throwaway certificate alone.
+signed() {
+    local file
+    for file in "$@"; do
+        osslsigncode verify -in "$file" -CAfile "$MSI_TESTS_CERT" >"$work/verify.log" 2>&1 &&
+            grep -q 'Subject: /CN=NORVIK throwaway test signing' "$work/verify.log" ||
+            { echo "no good signature: $file"; tail -5 "$work/verify.log"; return 1; }
+    done
+}
+# versioned FILE...: each names the package's product and version in its version resource.
+versioned() {
+    local product=$(property "$kiosk" ProductName) version=$(property "$kiosk" ProductVersion) file seen want
+    for file in "$@"; do
+        seen=$(/usr/bin/python3 "$root/tests/support/pe_version.py" "$file")
+        want="$(basename "$file"): fixed=$version.0 ProductName=$product ProductVersion=$version FileVersion=$version"
+        [[ $seen == "$want FileDescription="[A-Z]*" OriginalFilename=$(basename "$file") CompanyName=NORVIK" ]] ||
+            { echo "version resource: '$seen'"; return 1; }
+    done
+}
+event_source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\'$service
+event_source() { # the event source's values, one "NAME TYPE DATA" a line
+    $wine reg query "$event_source_key" 2>/dev/null | tr -d '\r' | sed -n 's/^ \{4\}\([^ ].*\)/\1/p' |
+        sed -E 's/ {4}/ /g'
+}
+event_source_registered() {
+    is "event source" "$(event_source)" "EventMessageFile REG_EXPAND_SZ C:\\Program Files (x86)\\NORVIK Tessaro Light\\lightservice.exe
+TypesSupported REG_DWORD 0x7"
+}
+# readme_line WORD: the README's line that runs `msiexec WORD` for whatever build is installed,
+# as a batch file's line. wixl marks no component 64-bit: the x64 test package, too, writes the
+# 32-bit view.
+readme_line() { grep -m1 -E "^for /f .*do msiexec $1 " "$root/README.md" | sed 's/%p/%%p/g'; }
+run_batch() { # run_batch NAME LINE: the line run by Wine's cmd as a batch file
+    printf '@echo off\r\n%s\r\n' "$2" >"$work/$1.bat"
+    timeout 120 $wine cmd /c "$(win "$work/$1.bat")" </dev/null >"$work/$1.out" 2>&1
+}
+
+say "the packages' tables, signatures and version resources"
+check "the old version is removed inside the transaction, before anything is written" \
+    is "after InstallInitialize" "$(after "$kiosk" InstallInitialize)" RemoveExistingProducts
+check "failure actions configured between installing and starting the service" \
+    is "after InstallServices" "$(after "$kiosk" InstallServices)$(after "$kiosk" MsiConfigureServices)" \
+    MsiConfigureServicesStartServices
+check "failure actions: restart after 5 s, 5 s, 60 s, reset after a day" \
+    is "MsiServiceConfigFailureActions" "$(rows "$kiosk" MsiServiceConfigFailureActions)" \
+    "LightServiceRecovery	$service	1	86400			1[~]1[~]1	5000[~]5000[~]60000	Service"
+check "Windows 7 or later" eval 'rows "$kiosk" LaunchCondition | grep -qx "Installed OR VersionNT >= 601	.*Windows 7 or later."'
+check "every program, library and package signed" signed "$packages"/kiosk/*.exe "$packages"/kiosk/*.dll \
+    "$packages"/trial/WinRing0.dll "$packages"/*.msi "$packages"/test/*.msi
+# One byte of the signed program changed.
+cp "$packages/kiosk/lightservice.exe" "$work/tampered.exe"
+middle=$(( $(stat -c %s "$work/tampered.exe") / 2 ))
+byte=$(od -An -tu1 -j $middle -N1 "$work/tampered.exe" | tr -d ' ')
+printf "\\$(printf %o $(( (byte + 1) % 256 )))" | dd of="$work/tampered.exe" bs=1 seek=$middle conv=notrunc 2>/dev/null
+check "a changed program fails verification" eval '! signed "$work/tampered.exe" >/dev/null'
+
+say "refused on Windows Vista"
+$wine winecfg -v vista >/dev/null 2>&1
+check "Wine reports Windows Vista" eval '$wine cmd /c ver | grep -q "Windows 6\.0\."'
+check "install refused" eval '! msiexec /i "$kiosk"'
+# The log is UTF-16 on Windows, 8-bit text in Wine; success is 1.
+check "refused by its launch conditions" grep -Eq "LaunchConditions\. Return value [^1]" \
+    <(tr -d '\000' <"$work/$(basename "$kiosk").i.log")
+check "nothing installed" only_product ""
+$wine winecfg -v win10 >/dev/null 2>&1
+check "Windows 10 again" eval '$wine cmd /c ver | grep -q "Windows 10\."'
 
 say "the simulated chip alone is refused"
 check "trial package refused without the service" eval '! msiexec /i "$trial"'
@@ -172,6 +270,8 @@ say "install version $lower"
 check "install $lower" msiexec /i "$previous"
 check "service registered with its settings" registered
 check "one product, version $lower" only_product "$lower"
+check "event source registered" event_source_registered
+check "installed files signed" signed "$folder"/*.exe "$folder"/*.dll
 # Without a port-access module the service runs and says why the lamp is not there.
 check "answers without a lamp" answers 1 "Не удалось выполнить инициализацию устройства" red
 
@@ -179,6 +279,7 @@ say "add the simulated chip"
 check "install the trial package" msiexec /i "$trial"
 check "red switched" answers 0 "" red
 check "lampview reads red" lamp_is "red=on green=off blue=off"
+check "version resources name the product and version" versioned "$folder"/*.exe "$folder"/*.dll
 
 say "upgrade to version $version"
 check "upgrade to $version" msiexec /i "$kiosk"
@@ -196,6 +297,23 @@ check "still one product, version $version" only_product "$version"
 check "service registered after the reinstall" registered
 check "service answers after the reinstall" answers 0 "" green blue
 
+say "a failing upgrade: the new service dies at start"
+failing_version=$(basename "$failing" | sed -E 's/^norvik-light-([0-9.]+)-.*/\1/')
+check "the failing upgrade ends in failure" eval '! msiexec /i "$failing"'
+check "the failed version is not left installed" eval '! products | grep -qxF "$failing_version"'
+# Windows Installer rolls the removal of the installed version back with the rest of the run (it
+# runs inside the transaction); Wine 8 runs that removal as an installation of its own, which its
+# rollback does not undo, so here the old version is gone too.
+say "Wine left: products '$(products | paste -sd ' ' -)', service $(registered >/dev/null && echo registered || echo 'not registered'), port $(listening && echo open || echo closed)"
+check "install $version again after the failed upgrade" msiexec /i "$rebuilt"
+check "service answers again" eval 'listens_again && answers 0 "" red'
+
+say "the README's repair line"
+# Wine's msiexec does not repair by product code ("Product code treatment not implemented yet"):
+# the line is run as far as the command it would give.
+check "repair line names the installed build" eval 'run_batch repair "$(readme_line /fa | sed "s/ do msiexec / do echo msiexec /")" &&
+    is "repair command" "$(tr -d "\r" <"$work/repair.out")" "msiexec /fa $(property "$rebuilt" ProductCode) /qn"'
+
 say "lightctl.exe against the service"
 check "wrong member type answers 1" answers 1 "Json member red has a wrong type" --json '{"red":"yes"}'
 check "usage error exits 64" answers 64 "" purple
@@ -203,8 +321,10 @@ check "no service exits 2" answers 2 "" --port 1 red
 check "no service is named" grep -q "cannot reach the light service on 127.0.0.1:1" "$work/lightctl.err"
 
 say "remove"
-check "uninstall the kiosk package" msiexec /x "$kiosk"
+check "remove line" run_batch remove "$(readme_line /x)"
 check "service deleted" unregistered
+check "event source removed" eval '! $wine reg query "$event_source_key" >/dev/null 2>&1'
+check "product code key removed" eval '! $wine reg query "HKLM\\SOFTWARE\\NORVIK\\NORVIK Tessaro Light" /reg:32 >/dev/null 2>&1'
 check "port closed" eval '! listening'
 check "no product left" only_product ""
 check "only the trial files left" eval '[ "$(ls "$folder" | tr "\n" " ")" = "WinRing0.dll lampsim.state " ]'

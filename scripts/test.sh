@@ -10,7 +10,7 @@ bash scripts/deps.sh test || exit 1
 # than found as an empty result twenty minutes later.
 needed=(cmake ctest g++ clang clang-format unshare ip ss sysctl iconv getconf timeout script socat python3 nc file
         objdump readelf dpkg-deb systemd-analyze i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix
-        wixl msibuild sha256sum)
+        wixl msibuild osslsigncode openssl sha256sum)
 for command in "${needed[@]}"; do
     if ! command -v "$command" >/dev/null; then
         echo "scripts/test.sh: the command '$command' is missing although scripts/deps.sh ran; install the package that provides it" >&2

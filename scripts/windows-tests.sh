@@ -110,6 +110,13 @@ image_is "BrillLamp.dll imports ($lamp_imports) beyond KERNEL32, ADVAPI32 and MS
 image_is "BrillLamp.dll exports" \
     "$(i686-w64-mingw32-objdump -p "$lamp_dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' | sort | paste -sd ' ' -)" \
     "$(sed -n '/^EXPORTS/,$s/^ \+\([A-Za-z]\+\)$/\1/p' "$root/lampdriver/BrillLamp.def" | sort | paste -sd ' ' -)"
+# Each image names the product and the packages' version (read with python3-pefile).
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/i686/CMakeCache.txt")
+for image in lightservice.exe BrillLamp.dll WinRing0.dll lightctl.exe lampview.exe; do
+    image_is "$image version resource" "$(/usr/bin/python3 "$root/tests/support/pe_version.py" "$out/i686/bin/$image" 2>&1 |
+        sed -E 's/ FileDescription=[^=]+ OriginalFilename=/ FileDescription=... OriginalFilename=/')" \
+        "$image: fixed=$version.0 ProductName=NORVIK Tessaro Light ProductVersion=$version FileVersion=$version FileDescription=... OriginalFilename=$image CompanyName=NORVIK"
+done
 # Every Windows source, lightservice's included, must compile for both architectures.
 # uncompiled ARCH: sources of the system meant for Windows that left no object in ARCH's tree
 # (the test programs' only where the tree builds them).

@@ -71,9 +71,7 @@ TEST_F(ServerProtocol, TextThatIsNoObjectIsAnsweredWithoutSwitching)
     client.send(R"({"red":"yes"})");
     EXPECT_EQ(client.readAnswer(), failureAnswer("Json member red has a wrong type"));
     client.send("{\"a\":" + std::string(1500, '[') + std::string(1500, ']') + ",\"red\":true}");
-    const std::string deep = client.readAnswer();
-    EXPECT_EQ(deep.rfind(failureAnswer("").substr(0, 20), 0), 0u) << deep;
-    EXPECT_NE(deep.find("stackLimit"), std::string::npos) << deep;
+    EXPECT_EQ(client.readAnswer(), failureAnswer("Can't parse Json"));
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
 
     EXPECT_EQ(count("Client data hello"), 1);

@@ -41,10 +41,13 @@ SocketServerBase::~SocketServerBase() = default;
 
 void SocketServerBase::begin()
 {
+    bool bound = false;
     {
         std::lock_guard<std::mutex> lock(stateLock);
-        listenOnce();
+        bound = listenOnce();
     }
+    if (bound)
+        owner->onListening();
     acceptThread->start(1, -1);
 }
 
@@ -78,6 +81,9 @@ void SocketServerBase::run()
             if (stopping || !listenOnce()) {
                 return;
             }
+            lock.unlock();
+            // Before the first accept: whoever owns the port is ready before its first client.
+            owner->onListening();
         }
     }
     int error = 0;
@@ -111,16 +117,49 @@ void SocketServerBase::acceptFailed(int error)
     stateChanged.wait_for(lock, acceptRetryPause, [this] { return stopping; });
 }
 
+// At the limit, the connection whose client has sent nothing for the longest time and has no
+// request under way gives way to the newcomer, as an idle one serves nobody; only when every
+// connection is busy with a request is the newcomer refused.
 void SocketServerBase::admit(const Client& client)
 {
     const ClientPort clientPort = client->getClientPort();
     bool full = false;
+    Client givenUp;
+    Clock::time_point idleSince;
     {
         std::lock_guard<std::mutex> lock(clientsMutex);
-        full = clients.size() >= static_cast<std::size_t>(maxClients);
-        if (!full) {
+        // Connections given up already leave the table by themselves; they are not counted.
+        std::size_t open = clients.size();
+        if (open >= static_cast<std::size_t>(maxClients)) {
+            open = 0;
+        }
+        for (const auto& entry : open == 0 ? clients : decltype(clients)()) {
+            Clock::time_point since;
+            if (!entry.second->mayBeGivenUp(since)) {
+                open += entry.second->hasPeerLeft() ? 0 : 1;
+                continue;
+            }
+            ++open;
+            if (!givenUp || since < idleSince) {
+                givenUp = entry.second;
+                idleSince = since;
+            }
+        }
+        full = open >= static_cast<std::size_t>(maxClients);
+        if (!full || givenUp) {
             clients[clientPort.connection()] = client;
         }
+    }
+    if (full && givenUp) {
+        givenUp->closeSocket();
+        unsigned long heldBack = 0;
+        if (givenUpLines.allow(heldBack)) {
+            const auto idle = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - idleSince).count();
+            Logger::instance().error(categoryName, Texts::idleClientGivenUp,
+                                     static_cast<int>(givenUp->getClientPort().port()), maxClients,
+                                     static_cast<int>(idle), static_cast<int>(heldBack));
+        }
+        full = false;
     }
     // Refused before its thread starts: the caller's release of it closes the socket at once,
     // and the owner never hears of it.
@@ -180,6 +219,11 @@ bool SocketServerBase::hasClientLeft(ClientPort clientPort)
 void SocketServerBase::onDataReceived(ClientPort clientPort, const std::vector<std::uint8_t>& data)
 {
     owner->onDataReceived(clientPort, data);
+}
+
+void SocketServerBase::onReceivePause(ClientPort clientPort)
+{
+    owner->onReceivePause(clientPort);
 }
 
 void SocketServerBase::onClientConnected(ClientPort clientPort)

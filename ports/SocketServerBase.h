@@ -3,6 +3,8 @@
 #include "ports/IServerDataCallback.h"
 #include "ports/SocketServer.h"
 
+#include "utils/logging/LogRateLimit.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -58,6 +60,7 @@ protected:
     void onDataReceived(ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
     void onClientConnected(ClientPort clientPort) override;
     void onClientDisconnected(ClientPort clientPort) override;
+    void onReceivePause(ClientPort clientPort) override;
 
 private:
     using Client = std::shared_ptr<ClientConnection>;
@@ -85,6 +88,7 @@ private:
     Clock::time_point lastAcceptFailure;
     int refusedClients = 0;
     Clock::time_point lastRefusal;
+    LogRateLimit givenUpLines{std::chrono::seconds(10)};
 
     // Guards the listening state against stop, and lets stop cut the waits between attempts.
     mutable std::mutex stateLock;

@@ -12,13 +12,14 @@ namespace Norvik {
 int ConsoleRun::run()
 {
     const std::unique_ptr<StopSignal> stopSignal(StopSignal::create());
-    printLine(startedLine());
 
     std::unique_ptr<Server> server = ServerRun::build();
     if (!server)
         return 1;
+    // Started only once the port is ours: a second run waits for it and leaves the lamp alone.
     ServerRun::waitForStop(
-        *server, [&](int timeoutMs) { return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None; });
+        *server, [&](int timeoutMs) { return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None; },
+        [] { printLine(startedLine()); });
     printLine(Texts::finish);
     // Destroying the server closes the lamp connection before the program ends.
     server.reset();

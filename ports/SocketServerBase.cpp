@@ -48,7 +48,8 @@ void SocketServerBase::begin()
     }
     if (bound)
         owner->onListening();
-    acceptThread->start(1, -1);
+    // No pause between passes: accept blocks by itself, and the failure paths wait on their own.
+    acceptThread->start(0, -1);
 }
 
 // Called with stateLock held, so that stop never misses a listener that is being opened.

@@ -55,6 +55,25 @@ TEST_F(ServerProtocol, RequestInTwoChunksIsAnsweredOnceAfterTheSecond)
     EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(50)), "");
 }
 
+// A browser may post to the service on behalf of any web page: the body must switch nothing.
+TEST_F(ServerProtocol, ConnectionOpeningWithAnHttpRequestIsClosedWithoutSwitching)
+{
+    for (const std::string& request :
+         {std::string("POST / HTTP/1.1\r\nHost: 127.0.0.1:48888\r\nContent-Type: text/plain\r\nContent-Length: "
+                      "12\r\n\r\n{\"red\":true}"),
+          std::string("GET /{\"red\":true} HTTP/1.1\r\nHost: 127.0.0.1:48888\r\n\r\n")}) {
+        TcpClient browser(port);
+        browser.send(request);
+        EXPECT_TRUE(browser.seesEnd(std::chrono::seconds(5)));
+        EXPECT_EQ(browser.partial(), "");
+    }
+    EXPECT_EQ(lamp->colours(), (Colours{false, false, false}));
+    EXPECT_EQ(count("START"), 0);
+    TcpClient client(port);
+    client.send(R"({"green":true})");
+    EXPECT_EQ(client.readAnswer(), successAnswer);
+}
+
 TEST_F(ServerProtocol, TextThatIsNoObjectIsAnsweredWithoutSwitching)
 {
     TcpClient client(port);

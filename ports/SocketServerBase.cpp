@@ -129,29 +129,12 @@ void SocketServerBase::admit(const Client& client)
     Clock::time_point idleSince;
     {
         std::lock_guard<std::mutex> lock(clientsMutex);
-        // Connections given up already leave the table by themselves; they are not counted.
-        std::size_t open = clients.size();
-        if (open >= static_cast<std::size_t>(maxClients)) {
-            open = 0;
-        }
-        for (const auto& entry : open == 0 ? clients : decltype(clients)()) {
-            Clock::time_point since;
-            if (!entry.second->mayBeGivenUp(since)) {
-                open += entry.second->hasPeerLeft() ? 0 : 1;
-                continue;
-            }
-            ++open;
-            if (!givenUp || since < idleSince) {
-                givenUp = entry.second;
-                idleSince = since;
-            }
-        }
-        full = open >= static_cast<std::size_t>(maxClients);
-        if (!full || givenUp) {
+        full = clients.size() >= static_cast<std::size_t>(maxClients) && !findIdlest(givenUp, idleSince);
+        if (!full) {
             clients[clientPort.connection()] = client;
         }
     }
-    if (full && givenUp) {
+    if (givenUp) {
         givenUp->closeSocket();
         unsigned long heldBack = 0;
         if (givenUpLines.allow(heldBack)) {
@@ -160,7 +143,6 @@ void SocketServerBase::admit(const Client& client)
                                      static_cast<int>(givenUp->getClientPort().port()), maxClients,
                                      static_cast<int>(idle), static_cast<int>(heldBack));
         }
-        full = false;
     }
     // Refused before its thread starts: the caller's release of it closes the socket at once,
     // and the owner never hears of it.
@@ -187,6 +169,31 @@ void SocketServerBase::admit(const Client& client)
         }
         client->stop();
     }
+}
+
+// Called with clientsMutex held and the table at the limit. True when the limit leaves room all
+// the same, because connections given up already have not left the table yet, or when idlest
+// names the connection idle longest that may give way.
+bool SocketServerBase::findIdlest(Client& idlest, Clock::time_point& idleSince) const
+{
+    std::size_t open = 0;
+    for (const auto& entry : clients) {
+        Clock::time_point since;
+        if (!entry.second->mayBeGivenUp(since)) {
+            open += entry.second->hasPeerLeft() ? 0 : 1;
+            continue;
+        }
+        ++open;
+        if (!idlest || since < idleSince) {
+            idlest = entry.second;
+            idleSince = since;
+        }
+    }
+    if (open < static_cast<std::size_t>(maxClients)) {
+        idlest.reset();
+        return true;
+    }
+    return idlest != nullptr;
 }
 
 SocketServerBase::Client SocketServerBase::find(ClientPort clientPort) const

@@ -64,11 +64,13 @@ protected:
 
 private:
     using Client = std::shared_ptr<ClientConnection>;
+    using Clock = std::chrono::steady_clock;
 
     bool listenOnce();
     void acceptFailed(int error);
     void admit(const Client& client);
     Client find(ClientPort clientPort) const;
+    bool findIdlest(Client& idlest, Clock::time_point& idleSince) const;
 
     IServerDataCallback* owner;
     mutable std::mutex clientsMutex;
@@ -82,7 +84,6 @@ private:
     // Accept thread only. A failing accept, or refusing at the limit, is logged when it starts
     // and once it has given way to accepting for a while, so a crowd that keeps the server at the
     // edge writes two lines rather than one per client.
-    using Clock = std::chrono::steady_clock;
     int acceptFailures = 0;
     int lastAcceptError = 0;
     Clock::time_point lastAcceptFailure;

@@ -96,13 +96,11 @@ bool ClientConnection::hasPeerLeft()
 void ClientConnection::run()
 {
     receiving = true;
-    if (awaitingPause) {
+    if (awaitingPause && !waitForData(pauseMs)) {
         awaitingPause = false;
-        if (!waitForData(pauseMs)) {
-            const Handling busy(handling);
-            callback->onReceivePause(clientPort);
-            return;
-        }
+        const Handling busy(handling);
+        callback->onReceivePause(clientPort);
+        return;
     }
     std::uint8_t buffer[receiveBufferSize];
     const Transfer received = receiveSome(buffer, sizeof buffer);
@@ -113,6 +111,12 @@ void ClientConnection::run()
         lastReceived = std::chrono::steady_clock::now().time_since_epoch().count();
         callback->onDataReceived(clientPort, data);
         return;
+    }
+    // The client has ended its sending (and may still read): that completes what it sent last.
+    if (received.count == 0 && awaitingPause) {
+        awaitingPause = false;
+        const Handling busy(handling);
+        callback->onReceivePause(clientPort);
     }
     if (received.count < 0) {
         const std::wstring text = Utils::StringUtils::format(

@@ -275,6 +275,13 @@ TEST_F(ServerProtocol, ClientThatLeftStopsDrivingTheLamp)
     EXPECT_EQ(halfClosed.readAnswer() + halfClosed.readAnswer() + halfClosed.readAnswer(),
               successAnswer + successAnswer + successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
+
+    // The end of its sending completes text outside any object, as a pause does.
+    TcpClient halfClosedText(port);
+    halfClosedText.send("[true]");
+    halfClosedText.shutdownSending();
+    EXPECT_EQ(halfClosedText.readAnswer(), failureAnswer("Json doesn't contain an object"));
+    EXPECT_TRUE(halfClosedText.seesEnd());
 }
 
 } // namespace

@@ -142,7 +142,8 @@ TEST_F(LifecycleTest, EndedConnectionsAreReapedWhileTheServerRuns)
 
     EXPECT_LE(clientCount(), 2u);
     EXPECT_LE(openDescriptorCount(), descriptors + 3);
-    EXPECT_LE(threadCount(), threads + 2);
+    // Threads that have reported their end still take a moment to leave on a loaded machine.
+    EXPECT_TRUE(waitUntil([&] { return threadCount() <= threads + 2; }, 5s)) << threadCount() << " threads";
 
     // Every connection was announced before any of its data or its end.
     std::map<ClientPort, bool> open;

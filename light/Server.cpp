@@ -10,6 +10,7 @@
 #include "utils/text/StringUtils.h"
 
 #include <string>
+#include <utility>
 
 namespace Norvik {
 
@@ -24,7 +25,7 @@ const wchar_t* const httpRefused =
 
 Server::Server() : Server(port) {}
 
-Server::Server(int listenPort)
+Server::Server(int listenPort, std::function<void()> listening) : listening(std::move(listening))
 {
     // The accept thread starts inside create(); answers wait for the pointer to be stored. The
     // lamp is initialised in onListening, before the first client is accepted.
@@ -57,6 +58,8 @@ void Server::onListening()
 {
     lightService.reset(LightVelk77Service::create());
     lampReady = true;
+    if (listening)
+        listening();
 }
 
 void Server::onDataReceived(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& data)

@@ -5,6 +5,7 @@
 #include "utils/logging/LogRateLimit.h"
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,8 +24,10 @@ public:
     static constexpr int port = 48888;
 
     Server();
-    // Another port, for tests and benchmarks.
-    explicit Server(int listenPort);
+    // Another port, for tests and benchmarks. listening, when given, is called once the port is
+    // this server's and the lamp is initialised, before the first client is accepted (on the
+    // accept thread when the port was taken at first).
+    explicit Server(int listenPort, std::function<void()> listening = {});
     ~Server();
 
     bool isFinished() const;
@@ -60,6 +63,7 @@ private:
     std::mutex requestTurn;
     std::atomic<bool> stopping{false};
     std::atomic<bool> lampReady{false};
+    std::function<void()> listening;
     LogRateLimit httpRefusals{std::chrono::seconds(10)};
     bool finished = false;
 };

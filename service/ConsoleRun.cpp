@@ -13,13 +13,12 @@ int ConsoleRun::run()
 {
     const std::unique_ptr<StopSignal> stopSignal(StopSignal::create());
 
-    std::unique_ptr<Server> server = ServerRun::build();
+    // Started only once the port is ours: a second run waits for it and leaves the lamp alone.
+    std::unique_ptr<Server> server = ServerRun::build([] { printLine(startedLine()); });
     if (!server)
         return 1;
-    // Started only once the port is ours: a second run waits for it and leaves the lamp alone.
     ServerRun::waitForStop(
-        *server, [&](int timeoutMs) { return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None; },
-        [] { printLine(startedLine()); });
+        *server, [&](int timeoutMs) { return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None; });
     printLine(Texts::finish);
     // Destroying the server closes the lamp connection before the program ends.
     server.reset();

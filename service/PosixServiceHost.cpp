@@ -9,6 +9,7 @@
 
 #include <systemd/sd-daemon.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -33,34 +34,31 @@ public:
 
         const std::unique_ptr<StopSignal> stopSignal(StopSignal::create());
 
-        std::unique_ptr<Server> server = ServerRun::build();
+        std::atomic<bool> ready{false};
+        std::unique_ptr<Server> server = ServerRun::build([&] {
+            ready = true;
+            printLine(startedLine());
+            sd_notifyf(0, "READY=1\nSTATUS=Listening on port %d", Server::port);
+        });
         if (!server) {
             sd_notify(0, "STATUS=The request server could not be built");
             return 1;
         }
         // Ready only when a client can connect: the port may be taken by another program and
         // bound on a later retry; the lamp is initialised only then.
-        if (!server->isListening())
+        if (!ready)
             sd_notifyf(0, "STATUS=Waiting for port %d to be free", Server::port);
         // Given up well before the unit's start timeout, with a status the unit does not restart
         // on: a port held for good must not make systemd kill and start us again and again.
         const auto giveUpAt = std::chrono::steady_clock::now() + portWaitLimit;
-        bool ready = false;
         bool gaveUp = false;
-        const bool stopped = ServerRun::waitForStop(
-            *server,
-            [&](int timeoutMs) {
-                if (!ready && std::chrono::steady_clock::now() >= giveUpAt) {
-                    gaveUp = true;
-                    return true;
-                }
-                return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None;
-            },
-            [&] {
-                ready = true;
-                printLine(startedLine());
-                sd_notifyf(0, "READY=1\nSTATUS=Listening on port %d", Server::port);
-            });
+        const bool stopped = ServerRun::waitForStop(*server, [&](int timeoutMs) {
+            if (!ready && std::chrono::steady_clock::now() >= giveUpAt) {
+                gaveUp = true;
+                return true;
+            }
+            return stopSignal->wait(static_cast<unsigned>(timeoutMs)) != StopSignal::None;
+        });
         if (gaveUp) {
             const std::string line = "Port " + std::to_string(Server::port) +
                 " is still held by another program after " + std::to_string(portWaitLimit.count()) +

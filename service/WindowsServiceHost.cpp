@@ -106,7 +106,7 @@ void WINAPI controlHandler(DWORD control)
 
 void runServer()
 {
-    std::unique_ptr<Server> server = ServerRun::build();
+    std::unique_ptr<Server> server = ServerRun::build([] { printLine(startedLine()); });
     if (!server) {
         report(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
         return;
@@ -114,13 +114,10 @@ void runServer()
     // Running once the server is built, so that a client the service manager starts after us
     // finds the port open.
     reportRunning();
-    const bool stopped = ServerRun::waitForStop(
-        *server,
-        [](int timeoutMs) {
-            return currentState != SERVICE_RUNNING ||
-                WaitForSingleObject(stopRequested.handle, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
-        },
-        [] { printLine(startedLine()); });
+    const bool stopped = ServerRun::waitForStop(*server, [](int timeoutMs) {
+        return currentState != SERVICE_RUNNING ||
+            WaitForSingleObject(stopRequested.handle, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+    });
     // The port and the lamp are released before the service manager hears that we stopped.
     server.reset();
     report(SERVICE_STOPPED, stopped ? NO_ERROR : 0xFFFFFFFF);

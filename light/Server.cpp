@@ -47,17 +47,11 @@ bool Server::isFinished() const
     return finished;
 }
 
-bool Server::isListening() const
-{
-    return lampReady && socketServer->isListening();
-}
-
 // The lamp belongs to whoever holds the port: a second instance started while another serves
 // must not initialise it (which switches every colour off under the running one).
 void Server::onListening()
 {
     lightService.reset(LightVelk77Service::create());
-    lampReady = true;
     if (listening)
         listening();
 }

@@ -24,16 +24,13 @@ public:
     static constexpr int port = 48888;
 
     Server();
-    // Another port, for tests and benchmarks. listening, when given, is called once the port is
-    // this server's and the lamp is initialised, before the first client is accepted (on the
-    // accept thread when the port was taken at first).
+    // On listenPort (another one for tests and benchmarks). listening, when given, is called once
+    // the port is this server's and the lamp is initialised, before the first client is accepted
+    // (on the accept thread when the port was taken at first).
     explicit Server(int listenPort, std::function<void()> listening = {});
     ~Server();
 
     bool isFinished() const;
-    // True once a client can connect and be served: the port may be taken at start and bound on a
-    // later retry; the lamp is initialised only once the port is this server's.
-    bool isListening() const;
 
     void onDataReceived(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
     void onClientConnected(Ports::ClientPort clientPort) override;
@@ -62,7 +59,6 @@ private:
     // client leaving drop the requests still waiting instead of switching the lamp for each.
     std::mutex requestTurn;
     std::atomic<bool> stopping{false};
-    std::atomic<bool> lampReady{false};
     std::function<void()> listening;
     LogRateLimit httpRefusals{std::chrono::seconds(10)};
     bool finished = false;

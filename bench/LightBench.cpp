@@ -4,6 +4,7 @@
 //   light_bench [--in-process] [--cycles N]
 //   light_bench --running LABEL: the latency figure of a service already listening on 48888
 //   (the Windows program under Wine), one line starting with LABEL
+//   light_bench --flood SECONDS: only the flood figure (e), against the lightservice program
 #include "utils/loader/ProgramPath.h"
 #include "light/Server.h"
 #include "tests/support/TcpClient.h"
@@ -204,6 +205,51 @@ void connectionChurn(int port, pid_t pid, int cycles)
         before.threads);
 }
 
+// Two processes open and close connections in a loop, sending nothing, while a client asks on a
+// fresh connection each time, as lightctl does.
+void connectFlood(int port, int seconds)
+{
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    std::vector<pid_t> flooders;
+    for (int i = 0; i < 2; ++i) {
+        const pid_t child = fork();
+        if (child == 0) {
+            long opened = 0;
+            while (Clock::now() < end) {
+                Connection connection(port);
+                opened += connection.connected();
+            }
+            _exit(opened > 0 ? 0 : 1);
+        }
+        flooders.push_back(child);
+    }
+    std::vector<double> times;
+    int wrong = 0;
+    long backlog = 0;
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    while (Clock::now() < end) {
+        const auto begin = Clock::now();
+        Connection connection(port);
+        connection.trySend(R"({"red":true})");
+        if (connection.readAnswer(std::chrono::seconds(30)) != successAnswer)
+            ++wrong;
+        times.push_back(msSince(begin));
+        backlog = std::max(backlog, acceptBacklog(port));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    for (const pid_t child : flooders)
+        waitpid(child, nullptr, 0);
+    if (times.empty())
+        return;
+    std::fprintf(report,
+                 "(e) %d requests, each on a new connection, under two processes connecting and closing in a loop for "
+                 "%d s: median %.3f s (target <= 0.5 s), p90 %.3f s, max %.3f s; wrong answers %d; accept queue up "
+                 "to %ld\n",
+                 static_cast<int>(times.size()), seconds, percentile(times, 0.5) / 1000.0,
+                 percentile(times, 0.9) / 1000.0, *std::max_element(times.begin(), times.end()) / 1000.0, wrong,
+                 backlog);
+}
+
 void idleCpu(pid_t pid)
 {
     const double before = cpuSeconds(pid);
@@ -246,11 +292,14 @@ int main(int argc, char* argv[])
 {
     bool inProcess = false;
     int cycles = 50000;
+    int floodSeconds = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--in-process") == 0)
             inProcess = true;
         else if (std::strcmp(argv[i], "--cycles") == 0 && i + 1 < argc)
             cycles = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--flood") == 0 && i + 1 < argc)
+            floodSeconds = std::atoi(argv[++i]);
     }
 
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -303,10 +352,14 @@ int main(int argc, char* argv[])
         return 1;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    latency(Norvik::Server::port);
-    concurrentClients(Norvik::Server::port);
-    connectionChurn(Norvik::Server::port, service, cycles);
-    idleCpu(service);
+    if (floodSeconds > 0) {
+        connectFlood(Norvik::Server::port, floodSeconds);
+    } else {
+        latency(Norvik::Server::port);
+        concurrentClients(Norvik::Server::port);
+        connectionChurn(Norvik::Server::port, service, cycles);
+        idleCpu(service);
+    }
     kill(service, SIGTERM);
     waitpid(service, nullptr, 0);
     std::remove(statePath.c_str());

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -47,13 +48,23 @@ void checkRendering(const Norvik::Answer& answer)
     require(parsed["log"].asString() == SU::toNarrow(answer.log, SU::Utf8));
 }
 
-std::vector<Bytes> objectFrames(const std::vector<RequestFramer::Frame>& frames)
+// Each frame as its kind and bytes.
+std::vector<std::pair<int, Bytes>> described(const std::vector<RequestFramer::Frame>& frames)
 {
-    std::vector<Bytes> objects;
+    std::vector<std::pair<int, Bytes>> out;
     for (const RequestFramer::Frame& frame : frames)
-        if (frame.kind == RequestFramer::Frame::Request && !frame.bytes.empty() && frame.bytes[0] == '{')
-            objects.push_back(frame.bytes);
-    return objects;
+        out.emplace_back(static_cast<int>(frame.kind), frame.bytes);
+    return out;
+}
+
+// All the input in one chunk, then the client's pause.
+std::vector<RequestFramer::Frame> framedWhole(const std::uint8_t* data, std::size_t size)
+{
+    RequestFramer whole;
+    std::vector<RequestFramer::Frame> frames = whole.feed(data, size);
+    for (RequestFramer::Frame& frame : whole.pause())
+        frames.push_back(std::move(frame));
+    return frames;
 }
 
 } // namespace
@@ -83,6 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (RequestFramer::Frame& frame : chunked.feed(data + offset, length))
             frames.push_back(std::move(frame));
     }
+    for (RequestFramer::Frame& frame : chunked.pause())
+        frames.push_back(std::move(frame));
 
     for (const RequestFramer::Frame& frame : frames) {
         require(frame.bytes.size() <= RequestFramer::maxRequestSize);
@@ -100,8 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkRendering(answer);
     }
 
-    // Where the chunks are cut must not change which objects are found.
-    RequestFramer whole;
-    require(objectFrames(whole.feed(data, size)) == objectFrames(frames));
+    // Where the chunks are cut must not change what is answered, objects or other text.
+    require(described(framedWhole(data, size)) == described(frames));
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "utils/threading/SystemSleep.h"
 
 #include <cstdlib>
+#include <mutex>
 
 namespace BrillLamp {
 
@@ -23,6 +24,11 @@ constexpr unsigned ColourDelayMs = 50;
 
 int lampType = 0;
 
+// Colours may share a register (and the serial types share the state byte and the port): each
+// colour's read-modify-write and each frame goes out whole. The colour wait stays outside, so the
+// three colours of one request still wait at the same time.
+std::mutex lampLock;
+
 const LampFamily* currentFamily()
 {
     return static_cast<unsigned>(lampType) < LampTypeCount ? LampTypes[lampType] : nullptr;
@@ -30,6 +36,7 @@ const LampFamily* currentFamily()
 
 bool initialise(int type, int comPort)
 {
+    const std::lock_guard<std::mutex> lock(lampLock);
     lampType = type;
     const LampFamily* family = currentFamily();
     return family && family->init(type, comPort);
@@ -38,6 +45,7 @@ bool initialise(int type, int comPort)
 void switchColour(Colour colour, bool on)
 {
     Norvik::Utils::Threading::systemSleepMs(ColourDelayMs);
+    const std::lock_guard<std::mutex> lock(lampLock);
     if (const LampFamily* family = currentFamily())
         family->colour(lampType, colour, on);
 }
@@ -64,6 +72,7 @@ bool InitAutoBrillLamp()
 
 void CloseConnectBrillLamp()
 {
+    const std::lock_guard<std::mutex> lock(BrillLamp::lampLock);
     if (const BrillLamp::LampFamily* family = BrillLamp::currentFamily())
         family->close(BrillLamp::lampType);
 }

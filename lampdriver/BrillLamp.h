@@ -1,6 +1,11 @@
 #pragma once
 
 // The lamp driver's exported C interface.
+//
+// Thread safety: every export may be called from any thread at any time. The colour functions of
+// different colours run side by side through their 50 ms wait and then switch one after the
+// other, so colours that share a register never undo each other; initialisation and closing wait
+// for a colour that is being switched.
 
 #include "lampdriver/ExportConvention.h"
 

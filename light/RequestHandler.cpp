@@ -39,6 +39,19 @@ bool readSwitchState(const Json::Value& request, const char* member)
     return value.asBool();
 }
 
+// The reader throws its own text for nesting deeper than it goes; to the client that is text that
+// could not be parsed like any other.
+bool parse(const std::vector<std::uint8_t>& request, Json::Value& root)
+{
+    try {
+        Json::Reader reader;
+        const char* begin = reinterpret_cast<const char*>(request.data());
+        return reader.parse(begin, begin + request.size(), root, false);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 std::wstring describe(const std::exception& failure)
 {
     try {
@@ -69,10 +82,8 @@ Answer RequestHandler::handle(const std::vector<std::uint8_t>& request)
 {
     Answer answer{0, L""};
     try {
-        Json::Reader reader;
         Json::Value root;
-        const char* begin = reinterpret_cast<const char*>(request.data());
-        if (!reader.parse(begin, begin + request.size(), root, false))
+        if (!parse(request, root))
             throw Exception(parseFailed, cannotParse);
         if (!root.isObject())
             throw Exception(rootNotObject, notAnObject);

@@ -6,24 +6,29 @@
 #include "light/RequestHandler.h"
 
 #include "ports/SocketServer.h"
+#include "utils/logging/Logger.h"
+#include "utils/text/StringUtils.h"
 
 #include <string>
+#include <utility>
 
 namespace Norvik {
 
 namespace {
 
 const char* const socketCategory = "SServer";
+const wchar_t* const httpRefused =
+    L"Closed the connection on port %d: it began with the HTTP request line \"%ls\", not a request "
+    L"(%d more such connections closed since the last line)";
 
 } // namespace
 
 Server::Server() : Server(port) {}
 
-Server::Server(int listenPort)
+Server::Server(int listenPort, std::function<void()> listening) : listening(std::move(listening))
 {
-    // The lamp is ready (or knows why not) before the first request can arrive.
-    lightService.reset(LightVelk77Service::create());
-    // The accept thread starts inside create(); answers wait for the pointer to be stored.
+    // The accept thread starts inside create(); answers wait for the pointer to be stored. The
+    // lamp is initialised in onListening, before the first client is accepted.
     std::lock_guard<std::mutex> lock(buffersLock);
     socketServer.reset(Ports::SocketServer::create(listenPort, this, socketCategory));
 }
@@ -42,9 +47,13 @@ bool Server::isFinished() const
     return finished;
 }
 
-bool Server::isListening() const
+// The lamp belongs to whoever holds the port: a second instance started while another serves
+// must not initialise it (which switches every colour off under the running one).
+void Server::onListening()
 {
-    return socketServer->isListening();
+    lightService.reset(LightVelk77Service::create());
+    if (listening)
+        listening();
 }
 
 void Server::onDataReceived(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& data)
@@ -57,7 +66,26 @@ void Server::onDataReceived(Ports::ClientPort clientPort, const std::vector<std:
             framer = std::make_shared<RequestFramer>();
         frames = framer->feed(data);
     }
+    handle(clientPort, frames);
+}
 
+void Server::onReceivePause(Ports::ClientPort clientPort)
+{
+    std::vector<RequestFramer::Frame> frames;
+    {
+        std::lock_guard<std::mutex> lock(buffersLock);
+        const auto framer = receiveBuffers.find(clientPort);
+        if (framer == receiveBuffers.end())
+            return;
+        frames = framer->second->pause();
+    }
+    handle(clientPort, frames);
+}
+
+void Server::handle(Ports::ClientPort clientPort, const std::vector<RequestFramer::Frame>& frames)
+{
+    if (frames.empty())
+        return;
     const std::shared_ptr<Ports::SocketServer> server = transport();
     RequestHandler handler(*lightService);
     for (const RequestFramer::Frame& frame : frames) {
@@ -65,6 +93,10 @@ void Server::onDataReceived(Ports::ClientPort clientPort, const std::vector<std:
         // nothing more of it is switched or answered.
         if (server->hasClientLeft(clientPort))
             return;
+        if (frame.kind == RequestFramer::Frame::HttpRequest) {
+            refuseHttp(*server, clientPort, frame.bytes);
+            return;
+        }
         if (frame.kind == RequestFramer::Frame::TooLong) {
             answer(clientPort, RequestHandler::render(RequestHandler::tooLong()));
             continue;
@@ -82,6 +114,25 @@ void Server::onDataReceived(Ports::ClientPort clientPort, const std::vector<std:
         }
         answer(clientPort, RequestHandler::render(result));
     }
+}
+
+// A browser may send a request here on behalf of any web page: its body must switch nothing.
+void Server::refuseHttp(Ports::SocketServer& server, Ports::ClientPort clientPort,
+                        const std::vector<std::uint8_t>& requestLine)
+{
+    server.closeClient(clientPort);
+    unsigned long heldBack = 0;
+    if (!httpRefusals.allow(heldBack))
+        return;
+    std::string line(requestLine.begin(), requestLine.end());
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) >= 0x7F)
+            c = '?';
+    const std::wstring shown = Utils::StringUtils::toWide(line, Utils::StringUtils::Utf8);
+    Logger::instance().error(socketCategory, httpRefused, static_cast<int>(clientPort.port()), shown.c_str(),
+                             static_cast<int>(heldBack));
 }
 
 void Server::onClientConnected(Ports::ClientPort clientPort)

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "light/RequestFramer.h"
 #include "ports/IServerDataCallback.h"
+#include "utils/logging/LogRateLimit.h"
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -13,7 +16,6 @@ namespace Ports {
 class SocketServer;
 }
 class LightVelk77Service;
-class RequestFramer;
 
 // The request server: listens on 127.0.0.1:48888, frames JSON requests by brace balance,
 // switches the lamp and answers each request with {"error","log"}.
@@ -22,22 +24,27 @@ public:
     static constexpr int port = 48888;
 
     Server();
-    // Another port, for tests and benchmarks.
-    explicit Server(int listenPort);
+    // On listenPort (another one for tests and benchmarks). listening, when given, is called once
+    // the port is this server's and the lamp is initialised, before the first client is accepted
+    // (on the accept thread when the port was taken at first).
+    explicit Server(int listenPort, std::function<void()> listening = {});
     ~Server();
 
     bool isFinished() const;
-    // True once a client can connect: the port may be taken at start and bound on a later retry.
-    bool isListening() const;
 
     void onDataReceived(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
     void onClientConnected(Ports::ClientPort clientPort) override;
     void onClientDisconnected(Ports::ClientPort clientPort) override;
+    void onListening() override;
+    void onReceivePause(Ports::ClientPort clientPort) override;
 
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
 private:
+    void handle(Ports::ClientPort clientPort, const std::vector<RequestFramer::Frame>& frames);
+    void refuseHttp(Ports::SocketServer& server, Ports::ClientPort clientPort,
+                    const std::vector<std::uint8_t>& requestLine);
     std::shared_ptr<Ports::SocketServer> transport();
     void answer(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& bytes);
 
@@ -52,6 +59,8 @@ private:
     // client leaving drop the requests still waiting instead of switching the lamp for each.
     std::mutex requestTurn;
     std::atomic<bool> stopping{false};
+    std::function<void()> listening;
+    LogRateLimit httpRefusals{std::chrono::seconds(10)};
     bool finished = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "ports/TransportTexts.h"
 
+#include "utils/logging/LogRateLimit.h"
 #include "utils/logging/Logger.h"
 #include "utils/text/StringUtils.h"
 #include "utils/threading/Thread.h"
@@ -13,12 +14,30 @@ namespace Norvik::Ports {
 using Utils::Threading::Thread;
 
 namespace {
+// Clients that never read their answers: a line now and then, not one each.
+LogRateLimit unreadAnswers(std::chrono::seconds(10));
+
+// Marks the connection busy with a request while its owner handles a chunk.
+class Handling {
+public:
+    explicit Handling(std::atomic<bool>& flag) : flag(flag) { flag = true; }
+    ~Handling() { flag = false; }
+    Handling(const Handling&) = delete;
+    Handling& operator=(const Handling&) = delete;
+
+private:
+    std::atomic<bool>& flag;
+};
+
 constexpr std::size_t receiveBufferSize = 1024;
-}
+// How long a client must send nothing after a chunk for the owner to hear of a pause.
+constexpr int pauseMs = 100;
+} // namespace
 
 ClientConnection::ClientConnection(ClientPort clientPort, IServerDataCallback* callback,
                                    const std::string& categoryName)
-    : receiveThread(Thread::create(this)), clientPort(clientPort), callback(callback), categoryName(categoryName)
+    : receiveThread(Thread::create(this)), clientPort(clientPort), callback(callback), categoryName(categoryName),
+      lastReceived(std::chrono::steady_clock::now().time_since_epoch().count())
 {
     Logger::instance().info(categoryName, Texts::clientConnected, static_cast<int>(clientPort.port()));
 }
@@ -77,12 +96,27 @@ bool ClientConnection::hasPeerLeft()
 void ClientConnection::run()
 {
     receiving = true;
+    if (awaitingPause && !waitForData(pauseMs)) {
+        awaitingPause = false;
+        const Handling busy(handling);
+        callback->onReceivePause(clientPort);
+        return;
+    }
     std::uint8_t buffer[receiveBufferSize];
     const Transfer received = receiveSome(buffer, sizeof buffer);
     if (received.count > 0) {
         const std::vector<std::uint8_t> data(buffer, buffer + received.count);
+        awaitingPause = true;
+        const Handling busy(handling);
+        lastReceived = std::chrono::steady_clock::now().time_since_epoch().count();
         callback->onDataReceived(clientPort, data);
         return;
+    }
+    // The client has ended its sending (and may still read): that completes what it sent last.
+    if (received.count == 0 && awaitingPause) {
+        awaitingPause = false;
+        const Handling busy(handling);
+        callback->onReceivePause(clientPort);
     }
     if (received.count < 0) {
         const std::wstring text = Utils::StringUtils::format(
@@ -106,9 +140,22 @@ int ClientConnection::send(const std::vector<std::uint8_t>& data)
     if (released) {
         return socketError;
     }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(sendLimitSeconds);
     std::size_t written = 0;
     do {
         const Transfer sent = sendSome(data.data() + written, data.size() - written);
+        // A client that does not read its answers would hold this thread for good: its
+        // connection ends instead.
+        if (sent.timedOut ||
+            (sent.count >= 0 && written + static_cast<std::size_t>(sent.count) < data.size() &&
+             std::chrono::steady_clock::now() >= deadline)) {
+            unsigned long heldBack = 0;
+            if (unreadAnswers.allow(heldBack))
+                Logger::instance().error(categoryName, Texts::answersUnread, static_cast<int>(clientPort.port()),
+                                         sendLimitSeconds, static_cast<int>(heldBack));
+            closeSocket();
+            return socketError;
+        }
         if (sent.count < 0) {
             Logger::instance().error(categoryName, Texts::sendFailed, sent.error);
             return socketError;
@@ -116,6 +163,21 @@ int ClientConnection::send(const std::vector<std::uint8_t>& data)
         written += static_cast<std::size_t>(sent.count);
     } while (written < data.size());
     return written > INT_MAX ? INT_MAX : static_cast<int>(written);
+}
+
+bool ClientConnection::mayBeGivenUp(std::chrono::steady_clock::time_point& idleSince)
+{
+    if (handling) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(descriptorLock);
+        if (closed || released) {
+            return false;
+        }
+    }
+    idleSince = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastReceived.load()));
+    return true;
 }
 
 } // namespace Norvik::Ports

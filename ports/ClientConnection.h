@@ -5,6 +5,7 @@
 #include "utils/threading/Routine.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -42,6 +43,14 @@ public:
 
     ClientPort getClientPort() const { return clientPort; }
 
+    // When the server is full: a connection that may be given up for a newcomer, neither handling
+    // a request (or waiting for its turn, or sending its answer) nor closed already; idleSince is
+    // then when its client last sent something.
+    bool mayBeGivenUp(std::chrono::steady_clock::time_point& idleSince);
+
+    // How long an answer may take to be delivered before the connection is ended.
+    static constexpr int sendLimitSeconds = 5;
+
     ClientConnection(const ClientConnection&) = delete;
     ClientConnection& operator=(const ClientConnection&) = delete;
 
@@ -50,6 +59,8 @@ protected:
     struct Transfer {
         long count;
         int error;
+        // A send that could not be delivered within sendLimitSeconds.
+        bool timedOut = false;
     };
 
     virtual Transfer receiveSome(std::uint8_t* buffer, std::size_t size) = 0;
@@ -60,6 +71,9 @@ protected:
     virtual void closeDescriptor() = 0;
     // Without waiting: the peer has reset the connection, even if data is still unread.
     virtual bool peerHasClosed() = 0;
+    // Waits up to milliseconds for something to receive (data, the end, a failure); false when
+    // nothing came in that time.
+    virtual bool waitForData(int milliseconds) = 0;
 
 private:
     void releaseSocket();
@@ -71,6 +85,10 @@ private:
     std::atomic<bool> started{false};
     std::atomic<bool> disconnectReported{false};
     std::atomic<bool> receiving{false};
+    // Receive thread only: a chunk came and the pause after it has not been seen yet.
+    bool awaitingPause = false;
+    std::atomic<bool> handling{false};
+    std::atomic<std::chrono::steady_clock::rep> lastReceived;
     // Keeps the bytes of one answer together when two threads send to the same client; the
     // descriptor is given back only under it, so no send can reach a reused descriptor.
     std::mutex sendLock;

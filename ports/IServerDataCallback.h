@@ -34,6 +34,11 @@ public:
     virtual void onClientConnected(ClientPort clientPort) = 0;
     // Called once per connection, on its receive thread (or on the thread that stops the server).
     virtual void onClientDisconnected(ClientPort clientPort) = 0;
+    // The port is this server's now; no client is accepted before this returns. Called once, on
+    // the thread that bound the port (the constructing one, or the accept thread on a retry).
+    virtual void onListening() {}
+    // The client has sent nothing for a short while after its last chunk; on its receive thread.
+    virtual void onReceivePause(ClientPort) {}
 
 protected:
     ~IServerDataCallback() = default;

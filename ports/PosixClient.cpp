@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 namespace Norvik::Ports {
 
@@ -12,6 +13,8 @@ PosixClient::PosixClient(PosixSocket socket, ClientPort clientPort, IServerDataC
                          const std::string& categoryName)
     : ClientConnection(clientPort, callback, categoryName), socket(std::move(socket))
 {
+    const timeval limit{sendLimitSeconds, 0};
+    ::setsockopt(this->socket.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
 PosixClient::~PosixClient()
@@ -40,6 +43,9 @@ ClientConnection::Transfer PosixClient::sendSome(const std::uint8_t* data, std::
         if (count >= 0) {
             return {static_cast<long>(count), 0};
         }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return {-1, errno, true};
+        }
         if (errno != EINTR) {
             return {-1, errno};
         }
@@ -62,6 +68,14 @@ bool PosixClient::peerHasClosed()
 {
     pollfd state{socket.get(), POLLIN, 0};
     return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+bool PosixClient::waitForData(int milliseconds)
+{
+    pollfd state{socket.get(), POLLIN, 0};
+    int ready = 0;
+    while ((ready = ::poll(&state, 1, milliseconds)) < 0 && errno == EINTR) {}
+    return ready != 0;
 }
 
 } // namespace Norvik::Ports

@@ -21,6 +21,7 @@ protected:
     void shutdownSocket() override;
     void closeDescriptor() override;
     bool peerHasClosed() override;
+    bool waitForData(int milliseconds) override;
 
 private:
     PosixSocket socket;

@@ -41,11 +41,15 @@ SocketServerBase::~SocketServerBase() = default;
 
 void SocketServerBase::begin()
 {
+    bool bound = false;
     {
         std::lock_guard<std::mutex> lock(stateLock);
-        listenOnce();
+        bound = listenOnce();
     }
-    acceptThread->start(1, -1);
+    if (bound)
+        owner->onListening();
+    // No pause between passes: accept blocks by itself, and the failure paths wait on their own.
+    acceptThread->start(0, -1);
 }
 
 // Called with stateLock held, so that stop never misses a listener that is being opened.
@@ -78,6 +82,9 @@ void SocketServerBase::run()
             if (stopping || !listenOnce()) {
                 return;
             }
+            lock.unlock();
+            // Before the first accept: whoever owns the port is ready before its first client.
+            owner->onListening();
         }
     }
     int error = 0;
@@ -111,15 +118,30 @@ void SocketServerBase::acceptFailed(int error)
     stateChanged.wait_for(lock, acceptRetryPause, [this] { return stopping; });
 }
 
+// At the limit, the connection whose client has sent nothing for the longest time and has no
+// request under way gives way to the newcomer, as an idle one serves nobody; only when every
+// connection is busy with a request is the newcomer refused.
 void SocketServerBase::admit(const Client& client)
 {
     const ClientPort clientPort = client->getClientPort();
     bool full = false;
+    Client givenUp;
+    Clock::time_point idleSince;
     {
         std::lock_guard<std::mutex> lock(clientsMutex);
-        full = clients.size() >= static_cast<std::size_t>(maxClients);
+        full = clients.size() >= static_cast<std::size_t>(maxClients) && !findIdlest(givenUp, idleSince);
         if (!full) {
             clients[clientPort.connection()] = client;
+        }
+    }
+    if (givenUp) {
+        givenUp->closeSocket();
+        unsigned long heldBack = 0;
+        if (givenUpLines.allow(heldBack)) {
+            const auto idle = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - idleSince).count();
+            Logger::instance().error(categoryName, Texts::idleClientGivenUp,
+                                     static_cast<int>(givenUp->getClientPort().port()), maxClients,
+                                     static_cast<int>(idle), static_cast<int>(heldBack));
         }
     }
     // Refused before its thread starts: the caller's release of it closes the socket at once,
@@ -147,6 +169,31 @@ void SocketServerBase::admit(const Client& client)
         }
         client->stop();
     }
+}
+
+// Called with clientsMutex held and the table at the limit. True when the limit leaves room all
+// the same, because connections given up already have not left the table yet, or when idlest
+// names the connection idle longest that may give way.
+bool SocketServerBase::findIdlest(Client& idlest, Clock::time_point& idleSince) const
+{
+    std::size_t open = 0;
+    for (const auto& entry : clients) {
+        Clock::time_point since;
+        if (!entry.second->mayBeGivenUp(since)) {
+            open += entry.second->hasPeerLeft() ? 0 : 1;
+            continue;
+        }
+        ++open;
+        if (!idlest || since < idleSince) {
+            idlest = entry.second;
+            idleSince = since;
+        }
+    }
+    if (open < static_cast<std::size_t>(maxClients)) {
+        idlest.reset();
+        return true;
+    }
+    return idlest != nullptr;
 }
 
 SocketServerBase::Client SocketServerBase::find(ClientPort clientPort) const
@@ -180,6 +227,11 @@ bool SocketServerBase::hasClientLeft(ClientPort clientPort)
 void SocketServerBase::onDataReceived(ClientPort clientPort, const std::vector<std::uint8_t>& data)
 {
     owner->onDataReceived(clientPort, data);
+}
+
+void SocketServerBase::onReceivePause(ClientPort clientPort)
+{
+    owner->onReceivePause(clientPort);
 }
 
 void SocketServerBase::onClientConnected(ClientPort clientPort)

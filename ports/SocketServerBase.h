@@ -3,6 +3,8 @@
 #include "ports/IServerDataCallback.h"
 #include "ports/SocketServer.h"
 
+#include "utils/logging/LogRateLimit.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -58,14 +60,17 @@ protected:
     void onDataReceived(ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
     void onClientConnected(ClientPort clientPort) override;
     void onClientDisconnected(ClientPort clientPort) override;
+    void onReceivePause(ClientPort clientPort) override;
 
 private:
     using Client = std::shared_ptr<ClientConnection>;
+    using Clock = std::chrono::steady_clock;
 
     bool listenOnce();
     void acceptFailed(int error);
     void admit(const Client& client);
     Client find(ClientPort clientPort) const;
+    bool findIdlest(Client& idlest, Clock::time_point& idleSince) const;
 
     IServerDataCallback* owner;
     mutable std::mutex clientsMutex;
@@ -79,12 +84,12 @@ private:
     // Accept thread only. A failing accept, or refusing at the limit, is logged when it starts
     // and once it has given way to accepting for a while, so a crowd that keeps the server at the
     // edge writes two lines rather than one per client.
-    using Clock = std::chrono::steady_clock;
     int acceptFailures = 0;
     int lastAcceptError = 0;
     Clock::time_point lastAcceptFailure;
     int refusedClients = 0;
     Clock::time_point lastRefusal;
+    LogRateLimit givenUpLines{std::chrono::seconds(10)};
 
     // Guards the listening state against stop, and lets stop cut the waits between attempts.
     mutable std::mutex stateLock;

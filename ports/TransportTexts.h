@@ -16,6 +16,12 @@ inline constexpr const wchar_t* acceptResumed = L"Accepting connections on port 
 inline constexpr const wchar_t* clientRefused =
     L"Client on port %d refused: %d connections are open, the most the server keeps";
 inline constexpr const wchar_t* refusalsEnded = L"Below %d connections again; clients refused meanwhile: %d";
+inline constexpr const wchar_t* idleClientGivenUp =
+    L"Connection on port %d closed for a new client: %d connections are open, the most the server keeps, and it "
+    L"had sent nothing for the longest time (%d s) (%d more such connections closed since the last line)";
+inline constexpr const wchar_t* answersUnread =
+    L"Connection on port %d closed: its client has not taken its answer for %d s (%d more such connections "
+    L"closed since the last line)";
 
 } // namespace Norvik::Ports::Texts
 

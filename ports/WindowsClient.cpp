@@ -10,6 +10,8 @@ WindowsClient::WindowsClient(SOCKET socket, ClientPort clientPort, IServerDataCa
                              const std::string& categoryName)
     : ClientConnection(clientPort, callback, categoryName), socket(socket)
 {
+    const DWORD limit = sendLimitSeconds * 1000;
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
 }
 
 WindowsClient::~WindowsClient()
@@ -31,7 +33,8 @@ ClientConnection::Transfer WindowsClient::sendSome(const std::uint8_t* data, std
     const int length = size > INT_MAX ? INT_MAX : static_cast<int>(size);
     const int count = ::send(socket.get(), size == 0 ? nullptr : reinterpret_cast<const char*>(data), length, 0);
     if (count == SOCKET_ERROR) {
-        return {-1, WSAGetLastError()};
+        const int error = WSAGetLastError();
+        return {-1, error, error == WSAETIMEDOUT};
     }
     return {count, 0};
 }
@@ -50,6 +53,12 @@ bool WindowsClient::peerHasClosed()
 {
     WSAPOLLFD state{socket.get(), POLLRDNORM, 0};
     return ::WSAPoll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+bool WindowsClient::waitForData(int milliseconds)
+{
+    WSAPOLLFD state{socket.get(), POLLRDNORM, 0};
+    return ::WSAPoll(&state, 1, milliseconds) != 0;
 }
 
 } // namespace Norvik::Ports

@@ -19,6 +19,7 @@ protected:
     void shutdownSocket() override;
     void closeDescriptor() override;
     bool peerHasClosed() override;
+    bool waitForData(int milliseconds) override;
 
 private:
     WindowsSocket socket;

@@ -12,9 +12,9 @@ namespace Norvik {
 int ConsoleRun::run()
 {
     const std::unique_ptr<StopSignal> stopSignal(StopSignal::create());
-    printLine(startedLine());
 
-    std::unique_ptr<Server> server = ServerRun::build();
+    // Started only once the port is ours: a second run waits for it and leaves the lamp alone.
+    std::unique_ptr<Server> server = ServerRun::build([] { printLine(startedLine()); });
     if (!server)
         return 1;
     ServerRun::waitForStop(

@@ -17,6 +17,8 @@ public:
         sigemptyset(&requests);
         sigaddset(&requests, SIGINT);
         sigaddset(&requests, SIGTERM);
+        // Closing the terminal: the console run stops as cleanly as on Ctrl+C.
+        sigaddset(&requests, SIGHUP);
         // Threads started later inherit the mask, so only sigtimedwait ever takes these signals.
         pthread_sigmask(SIG_BLOCK, &requests, &previous);
     }
@@ -34,10 +36,10 @@ public:
         timespec timeout{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
         for (;;) {
             const int signal = sigtimedwait(&requests, nullptr, &timeout);
-            if (signal == SIGINT || signal == SIGTERM) {
+            if (signal == SIGINT || signal == SIGTERM || signal == SIGHUP) {
                 // The shutdown has begun; a thread that did not inherit the mask must not take the next one.
                 absorbFurtherRequests();
-                return signal == SIGINT ? Interrupt : Terminate;
+                return signal == SIGTERM ? Terminate : Interrupt;
             }
             // EINTR: a handler of some other signal ran; wait again.
             if (signal < 0 && errno != EINTR)
@@ -50,6 +52,7 @@ private:
     {
         std::signal(SIGINT, SIG_IGN);
         std::signal(SIGTERM, SIG_IGN);
+        std::signal(SIGHUP, SIG_IGN);
     }
 
     sigset_t requests;

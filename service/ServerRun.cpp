@@ -9,7 +9,7 @@
 
 namespace Norvik::ServerRun {
 
-std::unique_ptr<Server> build()
+std::unique_ptr<Server> build(const std::function<void()>& listening)
 {
     try {
         const std::string refusal = logFolderRefusal();
@@ -17,24 +17,17 @@ std::unique_ptr<Server> build()
             printLine(refusal);
             return nullptr;
         }
-        return std::unique_ptr<Server>(new Server());
+        return std::unique_ptr<Server>(new Server(Server::port, listening));
     } catch (const std::exception& error) {
         printLine(std::string("[-] Exception: ") + error.what());
         return nullptr;
     }
 }
 
-bool waitForStop(const Server& server, const std::function<bool(int timeoutMs)>& stopRequested,
-                 const std::function<void()>& listening)
+bool waitForStop(const Server& server, const std::function<bool(int timeoutMs)>& stopRequested)
 {
-    bool reported = !listening;
     for (;;) {
-        if (!reported && server.isListening()) {
-            listening();
-            reported = true;
-        }
-        // The server retries a taken port once a second; it is watched more closely until then.
-        if (stopRequested(reported ? 1000 : 100))
+        if (stopRequested(1000))
             return true;
         if (server.isFinished())
             return false;

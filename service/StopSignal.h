@@ -2,7 +2,7 @@
 
 namespace Norvik {
 
-// The console's and the service manager's request to end (POSIX: SIGINT and SIGTERM; Windows:
+// The console's and the service manager's request to end (POSIX: SIGINT, SIGHUP and SIGTERM; Windows:
 // Ctrl+C, Ctrl+Break, closing the console, logoff and shutdown). Create it before any thread so
 // that the request reaches the waiter rather than ending the process.
 class StopSignal {

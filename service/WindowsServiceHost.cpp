@@ -106,8 +106,7 @@ void WINAPI controlHandler(DWORD control)
 
 void runServer()
 {
-    printLine(startedLine());
-    std::unique_ptr<Server> server = ServerRun::build();
+    std::unique_ptr<Server> server = ServerRun::build([] { printLine(startedLine()); });
     if (!server) {
         report(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
         return;

@@ -1,15 +1,20 @@
 // Port-access module over the simulated Super I/O chip: port accesses go to the state file
-// named by LAMPSIM_STATE, read again at every InitializeOls.
+// named by LAMPSIM_STATE, read again at every InitializeOls. LAMPSIM_READ_DELAY_MS, read there too,
+// makes every port read take that long, as a slow bus would, so that races show.
 
 #include "portaccess/simulated/LampSimState.h"
 #include "portaccess/OlsFunctions.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
 std::mutex chipLock;
+std::chrono::milliseconds readDelay{0};
 std::unique_ptr<LampSim::StateFile>& chipFile()
 {
     static std::unique_ptr<LampSim::StateFile> file;
@@ -33,9 +38,18 @@ LampSim::StateFile* openChip(bool again)
 
 std::uint32_t readPort(unsigned width, Ols::Word port)
 {
-    std::lock_guard<std::mutex> guard(chipLock);
-    LampSim::StateFile* chip = openChip(false);
-    return chip ? chip->portRead(width, port) : 0xFFFFFFFFu >> (32 - 8 * width);
+    std::chrono::milliseconds delay{0};
+    std::uint32_t value = 0xFFFFFFFFu >> (32 - 8 * width);
+    {
+        std::lock_guard<std::mutex> guard(chipLock);
+        if (LampSim::StateFile* chip = openChip(false))
+            value = chip->portRead(width, port);
+        delay = readDelay;
+    }
+    // Outside the lock: other callers' accesses go on meanwhile, as they would on the bus.
+    if (delay.count() > 0)
+        std::this_thread::sleep_for(delay);
+    return value;
 }
 
 void writePort(unsigned width, Ols::Word port, std::uint32_t value)
@@ -55,6 +69,8 @@ OLS_EXPORT Ols::Bool OLS_CALL InitializeOls()
     return 0;
 #else
     std::lock_guard<std::mutex> guard(chipLock);
+    const char* delay = std::getenv("LAMPSIM_READ_DELAY_MS");
+    readDelay = std::chrono::milliseconds(delay ? std::atoi(delay) : 0);
     return openChip(true) != nullptr;
 #endif
 }

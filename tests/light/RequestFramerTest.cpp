@@ -21,19 +21,38 @@ std::string text(const Bytes& data)
     return std::string(data.begin(), data.end());
 }
 
-// "R:<bytes>" for a request, "TooLong" for an overlong one, in order.
+// "R:<bytes>" for a request, "TooLong" for an overlong one, "HTTP:<line>" for an HTTP request line.
 std::vector<std::string> describe(const std::vector<Frame>& frames)
 {
     std::vector<std::string> out;
     for (const Frame& frame : frames)
-        out.push_back(frame.kind == Frame::TooLong ? "TooLong" : "R:" + text(frame.bytes));
+        out.push_back(frame.kind == Frame::TooLong           ? "TooLong"
+                          : frame.kind == Frame::HttpRequest ? "HTTP:" + text(frame.bytes)
+                                                             : "R:" + text(frame.bytes));
     return out;
 }
 
+// One chunk, then the client pauses.
 std::vector<std::string> feedWhole(const std::string& input)
 {
     RequestFramer framer;
-    return describe(framer.feed(bytes(input)));
+    std::vector<std::string> got = describe(framer.feed(bytes(input)));
+    for (const std::string& frame : describe(framer.pause()))
+        got.push_back(frame);
+    return got;
+}
+
+// The input cut into pieces of size bytes (the rest last), then a pause.
+std::vector<std::string> feedInPieces(const std::string& input, std::size_t size)
+{
+    RequestFramer framer;
+    std::vector<std::string> got;
+    for (std::size_t at = 0; at < input.size(); at += size)
+        for (const std::string& frame : describe(framer.feed(bytes(input.substr(at, size)))))
+            got.push_back(frame);
+    for (const std::string& frame : describe(framer.pause()))
+        got.push_back(frame);
+    return got;
 }
 
 using Names = std::vector<std::string>;
@@ -70,8 +89,9 @@ TEST(RequestFramer, BracesInCommentsAndStringsOutsideObjectsDoNotCount)
     EXPECT_EQ(feedWhole("// {\n{\"red\":true}"), Names{R"(R:{"red":true})"});
     EXPECT_EQ(feedWhole(R"({"red":true} /* } { */ {})"), (Names{R"(R:{"red":true})", "R:{}"}));
     EXPECT_EQ(feedWhole(R"("}{" {"red":true})"), Names{R"(R:{"red":true})"});
-    // A string left open ends with its line rather than swallowing what follows.
-    EXPECT_EQ(feedWhole("\"{\n{\"red\":true}"), Names{R"(R:{"red":true})"});
+    // A string left open ends with its line rather than swallowing what follows; the line is
+    // text of its own.
+    EXPECT_EQ(feedWhole("\"{\n{\"red\":true}"), (Names{"R:\"{\n", R"(R:{"red":true})"}));
 
     // A comment left open at the end of a chunk goes on in the next one.
     RequestFramer framer;
@@ -152,15 +172,58 @@ TEST(RequestFramer, TextOutsideObjects)
     EXPECT_EQ(feedWhole("}"), Names{});
     EXPECT_EQ(feedWhole("hello}"), Names{});
     EXPECT_EQ(feedWhole(R"(}{"red":true})"), Names{R"(R:{"red":true})"});
-    // Otherwise it is a request of its own at the end of the chunk, as it came.
+    // Otherwise it is a request of its own at its line end or when the client pauses, as it came.
     EXPECT_EQ(feedWhole("hello"), Names{"R:hello"});
     EXPECT_EQ(feedWhole("[true]"), Names{"R:[true]"});
     EXPECT_EQ(feedWhole(" null\n"), Names{"R: null\n"});
     EXPECT_EQ(feedWhole(R"({"red":true}hello)"), (Names{R"(R:{"red":true})", "R:hello"}));
+    EXPECT_EQ(feedWhole("hello // {\nworld\r\n"), (Names{"R:hello // {\n", "R:world\r"}));
 
     RequestFramer framer;
-    EXPECT_EQ(describe(framer.feed(bytes("hello"))), Names{"R:hello"});
+    EXPECT_EQ(describe(framer.feed(bytes("hello"))), Names{});
+    EXPECT_EQ(describe(framer.pause()), Names{"R:hello"});
+    EXPECT_EQ(describe(framer.pause()), Names{});
     EXPECT_EQ(describe(framer.feed(bytes("{}"))), Names{"R:{}"});
+}
+
+TEST(RequestFramer, TextOutsideObjectsIsAnsweredOnceHoweverItIsSplit)
+{
+    const std::string inputs[] = {"[true]", "hello\nworld\n[1,2]", "null\r\n{\"red\":true}x", "\"a\nb\" 5\n"};
+    for (const std::string& input : inputs) {
+        const Names whole = feedWhole(input);
+        for (std::size_t size = 1; size < input.size(); ++size)
+            EXPECT_EQ(feedInPieces(input, size), whole) << input << " in pieces of " << size;
+    }
+    EXPECT_EQ(feedWhole("hello\nworld\n[1,2]"), (Names{"R:hello\n", "R:world\n", "R:[1,2]"}));
+
+    // Three times the most a request may hold, without a brace: one answer, however it comes.
+    const std::string loose(3 * (RequestFramer::maxRequestSize - 1), 'a');
+    EXPECT_EQ(feedInPieces(loose, 1024), Names{"TooLong"});
+    EXPECT_EQ(feedInPieces(loose + "\nhello\n", 1000), (Names{"TooLong", "R:hello\n"}));
+}
+
+TEST(RequestFramer, AConnectionBeginningWithAnHttpRequestLineFramesNothing)
+{
+    const std::string post = "POST / HTTP/1.1\r\nHost: 127.0.0.1:48888\r\nContent-Type: text/plain\r\n"
+                             "Content-Length: 12\r\n\r\n{\"red\":true}";
+    const std::string http[] = {post, "GET /{\"red\":true} HTTP/1.1\r\n\r\n", "OPTIONS * HTTP/1.0\n{}"};
+    for (const std::string& input : http) {
+        const std::string line = input.substr(0, input.find_first_of("\r\n") + 1);
+        for (std::size_t size = 1; size <= input.size(); ++size)
+            EXPECT_EQ(feedInPieces(input, size), Names{"HTTP:" + line}) << input << " in pieces of " << size;
+        RequestFramer framer;
+        const auto frames = framer.feed(bytes(input));
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_EQ(frames[0].kind, Frame::HttpRequest);
+        EXPECT_TRUE(framer.feed(bytes("{}")).empty());
+    }
+    // What a client of the protocol sends is never taken for one.
+    EXPECT_EQ(feedWhole("GET"), Names{"R:GET"});
+    EXPECT_EQ(feedWhole("HELLO\n{}"), (Names{"R:HELLO\n", "R:{}"}));
+    EXPECT_EQ(feedWhole("POST{\"red\":true}"), Names{R"(R:{"red":true})"});
+    EXPECT_EQ(feedWhole("GET / HTTP/1.1 {}\n"), Names{"R:{}"});
+    EXPECT_EQ(feedWhole(" GET / HTTP/1.1\n"), Names{"R: GET / HTTP/1.1\n"});
+    EXPECT_EQ(feedWhole("{}GET / HTTP/1.1\n"), (Names{"R:{}", "R:GET / HTTP/1.1\n"}));
 }
 
 TEST(RequestFramer, BytesReachTheReaderAsTheyCame)

@@ -1,3 +1,4 @@
+#include "ports/ClientConnection.h"
 #include "tests/ports/ServerFixture.h"
 
 #include <cerrno>
@@ -194,6 +195,22 @@ TEST_F(DataTest, SendCompletesWritesCutShortBySignals)
 
     EXPECT_EQ(result, static_cast<int>(message.size()));
     EXPECT_TRUE(received == message) << received.size() << " of " << message.size() << " bytes arrived";
+}
+
+// A client that never reads its answers must not hold its connection's thread for good.
+TEST_F(DataTest, AnAnswerNotTakenWithinTheSendLimitEndsTheConnection)
+{
+    startServer();
+    LogWatch log;
+    TcpClient peer = connectClient();
+    const ClientPort clientPort = clientOf(peer);
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(server->send(clientPort, pattern(16 << 20, 5)), -1);
+    const auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_GE(took, std::chrono::seconds(ClientConnection::sendLimitSeconds - 1));
+    EXPECT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected, clientPort) == 1; }));
+    EXPECT_EQ(log.countContaining("has not taken its answer for 5 s"), 1);
+    EXPECT_TRUE(waitUntil([&] { return clientCount() == 0; }));
 }
 
 } // namespace

@@ -94,6 +94,9 @@ TEST_F(ServiceFaults, TakenPortIsServedAndReportedReadyWithinASecondOfBeingFreed
         waitUntil([&] { return service->output().find("Can't listen on port 48888") != std::string::npos; }, 5s));
     EXPECT_FALSE(notify.waitFor("READY=1", 1500ms)) << "ready reported while the port was taken";
     EXPECT_TRUE(service->running());
+    // The lamp belongs to whoever holds the port: it is neither initialised nor said to be started.
+    EXPECT_FALSE(std::filesystem::exists(home.file("chip.state"))) << "the lamp was initialised";
+    EXPECT_EQ(service->output().find("has started"), std::string::npos) << service->output();
 
     holder.release();
     const auto freed = std::chrono::steady_clock::now();

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <utf8.h>
+
+#include <iterator>
 #include <vector>
 #include <zlib.h>
 
@@ -77,9 +80,12 @@ gzFile_s* openArchive(const std::wstring& path)
     return gzopen_w(path.c_str(), "wb");
 }
 
+// Bytes that are not UTF-8 (a client's request may hold any) become '?' rather than ending the line.
 std::string toConsoleText(const std::string& utf8)
 {
-    return SU::toNarrow(SU::toWide(utf8, SU::Utf8), SU::Cp866);
+    std::string valid;
+    utf8::replace_invalid(utf8.begin(), utf8.end(), std::back_inserter(valid), '?');
+    return SU::toNarrow(SU::toWide(valid, SU::Utf8), SU::Cp866);
 }
 
 std::tm localTime(std::time_t time)

@@ -47,6 +47,16 @@ bool Server::isListening() const
     return socketServer->isListening();
 }
 
+std::wstring Server::lampFailure() const
+{
+    return lightService->startFailure();
+}
+
+std::wstring Server::listenFailure() const
+{
+    return socketServer->listenFailure();
+}
+
 void Server::onDataReceived(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& data)
 {
     std::vector<RequestFramer::Frame> frames;

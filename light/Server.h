@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace Norvik {
 
@@ -29,6 +30,10 @@ public:
     bool isFinished() const;
     // True once a client can connect: the port may be taken at start and bound on a later retry.
     bool isListening() const;
+    // Why the lamp is not ready (every request is answered with it); empty when it is.
+    std::wstring lampFailure() const;
+    // Why the port could not be opened at the last attempt; empty once it is open.
+    std::wstring listenFailure() const;
 
     void onDataReceived(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
     void onClientConnected(Ports::ClientPort clientPort) override;

@@ -9,18 +9,29 @@
 
 namespace Norvik::ServerRun {
 
-std::unique_ptr<Server> build()
+namespace {
+
+std::unique_ptr<Server> refuse(Refusal* refusal, Refusal::Code code, const std::string& line)
+{
+    printLine(line);
+    if (refusal)
+        *refusal = Refusal{code, line};
+    return nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<Server> build(Refusal* refusal, const std::function<void()>& lampStep)
 {
     try {
-        const std::string refusal = logFolderRefusal();
-        if (!refusal.empty()) {
-            printLine(refusal);
-            return nullptr;
-        }
+        const std::string folderRefusal = logFolderRefusal();
+        if (!folderRefusal.empty())
+            return refuse(refusal, Refusal::LogFolderUnnamable, folderRefusal);
+        if (lampStep)
+            lampStep();
         return std::unique_ptr<Server>(new Server());
     } catch (const std::exception& error) {
-        printLine(std::string("[-] Exception: ") + error.what());
-        return nullptr;
+        return refuse(refusal, Refusal::ServerFailed, std::string("[-] Exception: ") + error.what());
     }
 }
 

@@ -5,10 +5,13 @@
 #include "light/Server.h"
 #include "service/ServerRun.h"
 #include "service/ServiceTexts.h"
+#include "service/WindowsEventLog.h"
+#include "utils/text/StringUtils.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -37,6 +40,11 @@ EventHandle entryEnded;
 // The service manager's bound for the stop: a stop waits for the request at the lamp (one
 // 50 ms wait per colour) and closes the lamp connection.
 constexpr DWORD stopWaitHint = 5000;
+// Until the server is built: naming the log folder, then loading the lamp library, initialising
+// the driver (whose port-access module may first have to start its kernel driver) and opening
+// the port.
+constexpr DWORD entryWaitHint = 5000;
+constexpr DWORD lampWaitHint = 15000;
 // The dispatcher returns once SERVICE_STOPPED is reported; the service entry may still be
 // returning from its last call.
 constexpr DWORD entryEndBound = 5000;
@@ -77,6 +85,17 @@ void reportUnchanged()
     SetServiceStatus(serviceStatusHandle, &serviceStatus);
 }
 
+// The next step of the start: the service manager waits up to waitHint for the report after it.
+void reportStarting(DWORD waitHint)
+{
+    const std::lock_guard<std::mutex> lock(statusLock);
+    if (serviceStatus.dwCurrentState != SERVICE_START_PENDING)
+        return;
+    serviceStatus.dwWaitHint = waitHint;
+    ++serviceStatus.dwCheckPoint;
+    SetServiceStatus(serviceStatusHandle, &serviceStatus);
+}
+
 // SERVICE_RUNNING, unless a stop or shutdown came while the server was being built.
 void reportRunning()
 {
@@ -84,8 +103,39 @@ void reportRunning()
     if (serviceStatus.dwCurrentState != SERVICE_START_PENDING)
         return;
     serviceStatus.dwCurrentState = SERVICE_RUNNING;
+    serviceStatus.dwWaitHint = 0;
+    serviceStatus.dwCheckPoint = 0;
     currentState = SERVICE_RUNNING;
     SetServiceStatus(serviceStatusHandle, &serviceStatus);
+}
+
+// A refused start ends with the refusal's code as the service's own exit code.
+void reportRefused(DWORD code)
+{
+    const std::lock_guard<std::mutex> lock(statusLock);
+    serviceStatus.dwServiceSpecificExitCode = code;
+    setStatus(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
+}
+
+std::wstring wide(const std::string& utf8)
+{
+    return Utils::StringUtils::toWide(utf8, Utils::StringUtils::Utf8);
+}
+
+// What a technician needs to know about a server that runs, though not as it should.
+void reportTrouble(const Server& server)
+{
+    const std::wstring lamp = server.lampFailure();
+    if (!lamp.empty())
+        WindowsEventLog::write(WindowsEventLog::LampNotReady, wide(Texts::lampNotReadyEvent) + lamp);
+    if (!server.isListening()) {
+        std::wstring reason = server.listenFailure();
+        if (reason.empty())
+            reason = wide(Texts::portTakenEvent);
+        if (reason.back() == L'.')
+            reason.pop_back();
+        WindowsEventLog::write(WindowsEventLog::PortTaken, reason + L". " + wide(Texts::portRetryEvent));
+    }
 }
 
 void WINAPI controlHandler(DWORD control)
@@ -107,20 +157,32 @@ void WINAPI controlHandler(DWORD control)
 void runServer()
 {
     printLine(startedLine());
-    std::unique_ptr<Server> server = ServerRun::build();
+    ServerRun::Refusal refusal;
+    std::unique_ptr<Server> server = ServerRun::build(&refusal, [] { reportStarting(lampWaitHint); });
     if (!server) {
-        report(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
+        WindowsEventLog::write(WindowsEventLog::StartRefused,
+                               wide(Texts::startRefusedEvent + std::to_string(refusal.code) + "): " + refusal.line));
+        reportRefused(refusal.code);
         return;
     }
     // Running once the server is built, so that a client the service manager starts after us
     // finds the port open.
     reportRunning();
-    const bool stopped = ServerRun::waitForStop(*server, [](int timeoutMs) {
-        return currentState != SERVICE_RUNNING ||
-            WaitForSingleObject(stopRequested.handle, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
-    });
+    WindowsEventLog::write(WindowsEventLog::Started, wide(startedLine()));
+    reportTrouble(*server);
+    std::function<void()> portOpened;
+    if (!server->isListening())
+        portOpened = [] { WindowsEventLog::write(WindowsEventLog::PortOpened, wide(Texts::portOpenedEvent)); };
+    const bool stopped = ServerRun::waitForStop(
+        *server,
+        [](int timeoutMs) {
+            return currentState != SERVICE_RUNNING ||
+                WaitForSingleObject(stopRequested.handle, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+        },
+        portOpened);
     // The port and the lamp are released before the service manager hears that we stopped.
     server.reset();
+    WindowsEventLog::write(WindowsEventLog::Stopped, wide(Texts::stoppedEvent));
     report(SERVICE_STOPPED, stopped ? NO_ERROR : 0xFFFFFFFF);
 }
 
@@ -135,8 +197,10 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
                                    0};
     currentState = SERVICE_START_PENDING;
     serviceStatusHandle = RegisterServiceCtrlHandlerW(serviceName, controlHandler);
-    if (serviceStatusHandle)
+    if (serviceStatusHandle) {
+        reportStarting(entryWaitHint);
         runServer();
+    }
     SetEvent(entryEnded.handle);
 }
 

@@ -1,11 +1,15 @@
 // Port-access module over the simulated Super I/O chip: port accesses go to the state file
-// named by LAMPSIM_STATE, read again at every InitializeOls.
+// named by LAMPSIM_STATE, read again at every InitializeOls. LAMPSIM_INIT_DELAY_MS makes
+// InitializeOls take as long as a hardware module that first starts its kernel driver.
 
 #include "portaccess/simulated/LampSimState.h"
 #include "portaccess/OlsFunctions.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -54,6 +58,8 @@ OLS_EXPORT Ols::Bool OLS_CALL InitializeOls()
 #if defined(LAMPSIM_INIT_FAILS)
     return 0;
 #else
+    if (const char* delay = std::getenv("LAMPSIM_INIT_DELAY_MS"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(delay)));
     std::lock_guard<std::mutex> guard(chipLock);
     return openChip(true) != nullptr;
 #endif

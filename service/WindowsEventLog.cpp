@@ -61,10 +61,12 @@ long registerSource(const std::wstring& programFile)
     if (result != ERROR_SUCCESS)
         return result;
     const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
-    result = RegSetValueExW(key, L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(programFile.c_str()),
-                            static_cast<DWORD>((programFile.size() + 1) * sizeof(wchar_t)));
+    result =
+        RegSetValueExW(key, L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(programFile.c_str()),
+                       static_cast<DWORD>((programFile.size() + 1) * sizeof(wchar_t)));
     if (result == ERROR_SUCCESS)
-        result = RegSetValueExW(key, L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types), sizeof types);
+        result =
+            RegSetValueExW(key, L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types), sizeof types);
     RegCloseKey(key);
     return result;
 }

@@ -123,12 +123,12 @@ std::wstring wide(const std::string& utf8)
 }
 
 // What a technician needs to know about a server that runs, though not as it should.
-void reportTrouble(const Server& server)
+void reportTrouble(const Server& server, bool portTaken)
 {
     const std::wstring lamp = server.lampFailure();
     if (!lamp.empty())
         WindowsEventLog::write(WindowsEventLog::LampNotReady, wide(Texts::lampNotReadyEvent) + lamp);
-    if (!server.isListening()) {
+    if (portTaken) {
         std::wstring reason = server.listenFailure();
         if (reason.empty())
             reason = wide(Texts::portTakenEvent);
@@ -169,9 +169,11 @@ void runServer()
     // finds the port open.
     reportRunning();
     WindowsEventLog::write(WindowsEventLog::Started, wide(startedLine()));
-    reportTrouble(*server);
+    // Asked once: the port may be bound on a retry at any moment, and then its entry follows.
+    const bool portTaken = !server->isListening();
+    reportTrouble(*server, portTaken);
     std::function<void()> portOpened;
-    if (!server->isListening())
+    if (portTaken)
         portOpened = [] { WindowsEventLog::write(WindowsEventLog::PortOpened, wide(Texts::portOpenedEvent)); };
     const bool stopped = ServerRun::waitForStop(
         *server,

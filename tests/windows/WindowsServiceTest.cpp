@@ -40,9 +40,9 @@ TEST(WindowsEventLog, EveryEntryShowsItsTextThroughTheProgramsMessageTable)
     for (const DWORD id : ids) {
         wchar_t* shown = nullptr;
         DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(text.c_str())};
-        const DWORD length = FormatMessageW(
-            FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY, module, id, 0,
-            reinterpret_cast<wchar_t*>(&shown), 0, reinterpret_cast<va_list*>(arguments));
+        const DWORD length =
+            FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                           module, id, 0, reinterpret_cast<wchar_t*>(&shown), 0, reinterpret_cast<va_list*>(arguments));
         ASSERT_GT(length, 0u) << std::hex << id;
         std::wstring line(shown, length);
         LocalFree(shown);

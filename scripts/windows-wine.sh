@@ -340,15 +340,16 @@ PY
     check "its console line in code page 866, as the log's console appender writes" console_866
 
     # The service, installed from C:\Лампа with the port-access module beside it. A service
-    # inherits no environment: the chip's state file, the lamp's start time, Wine's event-log
-    # trace (where Wine shows what ReportEventW is given) and the PATH are set machine-wide.
+    # inherits no environment: the chip's state file, the lamp's start time, the PATH and Wine's
+    # traces (what ReportEventW is given; the recovery actions Wine's service manager takes
+    # without keeping them) are set machine-wide, for the service manager too.
     folder=$WINEPREFIX/drive_c/Лампа
     mkdir -p "$folder"
     cp "$kiosk"/* "$folder/"
     set_value() { "$WINE" reg add "$1" /v "$2" /t "${4:-REG_SZ}" /d "$3" /f >/dev/null 2>>"$work/wine.err"; }
     set_value "$environment" LAMPSIM_STATE "$LAMPSIM_STATE"
     set_value "$environment" LAMPSIM_INIT_DELAY_MS 1500
-    set_value "$environment" WINEDEBUG '-all,+eventlog'
+    set_value "$environment" WINEDEBUG '-all,+eventlog,fixme+service'
     set_value "$environment" PATH "%SystemRoot%\\system32;%SystemRoot%;$(windows_path "$planted")" REG_EXPAND_SZ
     wineserver -k; wineserver -w; wineserver -p
     word() { (cd "$folder" && "$WINE" lightservice.exe "$1" </dev/null >"$work/$1.out" 2>>"$work/wine.err"); }
@@ -365,6 +366,9 @@ PY
         grep -qxF '"ImagePath"="\"C:\\Лампа\\lightservice.exe\""' <(values "$key")
     check "event source: the program as its message file" \
         grep -qxF "\"EventMessageFile\"=$(expandable 'C:\Лампа\lightservice.exe')" <(values "$source")
+    # Wine takes the recovery actions without keeping them; it traces their reset period.
+    check "recovery actions handed to the service manager" \
+        grep -q 'SERVICE_CONFIG_FAILURE_ACTIONS not implemented: period 86400 msg (null) cmd (null)' "$work/wine.err"
     check "event source: errors, warnings and information" grep -qxF '"TypesSupported"=dword:00000007' <(values "$source")
     # started: the service's states, from StartServiceW to RUNNING or STOPPED.
     started() {

@@ -414,9 +414,9 @@ while not os.path.exists(sys.argv[1] + ".free"): time.sleep(0.1)' "$work/port" &
     check "Event Log: the lamp's failure text" event 'The lamp could not be initialised; every request is answered'
     stop_service
 
-    # A log folder the configuration cannot name refuses the start, with its own exit code.
+    # A log folder the configuration cannot name refuses the start, with its own exit code. The
+    # application-data folder named here does not exist yet: the service creates it.
     folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
-    mkdir -p "$WINEPREFIX/drive_c/users/lamp#1/AppData/Roaming"
     set_value "$folders" AppData 'C:\users\lamp#1\AppData\Roaming' REG_EXPAND_SZ
     started
     check "a refused start: stopped with the service's own exit code 1" \

@@ -95,10 +95,12 @@ std::tm localTime(std::time_t time)
     return day;
 }
 
+// Created when the account's profile lacks it: otherwise the data would go to the root of the
+// current drive.
 std::wstring dataFolder()
 {
     wchar_t buffer[MAX_PATH] = {};
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
         return buffer;
     }
     return std::wstring();

@@ -14,6 +14,8 @@ public:
     virtual int setLights(bool red, bool green, bool blue, std::wstring& log) = 0;
     virtual int switchAllOff(std::wstring& log) = 0;
     virtual int switchColour(int colour, bool on, std::wstring& log) = 0;
+    // Why the lamp could not be loaded or initialised; empty when it is ready.
+    virtual std::wstring startFailure() const { return std::wstring(); }
     virtual ~LightVelk77Service() = default;
 };
 

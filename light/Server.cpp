@@ -25,7 +25,7 @@ const wchar_t* const httpRefused =
 
 Server::Server() : Server(port) {}
 
-Server::Server(int listenPort, std::function<void()> listening) : listening(std::move(listening))
+Server::Server(int listenPort, std::function<void(const Server&)> listening) : listening(std::move(listening))
 {
     // The accept thread starts inside create(); answers wait for the pointer to be stored. The
     // lamp is initialised in onListening, before the first client is accepted.
@@ -53,7 +53,17 @@ void Server::onListening()
 {
     lightService.reset(LightVelk77Service::create());
     if (listening)
-        listening();
+        listening(*this);
+}
+
+std::wstring Server::lampFailure() const
+{
+    return lightService->startFailure();
+}
+
+std::wstring Server::listenFailure() const
+{
+    return socketServer->listenFailure();
 }
 
 void Server::onDataReceived(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& data)

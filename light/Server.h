@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace Norvik {
 
@@ -27,10 +28,14 @@ public:
     // On listenPort (another one for tests and benchmarks). listening, when given, is called once
     // the port is this server's and the lamp is initialised, before the first client is accepted
     // (on the accept thread when the port was taken at first).
-    explicit Server(int listenPort, std::function<void()> listening = {});
+    explicit Server(int listenPort, std::function<void(const Server&)> listening = {});
     ~Server();
 
     bool isFinished() const;
+    // Why the lamp is not ready (every request is answered with it); empty when it is.
+    std::wstring lampFailure() const;
+    // Why the port could not be opened at the last attempt; empty once it is open.
+    std::wstring listenFailure() const;
 
     void onDataReceived(Ports::ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
     void onClientConnected(Ports::ClientPort clientPort) override;
@@ -59,7 +64,7 @@ private:
     // client leaving drop the requests still waiting instead of switching the lamp for each.
     std::mutex requestTurn;
     std::atomic<bool> stopping{false};
-    std::function<void()> listening;
+    std::function<void(const Server&)> listening;
     LogRateLimit httpRefusals{std::chrono::seconds(10)};
     bool finished = false;
 };

@@ -17,6 +17,7 @@ public:
     int setLights(bool red, bool green, bool blue, std::wstring& log) override;
     int switchAllOff(std::wstring& log) override;
     int switchColour(int colour, bool on, std::wstring& log) override;
+    std::wstring startFailure() const override { return lastError; }
 
     WindowsLightVelk77Service(const WindowsLightVelk77Service&) = delete;
     WindowsLightVelk77Service& operator=(const WindowsLightVelk77Service&) = delete;

@@ -35,6 +35,8 @@ public:
     virtual void stop() = 0;
     // True once the listening socket is open (the first bind may fail and be retried), until stop.
     virtual bool isListening() const = 0;
+    // The line that said why the port could not be opened; empty while it is open.
+    virtual std::wstring listenFailure() const = 0;
 
     std::string getName() const { return categoryName; }
 

@@ -3,6 +3,7 @@
 #include "ports/ClientConnection.h"
 #include "ports/TransportTexts.h"
 
+#include "utils/logging/LogEnvironment.h"
 #include "utils/logging/Logger.h"
 #include "utils/text/StringUtils.h"
 #include "utils/threading/Thread.h"
@@ -58,14 +59,16 @@ bool SocketServerBase::listenOnce()
     int error = 0;
     if (openListener(error)) {
         listening = true;
+        bindFailure.clear();
         return true;
     }
     // Said once; the retries that follow every second stay quiet until one succeeds.
     if (!bindFailureShown) {
         bindFailureShown = true;
-        const std::wstring line = withReason(Texts::listenFailed, Texts::listenFailedCode, port, error);
-        Logger::instance().error(categoryName, L"%ls", line.c_str());
-        std::cout << StringUtils::toNarrow(line, StringUtils::Utf8) << std::endl;
+        bindFailure = withReason(Texts::listenFailed, Texts::listenFailedCode, port, error);
+        Logger::instance().error(categoryName, L"%ls", bindFailure.c_str());
+        std::cout << Utils::LogEnvironment::toConsoleText(StringUtils::toNarrow(bindFailure, StringUtils::Utf8))
+                  << std::endl;
     }
     return false;
 }
@@ -299,6 +302,12 @@ bool SocketServerBase::isListening() const
 {
     std::lock_guard<std::mutex> lock(stateLock);
     return listening && !stopping;
+}
+
+std::wstring SocketServerBase::listenFailure() const
+{
+    std::lock_guard<std::mutex> lock(stateLock);
+    return bindFailure;
 }
 
 std::size_t SocketServerBase::clientCount() const

@@ -35,6 +35,7 @@ public:
     bool hasClientLeft(ClientPort clientPort) override;
     void stop() override;
     bool isListening() const override;
+    std::wstring listenFailure() const override;
 
     // Live connections in the table.
     std::size_t clientCount() const;
@@ -97,6 +98,7 @@ private:
     bool listening = false;
     bool stopping = false;
     bool bindFailureShown = false;
+    std::wstring bindFailure;
     std::atomic<bool> stopped{false};
 };
 

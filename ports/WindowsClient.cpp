@@ -49,10 +49,20 @@ void WindowsClient::closeDescriptor()
     socket.close();
 }
 
+// WSAPoll raises POLLHUP for the peer's end of sending alone, which does not count: such a client
+// may still read its answers. A reset raises POLLERR as well, and where it does not, a receive
+// fails after it; after a hang-up a receive returns at once, so peeking never blocks.
 bool WindowsClient::peerHasClosed()
 {
     WSAPOLLFD state{socket.get(), POLLRDNORM, 0};
-    return ::WSAPoll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR)) != 0;
+    if (::WSAPoll(&state, 1, 0) <= 0 || (state.revents & (POLLHUP | POLLERR)) == 0) {
+        return false;
+    }
+    if ((state.revents & POLLERR) != 0) {
+        return true;
+    }
+    char byte = 0;
+    return ::recv(socket.get(), &byte, 1, MSG_PEEK) == SOCKET_ERROR;
 }
 
 bool WindowsClient::waitForData(int milliseconds)

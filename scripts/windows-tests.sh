@@ -6,7 +6,7 @@
 # Windows source, or, where the kernel runs no 32-bit programs, the linked build Wine runs
 # instead (the i686 tree then holds what the kiosk gets, its images checked from Linux). Under
 # Wine, each session in a network namespace and a Wine prefix of its own: the test programs,
-# the console run and key test, the service cycle.
+# the console run and key test, the service cycle, and what kiosks in the field meet.
 # Usage: bash scripts/windows-tests.sh [BUILD_DIR [lamptests ARGS...]]   (default build/windows)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -194,9 +194,11 @@ session() {
 session suites "$@"
 session console
 session service
+session field
 
 tests=$(grep -hE '^(Lamp tests|Windows class tests): ' "$out/session-suites.log" | paste -sd ';' -)
-checks=$(grep -hE '^(console|service): [0-9]+ checks' "$out/session-console.log" "$out/session-service.log" | paste -sd ';' -)
+checks=$(grep -hE '^(console|service|field): [0-9]+ checks' "$out/session-console.log" "$out/session-service.log" \
+    "$out/session-field.log" | paste -sd ';' -)
 echo "$compiled"
 echo "Windows tests: ${tests:-did not run}; end to end: ${checks:-did not run} ($(( $(date +%s) - began )) s in all)"
 [[ $compiled == *FAILED* ]] && exit 1

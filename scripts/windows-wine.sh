@@ -3,7 +3,7 @@
 # it under `unshare -n`): loopback up, a fresh copy of the base prefix, its own wineserver, and
 # everything ended before it returns. Sockets of Wine programs belong to the wineserver, so
 # 127.0.0.1:48888 here is this session's alone.
-# Usage: bash scripts/windows-wine.sh suites|console|service|bench OUT
+# Usage: bash scripts/windows-wine.sh suites|console|service|field|bench OUT
 #   OUT is the Windows build directory (build/windows); Wine runs OUT/i686 where the kernel
 #   runs 32-bit programs, OUT/x86_64 otherwise.
 set -uo pipefail
@@ -263,6 +263,172 @@ PY
     check "service entry gone" gone
     word remove
     check "second remove" diff <(lines "$work/remove.out") <(echo "Error: Can't remove service")
+    ;;
+
+field)
+    # What kiosks in the field meet and Wine can show: clients that end their sending side right
+    # after the request, a port-access module planted in a PATH folder, a program folder outside
+    # the ANSI code page (1252 here), the start reported step by step, the service's Event Log
+    # entries and their source, a port held by another program, a refused start.
+    name=norvik-tessaro-light-velk77
+    key='HKLM\System\CurrentControlSet\Services\'$name
+    source='HKLM\System\CurrentControlSet\Services\EventLog\Application\'$name
+    environment='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+    failed_lamp='{
+   "error" : -1,
+   "log" : "Не удалось выполнить инициализацию устройства"
+}
+'
+    # The kiosk package's files: the program and the driver, no port-access module; a working
+    # one in a folder on PATH.
+    kiosk=$work/kiosk planted=$work/onpath
+    mkdir -p "$kiosk" "$planted"
+    cp "$bin/lightservice.exe" "$bin/BrillLamp.dll" "$kiosk/"
+    cp "$bin/WinRing0.dll" "$planted/"
+    run_console() { # run_console FOLDER: `lightservice run` there, in the background
+        (cd "$1" && WINEPATH=$(windows_path "$planted") exec "$WINE" lightservice.exe run </dev/null \
+            >"$work/run.out" 2>>"$work/wine.err") &
+        program=$!
+        pids+=($program)
+    }
+    end_console() {
+        kill -INT $program
+        for _ in $(seq 100); do kill -0 $program 2>/dev/null || break; sleep 0.1; done
+        wait $program
+    }
+    run_console "$kiosk"
+    check "a WinRing0.dll in a PATH folder is not loaded: the lamp is not initialised" \
+        exchange '{"red":true}' "$failed_lamp"
+    check "nothing reached the simulated chip" test ! -e "$work/lampsim.state"
+    end_console
+
+    cp "$bin/WinRing0.dll" "$kiosk/"
+    run_console "$kiosk"
+    check "the module beside the program is loaded" exchange '{"red":true}' "$ok"
+    half_closed() { # half_closed COUNT: clients that send a request and end their sending side
+        python3 - "$1" "$ok" <<'PY'
+import socket, sys
+count, expected = int(sys.argv[1]), sys.argv[2].encode()
+answered = 0
+for i in range(count):
+    s = socket.create_connection(("127.0.0.1", 48888), timeout=10)
+    s.sendall(b'{"red":%s,"green":%s,"blue":false}' % ((b"true", b"false") if i % 2 else (b"false", b"true")))
+    s.shutdown(socket.SHUT_WR)
+    got = b""
+    try:
+        while True:
+            chunk = s.recv(4096)
+            if not chunk:
+                break
+            got += chunk
+    except OSError:
+        pass
+    s.close()
+    answered += got == expected
+print("half-closing clients answered: %d/%d" % (answered, count))
+sys.exit(0 if answered == count else 1)
+PY
+    }
+    check "clients that end their sending side after the request are answered" half_closed 10
+    check "and the lamp follows them" lamp_is "red=on green=off blue=off"
+    nc_example() { [ "$(printf '{"red":false,"green":false,"blue":true}' | nc -q1 127.0.0.1 48888)" = "${ok%$'\n'}" ]; }
+    check "the README's nc -q1 example gets its answer" nc_example
+    check "blue lit by it" lamp_is "red=off green=off blue=on"
+    check "a request with Cyrillic text" exchange '{"red":"Лампа"}' "$bad_type"
+    end_console
+    console_866() { grep -q $'^Client data {"red":"\x8b\xa0\xac\xaf\xa0"}\r$' "$work/run.out"; }
+    check "its console line in code page 866, as the log's console appender writes" console_866
+
+    # The service, installed from C:\Лампа with the port-access module beside it. A service
+    # inherits no environment: the chip's state file, the lamp's start time, the PATH and Wine's
+    # traces (what ReportEventW is given; the recovery actions Wine's service manager takes
+    # without keeping them) are set machine-wide, for the service manager too.
+    folder=$WINEPREFIX/drive_c/Лампа
+    mkdir -p "$folder"
+    cp "$kiosk"/* "$folder/"
+    set_value() { "$WINE" reg add "$1" /v "$2" /t "${4:-REG_SZ}" /d "$3" /f >/dev/null 2>>"$work/wine.err"; }
+    set_value "$environment" LAMPSIM_STATE "$LAMPSIM_STATE"
+    set_value "$environment" LAMPSIM_INIT_DELAY_MS 1500
+    set_value "$environment" WINEDEBUG '-all,+eventlog,fixme+service'
+    set_value "$environment" PATH "%SystemRoot%\\system32;%SystemRoot%;$(windows_path "$planted")" REG_EXPAND_SZ
+    wineserver -k; wineserver -w; wineserver -p
+    word() { (cd "$folder" && "$WINE" lightservice.exe "$1" </dev/null >"$work/$1.out" 2>>"$work/wine.err"); }
+    word install
+    check "installed from C:\\Лампа: its line, no warning" diff <(lines "$work/install.out") <(echo 'Success install service!')
+    # values KEY: the key's values as `reg export` writes them, in UTF-8, continued lines joined.
+    values() {
+        "$WINE" reg export "$1" "$work/export.reg" /y >/dev/null 2>&1 &&
+            iconv -f utf-16 -t utf-8 "$work/export.reg" | tr -d '\r' | sed -e ':a' -e '/\\$/N; s/\\\n *//; ta'
+    }
+    # expandable TEXT: a REG_EXPAND_SZ value as `reg export` writes it.
+    expandable() { printf 'hex(2):%s' "$(printf '%s\0' "$1" | iconv -f utf-8 -t utf-16le | xxd -p | tr -d '\n' | sed 's/../&,/g; s/,$//')"; }
+    check "the service's command line: the quoted program in C:\\Лампа" \
+        grep -qxF '"ImagePath"="\"C:\\Лампа\\lightservice.exe\""' <(values "$key")
+    check "event source: the program as its message file" \
+        grep -qxF "\"EventMessageFile\"=$(expandable 'C:\Лампа\lightservice.exe')" <(values "$source")
+    # Wine takes the recovery actions without keeping them; it traces their reset period.
+    check "recovery actions handed to the service manager" \
+        grep -q 'SERVICE_CONFIG_FAILURE_ACTIONS not implemented: period 86400 msg (null) cmd (null)' "$work/wine.err"
+    check "event source: errors, warnings and information" grep -qxF '"TypesSupported"=dword:00000007' <(values "$source")
+    # started: the service's states, from StartServiceW to RUNNING or STOPPED.
+    started() {
+        "$WINE" "$bin/servicestart.exe" $name </dev/null 2>>"$work/wine.err" | tr -d '\r' |
+            grep -E '^(START_PENDING|RUNNING|STOPPED|cannot) ' >"$work/states"
+        cat "$work/states" >>"$work/all-states"
+        grep -qE '^(RUNNING|STOPPED) ' "$work/states"
+    }
+    stop_service() { "$WINE" net stop $name </dev/null >/dev/null 2>>"$work/wine.err"; }
+    # event TEXT: Wine's trace of an entry the service wrote.
+    event() { eventually grep -qF "$1" "$work/wine.err"; }
+    check "started from C:\\Лампа" started
+    check "start pending while the lamp is initialised, with its wait hint" \
+        grep -qx 'START_PENDING checkpoint=2 hint=15000 exit=0 specific=0' "$work/states"
+    check "then running" eval 'tail -1 "$work/states" | grep -qx "RUNNING checkpoint=0 hint=0 exit=0 specific=0"'
+    check "the service answers" exchange '{"red":true,"green":true,"blue":false}' "$ok"
+    check "the service switched the chip" lamp_is "red=on green=on blue=off"
+    stop_service
+    check "Event Log: started" event 'Light Velk77 service has started on the port 48888'
+    check "Event Log: stopped" event 'Light Velk77 service has stopped.'
+
+    # Another program holds the port at the start, then lets it go.
+    set_value "$environment" LAMPSIM_INIT_DELAY_MS 0
+    python3 -c 'import os, socket, sys, time
+s = socket.socket(); s.bind(("127.0.0.1", 48888)); s.listen(1)
+open(sys.argv[1] + ".held", "w").close()
+while not os.path.exists(sys.argv[1] + ".free"): time.sleep(0.1)' "$work/port" &
+    pids+=($!)
+    eventually test -e "$work/port.held"
+    check "started while another program holds the port" started
+    check "Event Log: the port is taken, and what the service does about it" \
+        event 'Can'"'"'t listen on port 48888'
+    check "with the retry text" event 'the service tries again every second'
+    touch "$work/port.free"
+    check "the port freed, the service answers" exchange '{"green":true}' "$ok"
+    check "Event Log: listening now" event 'Port 48888 is free again: the service listens on it now.'
+    stop_service
+
+    # Without the module beside the program, the one on PATH stays unloaded in the service too.
+    rm "$folder/WinRing0.dll"
+    check "started without the module beside it" started
+    check "the planted module is not loaded by the service" exchange '{"red":true}' "$failed_lamp"
+    check "Event Log: the lamp's failure text" event 'The lamp could not be initialised; every request is answered'
+    stop_service
+
+    # A log folder the configuration cannot name refuses the start, with its own exit code. The
+    # application-data folder named here does not exist yet: the service creates it.
+    folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+    set_value "$folders" AppData 'C:\users\lamp#1\AppData\Roaming' REG_EXPAND_SZ
+    started
+    check "a refused start: stopped with the service's own exit code 1" \
+        eval 'tail -1 "$work/states" | grep -qx "STOPPED checkpoint=0 hint=0 exit=1066 specific=1"'
+    check "Event Log: why it was refused" event 'Light Velk77 service did not start (service-specific exit code 1): Error: Can'"'"'t name the log folder'
+    stop_service
+    word remove
+    check "removed" diff <(lines "$work/remove.out") <(echo 'Success remove service!')
+    gone() { ! "$WINE" reg query "$1" >/dev/null 2>&1; }
+    check "service entry gone" gone "$key"
+    check "event source gone" gone "$source"
+    echo "service states seen:"; sed 's/^/  /' "$work/all-states"
     ;;
 
 bench)

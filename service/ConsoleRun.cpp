@@ -14,7 +14,7 @@ int ConsoleRun::run()
     const std::unique_ptr<StopSignal> stopSignal(StopSignal::create());
 
     // Started only once the port is ours: a second run waits for it and leaves the lamp alone.
-    std::unique_ptr<Server> server = ServerRun::build([] { printLine(startedLine()); });
+    std::unique_ptr<Server> server = ServerRun::build([](const Server&) { printLine(startedLine()); });
     if (!server)
         return 1;
     ServerRun::waitForStop(

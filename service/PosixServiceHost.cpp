@@ -35,7 +35,7 @@ public:
         const std::unique_ptr<StopSignal> stopSignal(StopSignal::create());
 
         std::atomic<bool> ready{false};
-        std::unique_ptr<Server> server = ServerRun::build([&] {
+        std::unique_ptr<Server> server = ServerRun::build([&](const Server&) {
             ready = true;
             printLine(startedLine());
             sd_notifyf(0, "READY=1\nSTATUS=Listening on port %d", Server::port);

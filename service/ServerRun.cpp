@@ -9,18 +9,27 @@
 
 namespace Norvik::ServerRun {
 
-std::unique_ptr<Server> build(const std::function<void()>& listening)
+namespace {
+
+std::unique_ptr<Server> refuse(Refusal* refusal, Refusal::Code code, const std::string& line)
+{
+    printLine(line);
+    if (refusal)
+        *refusal = Refusal{code, line};
+    return nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<Server> build(const std::function<void(const Server&)>& listening, Refusal* refusal)
 {
     try {
-        const std::string refusal = logFolderRefusal();
-        if (!refusal.empty()) {
-            printLine(refusal);
-            return nullptr;
-        }
+        const std::string folderRefusal = logFolderRefusal();
+        if (!folderRefusal.empty())
+            return refuse(refusal, Refusal::LogFolderUnnamable, folderRefusal);
         return std::unique_ptr<Server>(new Server(Server::port, listening));
     } catch (const std::exception& error) {
-        printLine(std::string("[-] Exception: ") + error.what());
-        return nullptr;
+        return refuse(refusal, Refusal::ServerFailed, std::string("[-] Exception: ") + error.what());
     }
 }
 

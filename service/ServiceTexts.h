@@ -19,9 +19,24 @@ constexpr const char* installed = "Success install service!";
 constexpr const char* removed = "Success remove service!";
 constexpr const char* cantRemove = "Error: Can't remove service";
 constexpr const char* cantStart = "Error: Can't start service";
+// Followed by the system's error code and ")"; the service is installed all the same.
+constexpr const char* recoveryActionsNotSet = "Warning: Can't set the service's recovery actions (error code ";
+constexpr const char* eventSourceNotRegistered = "Warning: Can't register the service's event source (error code ";
 constexpr const char* stopped = "Stopped.";
 constexpr const char* shutdown = "Shutdown.";
 constexpr const char* finish = "FINISH";
+// The service's Event Log entries (Windows).
+constexpr const char* stoppedEvent = "Light Velk77 service has stopped.";
+// Followed by the service's own exit code, "): " and the line that says why.
+constexpr const char* startRefusedEvent = "Light Velk77 service did not start (service-specific exit code ";
+// Followed by the lamp's failure text.
+constexpr const char* lampNotReadyEvent =
+    "The lamp could not be initialised; every request is answered with this text until the service is restarted: ";
+constexpr const char* portTakenEvent = "Can't listen on port 48888";
+constexpr const char* portRetryEvent =
+    "Another program holds the port (netstat -ano shows which); the service tries again every second and serves "
+    "requests once the port is free.";
+constexpr const char* portOpenedEvent = "Port 48888 is free again: the service listens on it now.";
 } // namespace Texts
 
 // "Light Velk77 service has started on the port 48888"

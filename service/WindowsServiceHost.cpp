@@ -5,10 +5,13 @@
 #include "light/Server.h"
 #include "service/ServerRun.h"
 #include "service/ServiceTexts.h"
+#include "service/WindowsEventLog.h"
+#include "utils/text/StringUtils.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -37,6 +40,11 @@ EventHandle entryEnded;
 // The service manager's bound for the stop: a stop waits for the request at the lamp (one
 // 50 ms wait per colour) and closes the lamp connection.
 constexpr DWORD stopWaitHint = 5000;
+// Until the server is built: naming the log folder, then loading the lamp library, initialising
+// the driver (whose port-access module may first have to start its kernel driver) and opening
+// the port.
+constexpr DWORD entryWaitHint = 5000;
+constexpr DWORD lampWaitHint = 15000;
 // The dispatcher returns once SERVICE_STOPPED is reported; the service entry may still be
 // returning from its last call.
 constexpr DWORD entryEndBound = 5000;
@@ -77,6 +85,17 @@ void reportUnchanged()
     SetServiceStatus(serviceStatusHandle, &serviceStatus);
 }
 
+// The next step of the start: the service manager waits up to waitHint for the report after it.
+void reportStarting(DWORD waitHint)
+{
+    const std::lock_guard<std::mutex> lock(statusLock);
+    if (serviceStatus.dwCurrentState != SERVICE_START_PENDING)
+        return;
+    serviceStatus.dwWaitHint = waitHint;
+    ++serviceStatus.dwCheckPoint;
+    SetServiceStatus(serviceStatusHandle, &serviceStatus);
+}
+
 // SERVICE_RUNNING, unless a stop or shutdown came while the server was being built.
 void reportRunning()
 {
@@ -84,8 +103,53 @@ void reportRunning()
     if (serviceStatus.dwCurrentState != SERVICE_START_PENDING)
         return;
     serviceStatus.dwCurrentState = SERVICE_RUNNING;
+    serviceStatus.dwWaitHint = 0;
+    serviceStatus.dwCheckPoint = 0;
     currentState = SERVICE_RUNNING;
     SetServiceStatus(serviceStatusHandle, &serviceStatus);
+}
+
+// A refused start ends with the refusal's code as the service's own exit code.
+void reportRefused(DWORD code)
+{
+    const std::lock_guard<std::mutex> lock(statusLock);
+    serviceStatus.dwServiceSpecificExitCode = code;
+    setStatus(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
+}
+
+std::wstring wide(const std::string& utf8)
+{
+    return Utils::StringUtils::toWide(utf8, Utils::StringUtils::Utf8);
+}
+
+// The port's state as the events tell it: whether it was taken when the server was built, and
+// whether it has been bound since.
+enum PortState { PortUnknown, PortListening, PortTaken };
+std::atomic<int> portState{PortUnknown};
+
+// The port is ours and the lamp initialised: the entries a technician reads of this start.
+void reportListening(const Server& server)
+{
+    printLine(startedLine());
+    if (portState.exchange(PortListening) == PortTaken)
+        WindowsEventLog::write(WindowsEventLog::PortOpened, wide(Texts::portOpenedEvent));
+    WindowsEventLog::write(WindowsEventLog::Started, wide(startedLine()));
+    const std::wstring lamp = server.lampFailure();
+    if (!lamp.empty())
+        WindowsEventLog::write(WindowsEventLog::LampNotReady, wide(Texts::lampNotReadyEvent) + lamp);
+}
+
+void reportPortTaken(const Server& server)
+{
+    int unknown = PortUnknown;
+    if (!portState.compare_exchange_strong(unknown, PortTaken))
+        return;
+    std::wstring reason = server.listenFailure();
+    if (reason.empty())
+        reason = wide(Texts::portTakenEvent);
+    if (reason.back() == L'.')
+        reason.pop_back();
+    WindowsEventLog::write(WindowsEventLog::PortTaken, reason + L". " + wide(Texts::portRetryEvent));
 }
 
 void WINAPI controlHandler(DWORD control)
@@ -106,20 +170,28 @@ void WINAPI controlHandler(DWORD control)
 
 void runServer()
 {
-    std::unique_ptr<Server> server = ServerRun::build([] { printLine(startedLine()); });
+    // The lamp library loads and the driver initialises as soon as the port is ours.
+    reportStarting(lampWaitHint);
+    portState = PortUnknown;
+    ServerRun::Refusal refusal;
+    std::unique_ptr<Server> server = ServerRun::build(reportListening, &refusal);
     if (!server) {
-        report(SERVICE_STOPPED, ERROR_SERVICE_SPECIFIC_ERROR);
+        WindowsEventLog::write(WindowsEventLog::StartRefused,
+                               wide(Texts::startRefusedEvent + std::to_string(refusal.code) + "): " + refusal.line));
+        reportRefused(refusal.code);
         return;
     }
-    // Running once the server is built, so that a client the service manager starts after us
-    // finds the port open.
+    // Running once the server is built: while the port is taken it is retried, and the lamp
+    // waits for it.
     reportRunning();
+    reportPortTaken(*server);
     const bool stopped = ServerRun::waitForStop(*server, [](int timeoutMs) {
         return currentState != SERVICE_RUNNING ||
             WaitForSingleObject(stopRequested.handle, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
     });
     // The port and the lamp are released before the service manager hears that we stopped.
     server.reset();
+    WindowsEventLog::write(WindowsEventLog::Stopped, wide(Texts::stoppedEvent));
     report(SERVICE_STOPPED, stopped ? NO_ERROR : 0xFFFFFFFF);
 }
 
@@ -134,8 +206,10 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
                                    0};
     currentState = SERVICE_START_PENDING;
     serviceStatusHandle = RegisterServiceCtrlHandlerW(serviceName, controlHandler);
-    if (serviceStatusHandle)
+    if (serviceStatusHandle) {
+        reportStarting(entryWaitHint);
         runServer();
+    }
     SetEvent(entryEnded.handle);
 }
 

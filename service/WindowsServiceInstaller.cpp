@@ -3,19 +3,17 @@
 #include "service/ServiceInstaller.h"
 
 #include "service/ServiceTexts.h"
-#include "utils/text/StringUtils.h"
+#include "service/WindowsEventLog.h"
+#include "service/WindowsRecoveryActions.h"
+#include "utils/loader/ProgramPath.h"
 
 #include <windows.h>
-#include <psapi.h>
 
 #include <string>
 
 namespace Norvik {
 
 namespace {
-
-using Utils::StringUtils::Cp1251;
-using Utils::StringUtils::toNarrow;
 
 class ServiceHandle {
 public:
@@ -35,38 +33,44 @@ private:
     SC_HANDLE handle;
 };
 
-// Quoted, so that a path with blanks cannot be taken for a shorter program plus arguments.
-std::string quotedProgramPath()
+void warnUnlessDone(unsigned long error, const char* warning)
 {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameExA(GetCurrentProcess(), nullptr, path, MAX_PATH);
-    return "\"" + std::string(path, length) + "\"";
+    if (error != ERROR_SUCCESS)
+        printLine(warning + std::to_string(error) + ")");
 }
 
 class WindowsServiceInstaller : public ServiceInstaller {
 public:
     void install() override
     {
-        const ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+        const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
         if (!manager) {
             printLine(Texts::cantOpenManager);
             return;
         }
-        const std::string program = quotedProgramPath();
-        const std::string name = toNarrow(serviceName, Cp1251);
-        const std::string displayName = toNarrow(serviceDisplayName, Cp1251);
-        const ServiceHandle service(CreateServiceA(manager.get(), name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS,
+        // Wide throughout, so that neither the folder nor the texts depend on the machine's ANSI
+        // code page. Quoted, so that a path with blanks cannot be taken for a shorter program plus
+        // arguments.
+        const std::wstring program = programWidePath();
+        const std::wstring commandLine = L"\"" + program + L"\"";
+        const ServiceHandle service(CreateServiceW(manager.get(), serviceName, serviceDisplayName, SERVICE_ALL_ACCESS,
                                                    SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                                   program.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+                                                   commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
         if (!service) {
             printLine(installErrorLine(GetLastError()));
             return;
         }
-        // Wide, so that the text does not depend on the machine's ANSI code page.
         std::wstring description = serviceDescription;
         SERVICE_DESCRIPTIONW info{&description[0]};
         ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &info);
         printLine(Texts::installed);
+        WindowsRecoveryActions recovery;
+        warnUnlessDone(ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS, recovery.config())
+                           ? ERROR_SUCCESS
+                           : GetLastError(),
+                       Texts::recoveryActionsNotSet);
+        warnUnlessDone(static_cast<unsigned long>(WindowsEventLog::registerSource(program)),
+                       Texts::eventSourceNotRegistered);
     }
 
     void remove() override
@@ -82,6 +86,9 @@ public:
             printLine(Texts::cantRemove);
             return;
         }
+        // The service's entries stay in the log; the Event Viewer then shows their texts without
+        // the message table.
+        WindowsEventLog::removeSource();
         printLine(Texts::removed);
     }
 

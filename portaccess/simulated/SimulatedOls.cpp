@@ -1,6 +1,8 @@
 // Port-access module over the simulated Super I/O chip: port accesses go to the state file
 // named by LAMPSIM_STATE, read again at every InitializeOls. LAMPSIM_READ_DELAY_MS, read there too,
 // makes every port read take that long, as a slow bus would, so that races show.
+// LAMPSIM_INIT_DELAY_MS makes InitializeOls take as long as a hardware module that first starts
+// its kernel driver.
 
 #include "portaccess/simulated/LampSimState.h"
 #include "portaccess/OlsFunctions.h"
@@ -68,6 +70,8 @@ OLS_EXPORT Ols::Bool OLS_CALL InitializeOls()
 #if defined(LAMPSIM_INIT_FAILS)
     return 0;
 #else
+    if (const char* delay = std::getenv("LAMPSIM_INIT_DELAY_MS"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(delay)));
     std::lock_guard<std::mutex> guard(chipLock);
     const char* delay = std::getenv("LAMPSIM_READ_DELAY_MS");
     readDelay = std::chrono::milliseconds(delay ? std::atoi(delay) : 0);

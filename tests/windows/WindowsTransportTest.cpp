@@ -8,10 +8,12 @@
 
 #include <winsock2.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <algorithm>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -35,10 +37,14 @@ class Recorder : public Norvik::Ports::IServerDataCallback {
 public:
     void onDataReceived(ClientPort port, const Bytes& data) override
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        chunks.push_back(data);
-        received[port].insert(received[port].end(), data.begin(), data.end());
-        changed.notify_all();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            chunks.push_back(data);
+            received[port].insert(received[port].end(), data.begin(), data.end());
+            changed.notify_all();
+        }
+        if (onData)
+            onData(port);
     }
     void onClientConnected(ClientPort port) override { note(connected, port); }
     void onClientDisconnected(ClientPort port) override { note(disconnected, port); }
@@ -54,6 +60,8 @@ public:
     std::vector<ClientPort> connected, disconnected;
     std::vector<Bytes> chunks;
     std::map<ClientPort, Bytes> received;
+    // Runs on the connection's receive thread after each chunk, as the request server's handler.
+    std::function<void(ClientPort)> onData;
 
 private:
     void note(std::vector<ClientPort>& list, ClientPort port)
@@ -103,6 +111,14 @@ public:
             data.insert(data.end(), buffer, buffer + got);
         }
         return data;
+    }
+    void endSending() const { ::shutdown(socket, SD_SEND); }
+    // Closing with the linger time 0 resets the connection.
+    void reset()
+    {
+        const linger abort{1, 0};
+        ::setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+        close();
     }
     bool seesEnd() const
     {
@@ -210,6 +226,52 @@ TEST_F(WindowsTransport, PeerCloseAndCloseClientEachEndTheConnectionOnce)
     std::lock_guard<std::mutex> lock(recorder.mutex);
     EXPECT_EQ(std::count(recorder.disconnected.begin(), recorder.disconnected.end(), firstPort), 1);
     EXPECT_EQ(std::count(recorder.disconnected.begin(), recorder.disconnected.end(), secondPort), 1);
+}
+
+// The request server asks whether a client has left before it switches the lamp for it. A client
+// that only ended its sending side (WSAPoll raises POLLHUP for that alone) waits for its answer;
+// one that reset the connection has left, even with what it sent still unread.
+TEST_F(WindowsTransport, HalfClosedClientIsStillThereResetClientHasLeft)
+{
+    start();
+    Peer halfClosed(port), resetting(port);
+    const ClientPort halfPort = connect(halfClosed);
+    const ClientPort resetPort = connect(resetting);
+    // Each client's first chunk: the handler waits until the test has ended or reset the peer.
+    struct Turn {
+        std::promise<void> entered, peerDone;
+        std::promise<bool> left;
+        std::atomic<bool> seen{false};
+    };
+    Turn half, reset;
+    recorder.onData = [&](ClientPort client) {
+        if (client == halfPort && !half.seen.exchange(true)) {
+            half.entered.set_value();
+            half.peerDone.get_future().wait();
+            half.left.set_value(server->hasClientLeft(client));
+            server->send(client, {'o', 'k'});
+        } else if (client == resetPort && !reset.seen.exchange(true)) {
+            reset.entered.set_value();
+            reset.peerDone.get_future().wait();
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (!server->hasClientLeft(client) && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            reset.left.set_value(server->hasClientLeft(client));
+        }
+    };
+    halfClosed.send({'{', '}'});
+    half.entered.get_future().wait();
+    halfClosed.endSending();
+    half.peerDone.set_value();
+    EXPECT_FALSE(half.left.get_future().get());
+    EXPECT_EQ(halfClosed.receive(2), (Bytes{'o', 'k'}));
+
+    resetting.send({'{', '}'});
+    reset.entered.get_future().wait();
+    resetting.send({'{', '}'});
+    resetting.reset();
+    reset.peerDone.set_value();
+    EXPECT_TRUE(reset.left.get_future().get());
 }
 
 // Closing the socket is what wakes a receive blocked on another thread.

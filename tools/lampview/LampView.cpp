@@ -6,6 +6,7 @@
 #include "tools/lampview/LampReader.h"
 #include "lampdriver/LampWiring.h"
 #include "tools/lampview/ViewOptions.h"
+#include "utils/loader/SharedLibrary.h"
 
 #include <chrono>
 #include <csignal>
@@ -48,6 +49,8 @@ void watch(const LampReader& reader, Lamp lamp, int lampType)
 
 int main(int argc, char** argv)
 {
+    // The port-access module may be named bare (--module WinRing0.dll).
+    Norvik::SharedLibrary::restrictSearch();
     ViewOptions options;
     try {
         options = ViewOptions::parse(std::vector<std::string>(argv + 1, argv + argc));

@@ -30,6 +30,13 @@ inline void* findAddress(Handle library, const char* name)
     return ::dlsym(library, name);
 }
 
+// dlopen looks for a bare name only in the folders the system's loader is configured with, never
+// in PATH or the current folder: nothing to restrict.
+inline bool restrictSearch()
+{
+    return true;
+}
+
 // The loader forgets its text once it is read.
 inline std::string failureText()
 {

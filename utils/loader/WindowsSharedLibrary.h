@@ -51,6 +51,22 @@ inline void* findAddress(Handle library, const char* name)
     return address;
 }
 
+// Bare names of libraries loaded at run time, by this process and by the libraries it loads,
+// are looked for beside the program and in System32 only: not in the current folder, nor in the
+// folders on PATH, which others may write to. Called first thing in main. False where the system
+// lacks the call (Windows 7 without update KB2533623): then only the current folder is left out.
+inline bool restrictSearch()
+{
+    using SetDirectories = BOOL(WINAPI*)(DWORD);
+    void* address = findAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    SetDirectories setDirectories = nullptr;
+    std::memcpy(&setDirectories, &address, sizeof setDirectories);
+    if (setDirectories && setDirectories(LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return true;
+    ::SetDllDirectoryW(L"");
+    return false;
+}
+
 // The system's text for the thread's last error, in UTF-8.
 inline std::string failureText()
 {

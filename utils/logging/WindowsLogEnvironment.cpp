@@ -5,6 +5,9 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <utf8.h>
+
+#include <iterator>
 #include <vector>
 #include <zlib.h>
 
@@ -77,9 +80,12 @@ gzFile_s* openArchive(const std::wstring& path)
     return gzopen_w(path.c_str(), "wb");
 }
 
+// Bytes that are not UTF-8 (a client's request may hold any) become '?' rather than ending the line.
 std::string toConsoleText(const std::string& utf8)
 {
-    return SU::toNarrow(SU::toWide(utf8, SU::Utf8), SU::Cp866);
+    std::string valid;
+    utf8::replace_invalid(utf8.begin(), utf8.end(), std::back_inserter(valid), '?');
+    return SU::toNarrow(SU::toWide(valid, SU::Utf8), SU::Cp866);
 }
 
 std::tm localTime(std::time_t time)
@@ -89,10 +95,12 @@ std::tm localTime(std::time_t time)
     return day;
 }
 
+// Created when the account's profile lacks it: otherwise the data would go to the root of the
+// current drive.
 std::wstring dataFolder()
 {
     wchar_t buffer[MAX_PATH] = {};
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
         return buffer;
     }
     return std::wstring();

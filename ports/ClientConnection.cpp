@@ -3,9 +3,11 @@
 #include "ports/TransportTexts.h"
 
 #include "utils/logging/Logger.h"
+#include "utils/logging/RateLimitedLog.h"
 #include "utils/text/StringUtils.h"
 #include "utils/threading/Thread.h"
 
+#include <chrono>
 #include <climits>
 
 namespace Norvik::Ports {
@@ -14,7 +16,10 @@ using Utils::Threading::Thread;
 
 namespace {
 constexpr std::size_t receiveBufferSize = 1024;
-}
+// Failures other than a client's departure, for all connections together.
+Utils::RateLimitedLog receiveFailures(10, std::chrono::minutes(1));
+Utils::RateLimitedLog sendFailures(10, std::chrono::minutes(1));
+} // namespace
 
 ClientConnection::ClientConnection(ClientPort clientPort, IServerDataCallback* callback,
                                    const std::string& categoryName)
@@ -88,7 +93,11 @@ void ClientConnection::run()
         const std::wstring text = Utils::StringUtils::format(
             Texts::receiveFailed, received.error,
             Utils::StringUtils::getSystemErrorText(static_cast<unsigned long>(received.error)).c_str());
-        Logger::instance().error(categoryName, L"%ls", text.c_str());
+        if (received.departed) {
+            Logger::instance().info(categoryName, L"%ls", text.c_str());
+        } else {
+            receiveFailures.error(categoryName, L"%ls", text.c_str());
+        }
     }
     // The descriptor goes back before the owner hears of the end, so that a send after the report
     // fails for sure and a crowd of ended connections holds no descriptors; stopped first, so the
@@ -110,7 +119,11 @@ int ClientConnection::send(const std::vector<std::uint8_t>& data)
     do {
         const Transfer sent = sendSome(data.data() + written, data.size() - written);
         if (sent.count < 0) {
-            Logger::instance().error(categoryName, Texts::sendFailed, sent.error);
+            if (sent.departed) {
+                Logger::instance().info(categoryName, Texts::sendFailed, sent.error);
+            } else {
+                sendFailures.error(categoryName, Texts::sendFailed, sent.error);
+            }
             return socketError;
         }
         written += static_cast<std::size_t>(sent.count);

@@ -27,7 +27,7 @@ ClientConnection::Transfer PosixClient::receiveSome(std::uint8_t* buffer, std::s
             return {static_cast<long>(count), 0};
         }
         if (errno != EINTR) {
-            return {-1, errno};
+            return {-1, errno, errno == ECONNRESET || errno == EPIPE || errno == ECONNABORTED};
         }
     }
 }
@@ -41,7 +41,7 @@ ClientConnection::Transfer PosixClient::sendSome(const std::uint8_t* data, std::
             return {static_cast<long>(count), 0};
         }
         if (errno != EINTR) {
-            return {-1, errno};
+            return {-1, errno, errno == ECONNRESET || errno == EPIPE || errno == ECONNABORTED};
         }
     }
 }

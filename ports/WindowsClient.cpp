@@ -21,7 +21,8 @@ ClientConnection::Transfer WindowsClient::receiveSome(std::uint8_t* buffer, std:
 {
     const int count = ::recv(socket.get(), reinterpret_cast<char*>(buffer), static_cast<int>(size), 0);
     if (count == SOCKET_ERROR) {
-        return {-1, WSAGetLastError()};
+        const int error = WSAGetLastError();
+        return {-1, error, error == WSAECONNRESET || error == WSAECONNABORTED};
     }
     return {count, 0};
 }
@@ -31,7 +32,8 @@ ClientConnection::Transfer WindowsClient::sendSome(const std::uint8_t* data, std
     const int length = size > INT_MAX ? INT_MAX : static_cast<int>(size);
     const int count = ::send(socket.get(), size == 0 ? nullptr : reinterpret_cast<const char*>(data), length, 0);
     if (count == SOCKET_ERROR) {
-        return {-1, WSAGetLastError()};
+        const int error = WSAGetLastError();
+        return {-1, error, error == WSAECONNRESET || error == WSAECONNABORTED};
     }
     return {count, 0};
 }

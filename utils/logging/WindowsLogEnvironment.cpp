@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <io.h>
 #include <vector>
 #include <zlib.h>
 
@@ -56,6 +57,26 @@ std::int64_t modificationStamp(const std::wstring& path)
 std::FILE* openFile(const std::wstring& path, const char* mode)
 {
     return _wfopen(path.c_str(), widen(mode).c_str());
+}
+
+std::FILE* openLogFile(const std::wstring& path)
+{
+    std::FILE* file = _wfopen(path.c_str(), L"ab");
+    if (file && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+std::string pathBytes(const std::wstring& path)
+{
+    return SU::toNarrow(path, SU::Utf8);
+}
+
+std::wstring pathFromBytes(const std::string& bytes)
+{
+    return SU::toWide(bytes, SU::Utf8);
 }
 
 // Narrow names are read in the ANSI code page; the short name of an existing file holds only

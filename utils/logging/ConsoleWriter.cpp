@@ -1,8 +1,9 @@
 #include "utils/logging/ConsoleWriter.h"
 
+#include "utils/logging/LogEnvironment.h"
+
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
@@ -76,8 +77,7 @@ private:
             writing = true;
             lastProgress = Clock::now();
             lock.unlock();
-            std::fwrite(text.data(), 1, text.size(), stdout);
-            std::fflush(stdout);
+            LogEnvironment::writeConsole(text);
             lock.lock();
             writing = false;
             lastProgress = Clock::now();

@@ -54,6 +54,9 @@ void openOutput(std::ofstream& stream, const std::wstring& path);
 std::string nativePath(const std::wstring& path);
 // zlib's gzip writer on the wide name, mode "wb"; null on failure.
 gzFile_s* openArchive(const std::wstring& path);
+// Writes the text to standard output below the C library's stream, whose lock a write that never
+// ends would hold against the flush at exit.
+void writeConsole(const std::string& text);
 // A UTF-8 log line as the console shows it.
 std::string toConsoleText(const std::string& utf8);
 // The calendar time of the local time zone.

@@ -147,7 +147,7 @@ void Logger::configure()
     if (!refusal.empty()) {
         Utils::ConsoleWriter::writeLine(refusal);
         try {
-            log4cpp::Category::getRoot().error(refusal);
+            log4cpp::Category::getInstance("Log").error(refusal);
         } catch (...) {
         }
         return;

@@ -3,6 +3,7 @@
 #include "utils/logging/LogEnvironment.h"
 #include "utils/text/StringUtils.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
@@ -115,6 +116,21 @@ std::string nativePath(const std::wstring& path)
 gzFile_s* openArchive(const std::wstring& path)
 {
     return gzopen(narrow(path).c_str(), "wb");
+}
+
+void writeConsole(const std::string& text)
+{
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t count = ::write(STDOUT_FILENO, text.data() + written, text.size() - written);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return;
+        }
+        written += static_cast<std::size_t>(count);
+    }
 }
 
 std::string toConsoleText(const std::string& utf8)

@@ -98,6 +98,19 @@ gzFile_s* openArchive(const std::wstring& path)
     return gzopen_w(path.c_str(), "wb");
 }
 
+void writeConsole(const std::string& text)
+{
+    const int output = _fileno(stdout);
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const int count = _write(output, text.data() + written, static_cast<unsigned>(text.size() - written));
+        if (count <= 0) {
+            return;
+        }
+        written += static_cast<std::size_t>(count);
+    }
+}
+
 std::string toConsoleText(const std::string& utf8)
 {
     return SU::toNarrow(SU::toWide(utf8, SU::Utf8), SU::Cp866);

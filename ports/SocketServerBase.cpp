@@ -3,12 +3,12 @@
 #include "ports/ClientConnection.h"
 #include "ports/TransportTexts.h"
 
+#include "utils/logging/ConsoleWriter.h"
 #include "utils/logging/Logger.h"
 #include "utils/text/StringUtils.h"
 #include "utils/threading/Thread.h"
 
 #include <chrono>
-#include <iostream>
 #include <vector>
 
 namespace Norvik::Ports {
@@ -61,7 +61,7 @@ bool SocketServerBase::listenOnce()
         bindFailureShown = true;
         const std::wstring line = withReason(Texts::listenFailed, Texts::listenFailedCode, port, error);
         Logger::instance().error(categoryName, L"%ls", line.c_str());
-        std::cout << StringUtils::toNarrow(line, StringUtils::Utf8) << std::endl;
+        Utils::ConsoleWriter::writeLine(StringUtils::toNarrow(line, StringUtils::Utf8));
     }
     return false;
 }

@@ -210,7 +210,7 @@ bool Logger::Levels::enabled(const std::string& category, int priority) const
 
 void Logger::takeLevels()
 {
-    auto taken = std::make_shared<Levels>();
+    auto taken = std::make_unique<Levels>();
     try {
         taken->root = log4cpp::Category::getRoot().getChainedPriority();
         std::unique_ptr<std::vector<log4cpp::Category*>> all(log4cpp::Category::getCurrentCategories());
@@ -222,7 +222,8 @@ void Logger::takeLevels()
     } catch (...) {
         taken->root = log4cpp::Priority::NOTSET;
     }
-    std::atomic_store(&levels, std::shared_ptr<const Levels>(std::move(taken)));
+    levels = taken.get();
+    levelTables.push_back(std::move(taken));
 }
 
 void Logger::run()
@@ -239,7 +240,7 @@ void Logger::log(int priority, const std::string& category, const wchar_t* forma
         return;
     }
     // Decided before the lock: what the configuration does not let through costs no waiting.
-    const std::shared_ptr<const Levels> current = std::atomic_load(&levels);
+    const Levels* current = levels;
     if (current && !current->enabled(category, priority)) {
         return;
     }

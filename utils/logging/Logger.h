@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Norvik {
 
@@ -62,7 +63,10 @@ private:
     // The appenders of every configuration read so far, owned here rather than leaked.
     std::unique_ptr<Utils::LogAppenderSet> appenders;
     std::atomic<bool> watchStarted{false};
-    std::shared_ptr<const Levels> levels;
+    // Every table taken stays until the Logger goes (configurations change rarely), so a log call
+    // reads the current one through a plain pointer.
+    std::atomic<const Levels*> levels{nullptr};
+    std::vector<std::unique_ptr<const Levels>> levelTables;
 };
 
 // Where the system keeps its data; the two directory functions create their directory.

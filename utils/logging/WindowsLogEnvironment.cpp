@@ -100,7 +100,11 @@ gzFile_s* openArchive(const std::wstring& path)
 
 void writeConsole(const std::string& text)
 {
+    // A service has no standard output: the stream then has no descriptor.
     const int output = _fileno(stdout);
+    if (output < 0) {
+        return;
+    }
     std::size_t written = 0;
     while (written < text.size()) {
         const int count = _write(output, text.data() + written, static_cast<unsigned>(text.size() - written));

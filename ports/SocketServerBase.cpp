@@ -5,6 +5,7 @@
 
 #include "utils/logging/ConsoleWriter.h"
 #include "utils/logging/Logger.h"
+#include "utils/logging/RateLimitedLog.h"
 #include "utils/text/StringUtils.h"
 #include "utils/threading/Thread.h"
 
@@ -140,7 +141,8 @@ void SocketServerBase::admit(const Client& client)
     // Reported before the receive thread starts, so the owner hears of a client before its data.
     owner->onClientConnected(clientPort);
     if (!client->start()) {
-        Logger::instance().error(categoryName, Texts::receiveThreadFailed, static_cast<int>(clientPort.port()));
+        static Utils::RateLimitedLog failures(10, std::chrono::minutes(1));
+        failures.error(categoryName, Texts::receiveThreadFailed, static_cast<int>(clientPort.port()));
         {
             std::lock_guard<std::mutex> lock(clientsMutex);
             clients.erase(clientPort.connection());

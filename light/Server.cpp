@@ -132,7 +132,7 @@ void Server::refuseHttp(Ports::SocketServer& server, Ports::ClientPort clientPor
 {
     server.closeClient(clientPort);
     unsigned long heldBack = 0;
-    if (!httpRefusals.allow(heldBack))
+    if (!httpRefusals.admit(heldBack))
         return;
     std::string line(requestLine.begin(), requestLine.end());
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))

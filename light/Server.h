@@ -2,7 +2,7 @@
 
 #include "light/RequestFramer.h"
 #include "ports/IServerDataCallback.h"
-#include "utils/logging/LogRateLimit.h"
+#include "utils/logging/RateLimitedLog.h"
 
 #include <atomic>
 #include <functional>
@@ -65,7 +65,7 @@ private:
     std::mutex requestTurn;
     std::atomic<bool> stopping{false};
     std::function<void(const Server&)> listening;
-    LogRateLimit httpRefusals{std::chrono::seconds(10)};
+    Utils::RateLimitedLog httpRefusals{1, std::chrono::seconds(10)};
     bool finished = false;
 };
 

@@ -2,11 +2,12 @@
 
 #include "ports/TransportTexts.h"
 
-#include "utils/logging/LogRateLimit.h"
+#include "utils/logging/RateLimitedLog.h"
 #include "utils/logging/Logger.h"
 #include "utils/text/StringUtils.h"
 #include "utils/threading/Thread.h"
 
+#include <chrono>
 #include <climits>
 
 namespace Norvik::Ports {
@@ -15,7 +16,7 @@ using Utils::Threading::Thread;
 
 namespace {
 // Clients that never read their answers: a line now and then, not one each.
-LogRateLimit unreadAnswers(std::chrono::seconds(10));
+Utils::RateLimitedLog unreadAnswers(1, std::chrono::seconds(10));
 
 // Marks the connection busy with a request while its owner handles a chunk.
 class Handling {
@@ -32,6 +33,9 @@ private:
 constexpr std::size_t receiveBufferSize = 1024;
 // How long a client must send nothing after a chunk for the owner to hear of a pause.
 constexpr int pauseMs = 100;
+// Failures other than a client's departure, for all connections together.
+Utils::RateLimitedLog receiveFailures(10, std::chrono::minutes(1));
+Utils::RateLimitedLog sendFailures(10, std::chrono::minutes(1));
 } // namespace
 
 ClientConnection::ClientConnection(ClientPort clientPort, IServerDataCallback* callback,
@@ -122,7 +126,11 @@ void ClientConnection::run()
         const std::wstring text = Utils::StringUtils::format(
             Texts::receiveFailed, received.error,
             Utils::StringUtils::getSystemErrorText(static_cast<unsigned long>(received.error)).c_str());
-        Logger::instance().error(categoryName, L"%ls", text.c_str());
+        if (received.departed) {
+            Logger::instance().info(categoryName, L"%ls", text.c_str());
+        } else {
+            receiveFailures.error(categoryName, L"%ls", text.c_str());
+        }
     }
     // The descriptor goes back before the owner hears of the end, so that a send after the report
     // fails for sure and a crowd of ended connections holds no descriptors; stopped first, so the
@@ -150,14 +158,18 @@ int ClientConnection::send(const std::vector<std::uint8_t>& data)
             (sent.count >= 0 && written + static_cast<std::size_t>(sent.count) < data.size() &&
              std::chrono::steady_clock::now() >= deadline)) {
             unsigned long heldBack = 0;
-            if (unreadAnswers.allow(heldBack))
+            if (unreadAnswers.admit(heldBack))
                 Logger::instance().error(categoryName, Texts::answersUnread, static_cast<int>(clientPort.port()),
                                          sendLimitSeconds, static_cast<int>(heldBack));
             closeSocket();
             return socketError;
         }
         if (sent.count < 0) {
-            Logger::instance().error(categoryName, Texts::sendFailed, sent.error);
+            if (sent.departed) {
+                Logger::instance().info(categoryName, Texts::sendFailed, sent.error);
+            } else {
+                sendFailures.error(categoryName, Texts::sendFailed, sent.error);
+            }
             return socketError;
         }
         written += static_cast<std::size_t>(sent.count);

@@ -55,12 +55,15 @@ public:
     ClientConnection& operator=(const ClientConnection&) = delete;
 
 protected:
-    // A platform call's outcome: count > 0 bytes moved, 0 the peer closed, < 0 failed with error.
+    // A platform call's outcome: count > 0 bytes moved, 0 the peer closed, < 0 failed with error;
+    // departed when that error is the client's ordinary way of leaving (a reset).
     struct Transfer {
         long count;
         int error;
         // A send that could not be delivered within sendLimitSeconds.
         bool timedOut = false;
+        // The client reset or ended the connection: an ordinary departure, not a failure.
+        bool departed = false;
     };
 
     virtual Transfer receiveSome(std::uint8_t* buffer, std::size_t size) = 0;

@@ -30,7 +30,7 @@ ClientConnection::Transfer PosixClient::receiveSome(std::uint8_t* buffer, std::s
             return {static_cast<long>(count), 0};
         }
         if (errno != EINTR) {
-            return {-1, errno};
+            return {-1, errno, false, errno == ECONNRESET || errno == EPIPE || errno == ECONNABORTED};
         }
     }
 }
@@ -47,7 +47,7 @@ ClientConnection::Transfer PosixClient::sendSome(const std::uint8_t* data, std::
             return {-1, errno, true};
         }
         if (errno != EINTR) {
-            return {-1, errno};
+            return {-1, errno, false, errno == ECONNRESET || errno == EPIPE || errno == ECONNABORTED};
         }
     }
 }

@@ -3,13 +3,14 @@
 #include "ports/ClientConnection.h"
 #include "ports/TransportTexts.h"
 
+#include "utils/logging/ConsoleWriter.h"
 #include "utils/logging/LogEnvironment.h"
 #include "utils/logging/Logger.h"
+#include "utils/logging/RateLimitedLog.h"
 #include "utils/text/StringUtils.h"
 #include "utils/threading/Thread.h"
 
 #include <chrono>
-#include <iostream>
 #include <vector>
 
 namespace Norvik::Ports {
@@ -67,8 +68,8 @@ bool SocketServerBase::listenOnce()
         bindFailureShown = true;
         bindFailure = withReason(Texts::listenFailed, Texts::listenFailedCode, port, error);
         Logger::instance().error(categoryName, L"%ls", bindFailure.c_str());
-        std::cout << Utils::LogEnvironment::toConsoleText(StringUtils::toNarrow(bindFailure, StringUtils::Utf8))
-                  << std::endl;
+        Utils::ConsoleWriter::writeLine(
+            Utils::LogEnvironment::toConsoleText(StringUtils::toNarrow(bindFailure, StringUtils::Utf8)));
     }
     return false;
 }
@@ -140,7 +141,7 @@ void SocketServerBase::admit(const Client& client)
     if (givenUp) {
         givenUp->closeSocket();
         unsigned long heldBack = 0;
-        if (givenUpLines.allow(heldBack)) {
+        if (givenUpLines.admit(heldBack)) {
             const auto idle = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - idleSince).count();
             Logger::instance().error(categoryName, Texts::idleClientGivenUp,
                                      static_cast<int>(givenUp->getClientPort().port()), maxClients,
@@ -165,7 +166,8 @@ void SocketServerBase::admit(const Client& client)
     // Reported before the receive thread starts, so the owner hears of a client before its data.
     owner->onClientConnected(clientPort);
     if (!client->start()) {
-        Logger::instance().error(categoryName, Texts::receiveThreadFailed, static_cast<int>(clientPort.port()));
+        static Utils::RateLimitedLog failures(10, std::chrono::minutes(1));
+        failures.error(categoryName, Texts::receiveThreadFailed, static_cast<int>(clientPort.port()));
         {
             std::lock_guard<std::mutex> lock(clientsMutex);
             clients.erase(clientPort.connection());

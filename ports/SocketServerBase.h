@@ -3,7 +3,7 @@
 #include "ports/IServerDataCallback.h"
 #include "ports/SocketServer.h"
 
-#include "utils/logging/LogRateLimit.h"
+#include "utils/logging/RateLimitedLog.h"
 
 #include <atomic>
 #include <chrono>
@@ -90,7 +90,7 @@ private:
     Clock::time_point lastAcceptFailure;
     int refusedClients = 0;
     Clock::time_point lastRefusal;
-    LogRateLimit givenUpLines{std::chrono::seconds(10)};
+    Utils::RateLimitedLog givenUpLines{1, std::chrono::seconds(10)};
 
     // Guards the listening state against stop, and lets stop cut the waits between attempts.
     mutable std::mutex stateLock;

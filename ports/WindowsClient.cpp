@@ -23,7 +23,8 @@ ClientConnection::Transfer WindowsClient::receiveSome(std::uint8_t* buffer, std:
 {
     const int count = ::recv(socket.get(), reinterpret_cast<char*>(buffer), static_cast<int>(size), 0);
     if (count == SOCKET_ERROR) {
-        return {-1, WSAGetLastError()};
+        const int error = WSAGetLastError();
+        return {-1, error, false, error == WSAECONNRESET || error == WSAECONNABORTED};
     }
     return {count, 0};
 }
@@ -34,7 +35,7 @@ ClientConnection::Transfer WindowsClient::sendSome(const std::uint8_t* data, std
     const int count = ::send(socket.get(), size == 0 ? nullptr : reinterpret_cast<const char*>(data), length, 0);
     if (count == SOCKET_ERROR) {
         const int error = WSAGetLastError();
-        return {-1, error, error == WSAETIMEDOUT};
+        return {-1, error, error == WSAETIMEDOUT, error == WSAECONNRESET || error == WSAECONNABORTED};
     }
     return {count, 0};
 }

@@ -3,6 +3,7 @@
 #include "portaccess/simulated/ChipState.h"
 #include "portaccess/simulated/LampSimState.h"
 #include "tests/support/Wait.h"
+#include "utils/logging/ConsoleWriter.h"
 
 #include <unistd.h>
 
@@ -70,6 +71,7 @@ std::ostream& operator<<(std::ostream& out, const TestLamp::Colours& colours)
 
 CapturedStdout::CapturedStdout() : path(dir.file("stdout"))
 {
+    Utils::ConsoleWriter::flush();
     std::fflush(stdout);
     savedStdout = dup(STDOUT_FILENO);
     if (!std::freopen(path.c_str(), "w", stdout))
@@ -78,6 +80,7 @@ CapturedStdout::CapturedStdout() : path(dir.file("stdout"))
 
 CapturedStdout::~CapturedStdout()
 {
+    Utils::ConsoleWriter::flush();
     std::fflush(stdout);
     dup2(savedStdout, STDOUT_FILENO);
     ::close(savedStdout);
@@ -85,6 +88,7 @@ CapturedStdout::~CapturedStdout()
 
 std::string CapturedStdout::text() const
 {
+    Utils::ConsoleWriter::flush();
     std::fflush(stdout);
     std::ifstream file(path, std::ios::binary);
     std::ostringstream content;

@@ -128,14 +128,31 @@ TEST_F(ServerProtocol, EveryObjectOfAChunkIsAnsweredInOrder)
     EXPECT_EQ(count(R"(Client data {"note":"}","blue":true})"), 1);
 }
 
-TEST_F(ServerProtocol, OddBytesReachTheReaderAsTheyCame)
+// The console shows what a client sent safe for a terminal: control bytes and bytes that are not
+// UTF-8 escaped, a long line cut.
+TEST_F(ServerProtocol, OddBytesReachTheConsoleEscapedAndLongLinesCut)
 {
     TcpClient client(port);
     const std::string request = "{\"note\":\"\xFF\xC3(\",\"red\":true}";
     client.send("\xEF\xBB\xBF" + request);
     EXPECT_EQ(client.readAnswer(), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
-    EXPECT_EQ(count("Client data " + request), 1);
+    EXPECT_EQ(count(R"(Client data {"note":"\xFF\xC3(","red":true})"), 1);
+
+    client.send("{\"t\":\"\x1B]0;title\x07\x1B[2J\r\nFINISH\n\t\xC2\x9B\x7F\xD0\x96\"}");
+    client.readAnswer();
+    EXPECT_EQ(count(R"(Client data {"t":"\x1B]0;title\x07\x1B[2J\r\nFINISH\n\t\xC2\x9B\x7F)"
+                    "\xD0\x96\"}"),
+              1);
+    EXPECT_EQ(count("FINISH"), 0);
+
+    // Cut after 1,024 bytes of the line, not inside a character; the whole length is said.
+    const std::string pad = std::string(992, 'y') + "\xD0\x96" + std::string(3000, 'y');
+    const std::string longRequest = R"({"green":true,"p":")" + pad + R"("})";
+    client.send(longRequest);
+    EXPECT_EQ(client.readAnswer(), successAnswer);
+    const std::string line = "Client data " + longRequest;
+    EXPECT_EQ(count(line.substr(0, 1023) + "... [" + std::to_string(line.size()) + " bytes]"), 1);
 }
 
 TEST_F(ServerProtocol, OverlongRequestGetsOneAnswerAndTheConnectionGoesOn)

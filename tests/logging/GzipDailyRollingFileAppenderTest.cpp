@@ -137,3 +137,39 @@ TEST_F(GzipDailyRollingFileAppenderTest, CompressorRoundTripsManyBlocksAndKeepsS
     EXPECT_FALSE(Norvik::Utils::LogCompressor::compress(wideSource + L".none", wideSource + L".none.gz"));
     EXPECT_FALSE(exists(source + ".none.gz"));
 }
+
+// A FIFO nobody reads and a link to a device as the log: the appender neither waits on them nor
+// moves, compresses or purges them; only regular files are purged.
+TEST_F(GzipDailyRollingFileAppenderTest, OnlyRegularFilesAreOpenedRolledOverOrPurged)
+{
+    const std::string fifo = directory + "/fifo.log";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const std::string device = directory + "/null.log";
+    scratch.link("/dev/null", "null.log");
+    const std::time_t old = start - 20 * day;
+    const std::string siblings[] = {device + ".link", fifo + ".old"};
+    scratch.link("/dev/null", "null.log.link");
+    ASSERT_EQ(mkfifo(siblings[1].c_str(), 0644), 0);
+    writeFile(device + ".regular", "x");
+    setModificationTime(device + ".regular", old);
+
+    for (const std::string& target : {fifo, device}) {
+        ClockedAppender appender(target, 14);
+        appender.clock = old;
+        appender.write("first");
+        appender.clock = start + day;
+        appender.write("second");
+        appender.waitForCompression();
+    }
+    struct stat status {};
+    ASSERT_EQ(stat(fifo.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    ASSERT_EQ(lstat(device.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    for (const std::string& sibling : siblings) {
+        EXPECT_TRUE(exists(sibling)) << sibling;
+    }
+    EXPECT_TRUE(exists(device + ".regular")) << "purged without a roll-over of the log itself";
+    EXPECT_FALSE(exists(fifo + "." + localDate(old) + ".gz"));
+    EXPECT_FALSE(exists(device + "." + localDate(old) + ".gz"));
+}

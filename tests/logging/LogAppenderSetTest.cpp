@@ -1,4 +1,5 @@
 #include "utils/logging/CodePageConsoleAppender.h"
+#include "utils/logging/ConsoleWriter.h"
 #include "utils/logging/GzipDailyRollingFileAppender.h"
 #include "utils/logging/LogAppenderSet.h"
 #include "tests/logging/LogTestFiles.h"
@@ -76,6 +77,7 @@ TEST(LogAppenderSet, ConfiguredAppendersAreReplacedWithTheirSettingsAndReleased)
         lamp.info("info text");
         lamp.error("Ошибка лампы");
     }
+    Norvik::Utils::ConsoleWriter::flush();
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(printed, "console Lamp info text\nconsole Lamp Ошибка лампы\n");
     EXPECT_EQ(readFile(logFile), "[ERROR] Lamp Ошибка лампы\n");

@@ -1,10 +1,12 @@
 #include "tests/logging/LogTestFiles.h"
+#include "utils/logging/ConsoleWriter.h"
 #include "utils/logging/Logger.h"
 
 #include <chrono>
 #include <cstdio>
 #include <thread>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace LogTestFiles;
 using namespace std::chrono_literals;
@@ -95,9 +97,33 @@ TEST(LoggerReconfigure, EditsDeletionAndGarbageTakeEffectWhileRunning)
     std::this_thread::sleep_for(2500ms);
     Norvik::Logger::instance().error("FreshCategory", L"%ls", L"after-garbage");
     Norvik::Logger::instance().info("DL", L"%ls", L"dl-info-after-garbage");
+    Norvik::Utils::ConsoleWriter::flush();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_TRUE(logContains(logFile, "ERROR [FreshCategory] after-garbage\n")) << readFile(logFile);
     EXPECT_TRUE(logContains(logFile, "INFO  [DL] dl-info-after-garbage\n")) << readFile(logFile);
     EXPECT_EQ(readFile(configFile).find("log4cpp.appender.file="), std::string::npos) << "the garbage stays as written";
     EXPECT_EQ(readFile(logFile).find("[Thread]"), std::string::npos) << "the configurator's failure escaped the watch";
+
+    // A log file that is no regular file (a FIFO nobody reads) is refused with one line; the
+    // previous set-up stays and nothing waits on the FIFO.
+    const std::string fifo = home + "/fifo.log";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    std::string toFifo = defaults;
+    toFifo.replace(toFifo.find(logFile), logFile.size(), fifo);
+    writeFile(configFile, toFifo);
+    const std::string refusal = "ERROR [Log] Error: Log configuration refused, the log file of the appender \"file\" "
+                                "is not a regular file or cannot be created as one: " +
+        fifo + "; the previous configuration stays\n";
+    ASSERT_TRUE(waitUntil([&] { return logContains(logFile, refusal); }, 4s)) << readFile(logFile);
+    std::this_thread::sleep_for(1500ms);
+    Norvik::Logger::instance().error("DL", L"%ls", L"after-fifo");
+    EXPECT_TRUE(logContains(logFile, "ERROR [DL] after-fifo\n"));
+    EXPECT_EQ(count(readFile(logFile), "Log configuration refused"), 1u);
+    struct stat status {};
+    ASSERT_EQ(stat(fifo.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+
+    // An empty file counts as missing: the default text is written again.
+    writeFile(configFile, "");
+    EXPECT_TRUE(waitUntil([&] { return readFile(configFile) == defaults; }, 4s));
 }

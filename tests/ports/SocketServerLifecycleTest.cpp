@@ -1,4 +1,5 @@
 #include "tests/ports/ServerFixture.h"
+#include "utils/logging/ConsoleWriter.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -86,6 +87,7 @@ TEST_F(LifecycleTest, TakenPortIsReportedThenServedOnceFreed)
     ::testing::internal::CaptureStdout();
     ASSERT_NO_THROW(startServer());
     std::this_thread::sleep_for(1300ms);
+    Utils::ConsoleWriter::flush();
     const std::string console = ::testing::internal::GetCapturedStdout();
 
     const std::string line = "Can't listen on port " + std::to_string(port) + ": " + std::strerror(EADDRINUSE);

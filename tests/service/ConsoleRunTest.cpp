@@ -64,6 +64,22 @@ TEST_F(ConsoleRunTest, RefusesADataFolderTheLogConfigurationCannotName)
     EXPECT_FALSE(fileExists(statePath())) << "the lamp was opened";
 }
 
+TEST_F(ConsoleRunTest, ADataFolderThatIsNotUtf8KeepsItsBytes)
+{
+    ChildOptions latin1 = options({"run"});
+    const std::string folder = scratch.file("caf\xE9");
+    latin1.environment.push_back({"XDG_DATA_HOME", folder});
+    ChildProcess child(programPath(), latin1);
+    ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
+    const std::string data = folder + "/NORVIK/tessarodriver";
+    EXPECT_TRUE(fileExists(data + "/logs/tdriver.log"));
+    const std::string configuration = readFile(data + "/tessarodriver_log.properties");
+    EXPECT_NE(std::string::npos, configuration.find("fileName=" + data + "/logs/tdriver.log\n")) << configuration;
+    EXPECT_FALSE(fileExists(scratch.file("caf")));
+    child.signal(SIGTERM);
+    EXPECT_EQ(0, child.wait(10000));
+}
+
 TEST_F(ConsoleRunTest, AClosedTerminalStopsTheRunCleanly)
 {
     ChildProcess child(programPath(), options({"run"}));
@@ -77,6 +93,35 @@ TEST_F(ConsoleRunTest, AClosedTerminalStopsTheRunCleanly)
     EXPECT_EQ("red=off green=off blue=on", state());
     // Closing the terminal: the console goes away, then SIGHUP comes.
     child.signal(SIGHUP);
+    EXPECT_EQ(0, child.wait(10000));
+    EXPECT_TRUE(endsWithLock(accesses())) << "the lamp connection was not closed";
+}
+
+// Standard output a pipe nobody reads: requests are answered and the stop is clean all the same;
+// the lines that could not go out are counted once the console is read again.
+TEST_F(ConsoleRunTest, AConsoleNobodyReadsHoldsUpNeitherRequestsNorTheStop)
+{
+    ChildProcess child(programPath(), options({"run"}));
+    ASSERT_TRUE(waitForListener(servicePort, 15000));
+    {
+        // Not JSON: answered without the lamp, each with a "Client data" line of about 1 KB, far
+        // more than the pipe and the backlog hold.
+        TcpClient flood(servicePort);
+        const std::string bad = "{" + std::string(1000, 'x') + "}";
+        const std::string refused = "{\n   \"error\" : -1,\n   \"log\" : \"Can't parse Json\"\n}\n";
+        for (int sent = 0; sent < 800; ++sent) {
+            flood.send(bad);
+            ASSERT_EQ(refused, flood.readAnswer()) << "request " << sent;
+        }
+    }
+    {
+        TcpClient client(servicePort);
+        client.send("{\"red\":1}");
+        EXPECT_EQ(successAnswer, client.readAnswer());
+    }
+    EXPECT_EQ("red=on green=off blue=off", state());
+    EXPECT_TRUE(child.waitForOutput(" console lines dropped: the console was not read\n", 10000));
+    child.signal(SIGTERM);
     EXPECT_EQ(0, child.wait(10000));
     EXPECT_TRUE(endsWithLock(accesses())) << "the lamp connection was not closed";
 }

@@ -1,5 +1,6 @@
 #include "utils/logging/CodePageConsoleAppender.h"
 
+#include "utils/logging/ConsoleWriter.h"
 #include "utils/logging/Log4cppAccess.h"
 #include "utils/logging/LogEnvironment.h"
 
@@ -45,7 +46,13 @@ log4cpp::Layout& CodePageConsoleAppender::layout()
 
 void CodePageConsoleAppender::_append(const log4cpp::LoggingEvent& event)
 {
-    *stream << LogEnvironment::toConsoleText(layout().format(event));
+    const std::string text = LogEnvironment::toConsoleText(layout().format(event));
+    // Standard output goes the way of the system's own console lines: it never holds up a log call.
+    if (stream == &std::cout) {
+        ConsoleWriter::write(text);
+        return;
+    }
+    *stream << text;
     stream->flush();
 }
 

@@ -29,8 +29,7 @@ bool sameDay(const std::tm& a, const std::tm& b)
 
 GzipDailyRollingFileAppender::GzipDailyRollingFileAppender(std::unique_ptr<log4cpp::DailyRollingFileAppender> source)
     : log4cpp::LayoutAppender(source->getName()), configured(std::move(source)),
-      path(SU::toWide(Log4cppAccess::FileNameOf::get(*configured), SU::Utf8)),
-      maxDaysKeep(configured->getMaxDaysToKeep())
+      path(Env::pathFromBytes(Log4cppAccess::FileNameOf::get(*configured))), maxDaysKeep(configured->getMaxDaysToKeep())
 {
     configured->close();
     setThreshold(configured->getThreshold());
@@ -39,7 +38,7 @@ GzipDailyRollingFileAppender::GzipDailyRollingFileAppender(std::unique_ptr<log4c
 
 GzipDailyRollingFileAppender::GzipDailyRollingFileAppender(const std::string& name, const std::string& fileNameUtf8,
                                                            unsigned int maxDaysKeep)
-    : log4cpp::LayoutAppender(name), path(SU::toWide(fileNameUtf8, SU::Utf8)), maxDaysKeep(maxDaysKeep)
+    : log4cpp::LayoutAppender(name), path(Env::pathFromBytes(fileNameUtf8)), maxDaysKeep(maxDaysKeep)
 {
     open();
 }
@@ -52,15 +51,15 @@ GzipDailyRollingFileAppender::~GzipDailyRollingFileAppender()
 
 void GzipDailyRollingFileAppender::open()
 {
-    file = Env::openFile(path, "a+b");
-    const std::int64_t stamp = Env::modificationStamp(path);
+    file = Env::openLogFile(path);
+    const std::int64_t stamp = file ? Env::modificationStamp(path) : 0;
     logsDay = localDay(stamp != 0 ? static_cast<std::time_t>(stamp / 1000000000) : now());
 }
 
 bool GzipDailyRollingFileAppender::reopen()
 {
     close();
-    file = Env::openFile(path, "a+b");
+    file = Env::openLogFile(path);
     return file != nullptr;
 }
 
@@ -95,7 +94,8 @@ void GzipDailyRollingFileAppender::_append(const log4cpp::LoggingEvent& event)
 {
     const std::string text = layout().format(event);
     const std::time_t time = now();
-    if (!rolling && !sameDay(localDay(time), logsDay)) {
+    // Nothing but a regular file is rolled over: a device or a FIFO named as the log is left alone.
+    if (file && !rolling && !sameDay(localDay(time), logsDay)) {
         rollOver(time);
     }
     if (file) {
@@ -124,8 +124,8 @@ void GzipDailyRollingFileAppender::rollOver(std::time_t time)
     logsDay = localDay(time);
     close();
     const std::wstring rolled = rolledName(finished);
-    const bool moved = Env::renameFile(path, rolled);
-    file = Env::openFile(path, "a+b");
+    const bool moved = Env::isRegularFile(path) && Env::renameFile(path, rolled);
+    file = Env::openLogFile(path);
     if (moved) {
         startCompression(rolled);
     }
@@ -160,7 +160,7 @@ void GzipDailyRollingFileAppender::purge(std::time_t time, const std::wstring& r
     const std::wstring prefix = split == std::wstring::npos ? std::wstring() : directory;
     const std::time_t oldest = time - static_cast<std::time_t>(maxDaysKeep) * secondsPerDay;
     for (const Env::DirectoryEntry& entry : Env::listDirectory(directory)) {
-        if (entry.directory || entry.name.compare(0, base.size(), base) != 0 || entry.modified >= oldest) {
+        if (!entry.regular || entry.name.compare(0, base.size(), base) != 0 || entry.modified >= oldest) {
             continue;
         }
         const std::wstring full = prefix + entry.name;

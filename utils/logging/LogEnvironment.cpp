@@ -15,15 +15,16 @@ namespace fs = std::filesystem;
 namespace SU = Utils::StringUtils;
 namespace Env = Utils::LogEnvironment;
 
-// Through UTF-8, so that a name keeps every character on both platforms (wide paths on Windows).
+// Through UTF-8 on Windows (wide paths there) and the bytes as they are on Linux, so that a name
+// keeps every character.
 fs::path toPath(const std::wstring& path)
 {
-    return fs::u8path(SU::toNarrow(path, SU::Utf8));
+    return fs::u8path(Env::pathBytes(path));
 }
 
 std::wstring nameOf(const fs::path& path)
 {
-    return SU::toWide(path.filename().u8string(), SU::Utf8);
+    return Env::pathFromBytes(path.filename().u8string());
 }
 
 std::time_t toUnixTime(fs::file_time_type time)
@@ -69,9 +70,16 @@ std::vector<DirectoryEntry> listDirectory(const std::wstring& directory)
         if (entryError) {
             continue;
         }
-        entries.push_back({nameOf(item->path()), fs::is_directory(status), toUnixTime(modified)});
+        entries.push_back(
+            {nameOf(item->path()), fs::is_directory(status), fs::is_regular_file(status), toUnixTime(modified)});
     }
     return entries;
+}
+
+bool isRegularFile(const std::wstring& path)
+{
+    std::error_code error;
+    return fs::is_regular_file(toPath(path), error);
 }
 
 bool fileExists(const std::wstring& path)

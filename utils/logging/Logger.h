@@ -5,8 +5,10 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Norvik {
 
@@ -42,6 +44,16 @@ private:
     // it finds a finished Logger.
     void startWatch();
     void log(int priority, const std::string& category, const wchar_t* format, va_list args);
+    // Why log4cpp must not be given the text: a file it names is not a regular file, or cannot be
+    // created as one. Empty when it may be.
+    static std::string targetRefusal(const std::string& properties);
+    // Read without the lock: the priority up to which each category writes, as configured.
+    struct Levels {
+        std::map<std::string, int> categories;
+        int root = 0;
+        bool enabled(const std::string& category, int priority) const;
+    };
+    void takeLevels();
 
     std::unique_ptr<Utils::Threading::Mutex> mutex;
     std::unique_ptr<Utils::Threading::Thread> watchThread;
@@ -51,6 +63,10 @@ private:
     // The appenders of every configuration read so far, owned here rather than leaked.
     std::unique_ptr<Utils::LogAppenderSet> appenders;
     std::atomic<bool> watchStarted{false};
+    // Every table taken stays until the Logger goes (configurations change rarely), so a log call
+    // reads the current one through a plain pointer.
+    std::atomic<const Levels*> levels{nullptr};
+    std::vector<std::unique_ptr<const Levels>> levelTables;
 };
 
 // Where the system keeps its data; the two directory functions create their directory.

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <io.h>
 #include <utf8.h>
 
 #include <iterator>
@@ -61,6 +62,26 @@ std::FILE* openFile(const std::wstring& path, const char* mode)
     return _wfopen(path.c_str(), widen(mode).c_str());
 }
 
+std::FILE* openLogFile(const std::wstring& path)
+{
+    std::FILE* file = _wfopen(path.c_str(), L"ab");
+    if (file && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+std::string pathBytes(const std::wstring& path)
+{
+    return SU::toNarrow(path, SU::Utf8);
+}
+
+std::wstring pathFromBytes(const std::string& bytes)
+{
+    return SU::toWide(bytes, SU::Utf8);
+}
+
 // Narrow names are read in the ANSI code page; the short name of an existing file holds only
 // characters that page can carry, whatever its long name holds.
 std::string nativePath(const std::wstring& path)
@@ -78,6 +99,23 @@ std::string nativePath(const std::wstring& path)
 gzFile_s* openArchive(const std::wstring& path)
 {
     return gzopen_w(path.c_str(), "wb");
+}
+
+void writeConsole(const std::string& text)
+{
+    // A service has no standard output: the stream then has no descriptor.
+    const int output = _fileno(stdout);
+    if (output < 0) {
+        return;
+    }
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const int count = _write(output, text.data() + written, static_cast<unsigned>(text.size() - written));
+        if (count <= 0) {
+            return;
+        }
+        written += static_cast<std::size_t>(count);
+    }
 }
 
 // Bytes that are not UTF-8 (a client's request may hold any) become '?' rather than ending the line.

@@ -2,6 +2,7 @@
 
 #include "utils/text/Exception.h"
 #include "utils/logging/Logger.h"
+#include "utils/logging/RateLimitedLog.h"
 #include "utils/text/StringUtils.h"
 #include "utils/threading/SystemSleep.h"
 
@@ -65,7 +66,9 @@ void Thread::setFinished(bool value)
 void Thread::creationFailed(const std::wstring& reason)
 {
     finished = true;
-    Logger::instance().error("Thread", L"Не удалось создать поток (%ls)", reason.c_str());
+    // Out of threads, every request would say it three times.
+    static Utils::RateLimitedLog failures(10, std::chrono::minutes(1));
+    failures.error("Thread", L"Не удалось создать поток (%ls)", reason.c_str());
 }
 
 void Thread::body()

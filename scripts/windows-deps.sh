@@ -47,7 +47,7 @@ say "source packages from $uris"
 cat >"$work/apt/deb-src.sources" <<EOF
 Types: deb-src
 URIs: $uris
-Suites: bookworm trixie sid
+Suites: bookworm trixie
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
@@ -58,7 +58,9 @@ lists=no
 source_lists() {
     [ $lists = yes ] && return 0
     say "source package lists"
-    apt-get "${apt_opts[@]}" -qq update
+    # A suite whose index cannot be read (an expired Release file on a frozen mirror, say) leaves
+    # the others usable; fetch says so if the package is then not found.
+    apt-get "${apt_opts[@]}" -qq update || say "some source lists could not be read; going on with the rest"
     lists=yes
 }
 

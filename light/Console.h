@@ -5,9 +5,9 @@
 namespace Norvik {
 
 // Standard output of the light service: one event per line, in order, never holding up the
-// caller (Utils::ConsoleWriter). A line is shown safe for a terminal: control characters and
-// bytes that are not UTF-8 escaped, cut after maxLineBytes; written in the console encoding of the log's console
-// appender (code page 866 on Windows).
+// caller (Utils::ConsoleWriter), in the console encoding of the log's console appender (code
+// page 866 on Windows). A line is shown safe for a terminal: control characters and bytes that
+// are not UTF-8 escaped, cut after maxLineBytes.
 class Console {
 public:
     static void writeLine(const std::string& line);

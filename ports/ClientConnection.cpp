@@ -79,6 +79,7 @@ void ClientConnection::run()
     receiving = true;
     std::uint8_t buffer[receiveBufferSize];
     const Transfer received = receiveSome(buffer, sizeof buffer);
+    gotData = received.count > 0;
     if (received.count > 0) {
         const std::vector<std::uint8_t> data(buffer, buffer + received.count);
         callback->onDataReceived(clientPort, data);

@@ -73,8 +73,10 @@ void Thread::body()
     finished = false;
     onStart();
     while (runsLeft != 0) {
+        bool didWork = false;
         try {
             routine->run();
+            didWork = routine->passDidWork();
         } catch (const Exception& e) {
             Logger::instance().error("Thread", L"Исключение в потоке [%d] (%ls)", e.getCode(), e.getMessage().c_str());
         } catch (const std::exception& e) {
@@ -86,8 +88,13 @@ void Thread::body()
         if (runsLeft > 0) {
             --runsLeft;
         }
-        if (isStopRequested()) {
+        // No pause after the last pass: a one-pass thread counts as finished, and is joined, as
+        // soon as its pass has returned.
+        if (isStopRequested() || runsLeft == 0) {
             break;
+        }
+        if (didWork) {
+            continue;
         }
         const int pause = intervalMs;
         if (pause > 0 && pause <= shortPauseMs) {

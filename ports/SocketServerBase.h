@@ -28,6 +28,8 @@ public:
     ~SocketServerBase() override;
 
     void run() override;
+    // A pass that accepted a client goes straight back to accepting.
+    bool passDidWork() const override { return acceptedClient; }
     int send(ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
     void closeClient(ClientPort clientPort) override;
     bool hasClientLeft(ClientPort clientPort) override;
@@ -81,6 +83,7 @@ private:
     // edge writes two lines rather than one per client.
     using Clock = std::chrono::steady_clock;
     int acceptFailures = 0;
+    bool acceptedClient = false;
     int lastAcceptError = 0;
     Clock::time_point lastAcceptFailure;
     int refusedClients = 0;

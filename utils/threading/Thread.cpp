@@ -12,8 +12,7 @@ namespace Norvik::Utils::Threading {
 
 namespace {
 // A pause up to this long is slept out and a stop is seen right after it: a plain sleep is the
-// cheapest wait everywhere, while a timed wait on a condition costs a receive loop, which pauses
-// after every request, milliseconds under Wine.
+// cheapest wait everywhere, while a timed wait on a condition costs milliseconds under Wine.
 constexpr int shortPauseMs = 10;
 } // namespace
 

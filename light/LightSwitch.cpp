@@ -61,11 +61,6 @@ void LightSwitch::start()
     thread->start(pauseMs, runOnce);
 }
 
-void LightSwitch::requestStop()
-{
-    thread->requestStop();
-}
-
 void LightSwitch::join()
 {
     thread->join();

@@ -25,8 +25,6 @@ public:
 
     // Runs run() once on the switch's thread.
     void start();
-    // Lets the thread leave right after its pass instead of pausing first; the pass still runs.
-    void requestStop();
     // Waits until that pass has ended.
     void join();
 

@@ -97,10 +97,6 @@ int WindowsLightVelk77Service::setLights(bool red, bool green, bool blue, std::w
             greenSwitch.start();
             blueSwitch.start();
         }
-        // The answer waits for the slowest colour, not for a pause after each.
-        redSwitch.requestStop();
-        greenSwitch.requestStop();
-        blueSwitch.requestStop();
         redSwitch.join();
         greenSwitch.join();
         blueSwitch.join();

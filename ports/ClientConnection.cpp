@@ -108,6 +108,7 @@ void ClientConnection::run()
     }
     std::uint8_t buffer[receiveBufferSize];
     const Transfer received = receiveSome(buffer, sizeof buffer);
+    gotData = received.count > 0;
     if (received.count > 0) {
         const std::vector<std::uint8_t> data(buffer, buffer + received.count);
         awaitingPause = true;

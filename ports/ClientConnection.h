@@ -28,6 +28,8 @@ public:
 
     // One receive pass. When the connection ends, its socket is closed before the end is reported.
     void run() override;
+    // A pass that got data goes straight back to receiving.
+    bool passDidWork() const override { return gotData; }
     // Starts the receive thread; false when the thread could not be created.
     virtual bool start();
     // Wakes the receive thread, lets it report the end (if it was started) and joins it. Never
@@ -99,6 +101,8 @@ private:
     std::mutex descriptorLock;
     bool closed = false;
     bool released = false;
+    // Touched only on the receive thread.
+    bool gotData = false;
 };
 
 } // namespace Norvik::Ports

@@ -76,6 +76,7 @@ bool SocketServerBase::listenOnce()
 
 void SocketServerBase::run()
 {
+    acceptedClient = false;
     {
         std::unique_lock<std::mutex> lock(stateLock);
         if (stopping) {
@@ -98,6 +99,7 @@ void SocketServerBase::run()
         return;
     }
     ++nextConnection;
+    acceptedClient = true;
     if (acceptFailures > 0 && Clock::now() - lastAcceptFailure >= recoveredAfter) {
         Logger::instance().error(categoryName, Texts::acceptResumed, port, acceptFailures);
         acceptFailures = 0;

@@ -30,6 +30,8 @@ public:
     ~SocketServerBase() override;
 
     void run() override;
+    // A pass that accepted a client goes straight back to accepting.
+    bool passDidWork() const override { return acceptedClient; }
     int send(ClientPort clientPort, const std::vector<std::uint8_t>& data) override;
     void closeClient(ClientPort clientPort) override;
     bool hasClientLeft(ClientPort clientPort) override;
@@ -86,6 +88,7 @@ private:
     // and once it has given way to accepting for a while, so a crowd that keeps the server at the
     // edge writes two lines rather than one per client.
     int acceptFailures = 0;
+    bool acceptedClient = false;
     int lastAcceptError = 0;
     Clock::time_point lastAcceptFailure;
     int refusedClients = 0;

@@ -16,6 +16,18 @@ public:
     std::atomic<int> passes{0};
 };
 
+// Counts its passes; the first workingPasses of them report that they did work.
+class WorkingRoutine : public Norvik::Utils::Threading::Routine {
+public:
+    explicit WorkingRoutine(int workingPasses) : workingPasses(workingPasses) {}
+    void run() override { ++passes; }
+    bool passDidWork() const override { return passes <= workingPasses; }
+    std::atomic<int> passes{0};
+
+private:
+    const int workingPasses;
+};
+
 // Each pass blocks until the test opens the gate; tells when a pass has begun.
 class GateRoutine : public Norvik::Utils::Threading::Routine {
 public:

@@ -134,3 +134,37 @@ TEST(ThreadLoop, EndlessLoopPausesBetweenPasses)
     EXPECT_GE(routine.passes, 2);
     EXPECT_LE(routine.passes, 11);
 }
+
+// With a pause far longer than any wait below, a pass count that moves on or a thread that ends
+// shows that no pause was taken.
+TEST(ThreadLoop, PausesOnlyAfterAnIdlePassWithPassesLeft)
+{
+    constexpr int longPauseMs = 600000;
+    const struct {
+        const char* what;
+        int runsLeft;
+        int workingPasses;
+        int passes;
+        bool endsAlone;
+    } cases[] = {
+        {"the last pass", 1, 0, 1, true},
+        {"passes that did work", 3, 3, 3, true},
+        {"endless, work then an idle pass", -1, 4, 5, false},
+        {"counted, an idle pass with passes left", 3, 1, 2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WorkingRoutine routine(c.workingPasses);
+        std::unique_ptr<Thread> thread(Thread::create(&routine));
+        thread->start(longPauseMs, c.runsLeft);
+        if (c.endsAlone) {
+            EXPECT_TRUE(waitUntil([&] { return thread->isFinished(); }));
+        } else {
+            EXPECT_TRUE(waitUntil([&] { return routine.passes == c.passes; }));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            EXPECT_FALSE(thread->isFinished());
+        }
+        thread->join();
+        EXPECT_EQ(routine.passes, c.passes);
+    }
+}

@@ -7,6 +7,9 @@ namespace Norvik::Utils::Threading {
 class Routine {
 public:
     virtual void run() = 0;
+    // Asked on the routine's thread right after a pass that returned: true when the pass did
+    // work, so that the next pass follows at once instead of after the pause.
+    virtual bool passDidWork() const { return false; }
 
 protected:
     ~Routine() = default;

@@ -13,8 +13,7 @@ namespace Norvik::Utils::Threading {
 
 namespace {
 // A pause up to this long is slept out and a stop is seen right after it: a plain sleep is the
-// cheapest wait everywhere, while a timed wait on a condition costs a receive loop, which pauses
-// after every request, milliseconds under Wine.
+// cheapest wait everywhere, while a timed wait on a condition costs milliseconds under Wine.
 constexpr int shortPauseMs = 10;
 } // namespace
 
@@ -76,8 +75,10 @@ void Thread::body()
     finished = false;
     onStart();
     while (runsLeft != 0) {
+        bool didWork = false;
         try {
             routine->run();
+            didWork = routine->passDidWork();
         } catch (const Exception& e) {
             Logger::instance().error("Thread", L"Исключение в потоке [%d] (%ls)", e.getCode(), e.getMessage().c_str());
         } catch (const std::exception& e) {
@@ -89,8 +90,13 @@ void Thread::body()
         if (runsLeft > 0) {
             --runsLeft;
         }
-        if (isStopRequested()) {
+        // No pause after the last pass: a one-pass thread counts as finished, and is joined, as
+        // soon as its pass has returned.
+        if (isStopRequested() || runsLeft == 0) {
             break;
+        }
+        if (didWork) {
+            continue;
         }
         const int pause = intervalMs;
         if (pause > 0 && pause <= shortPauseMs) {

@@ -9,9 +9,9 @@
 
 namespace Norvik::Utils::Threading {
 
-// A worker that calls a Routine pass after pass, with a pause after each pass, until a stop is
-// requested or the given number of passes has run. Exceptions thrown by a pass are logged under
-// "Thread" and the loop goes on.
+// A worker that calls a Routine pass after pass until a stop is requested or the given number of
+// passes has run. Between passes it pauses, unless the pass did work or was the last. Exceptions thrown by a pass are
+// logged under "Thread" and the loop goes on.
 class Thread {
 public:
     // A new platform thread (WindowsThread or PosixThread) for the routine; owned by the caller.

@@ -361,7 +361,7 @@ PY
             iconv -f utf-16 -t utf-8 "$work/export.reg" | tr -d '\r' | sed -e ':a' -e '/\\$/N; s/\\\n *//; ta'
     }
     # expandable TEXT: a REG_EXPAND_SZ value as `reg export` writes it.
-    expandable() { printf 'hex(2):%s' "$(printf '%s\0' "$1" | iconv -f utf-8 -t utf-16le | xxd -p | tr -d '\n' | sed 's/../&,/g; s/,$//')"; }
+    expandable() { printf 'hex(2):%s' "$(printf '%s\0' "$1" | iconv -f utf-8 -t utf-16le | od -An -tx1 -v | tr -d ' \n' | sed 's/../&,/g; s/,$//')"; }
     check "the service's command line: the quoted program in C:\\Лампа" \
         grep -qxF '"ImagePath"="\"C:\\Лампа\\lightservice.exe\""' <(values "$key")
     check "event source: the program as its message file" \
@@ -396,13 +396,16 @@ PY
 s = socket.socket(); s.bind(("127.0.0.1", 48888)); s.listen(1)
 open(sys.argv[1] + ".held", "w").close()
 while not os.path.exists(sys.argv[1] + ".free"): time.sleep(0.1)' "$work/port" &
-    pids+=($!)
+    holder=$!
+    pids+=($holder)
     eventually test -e "$work/port.held"
     check "started while another program holds the port" started
     check "Event Log: the port is taken, and what the service does about it" \
         event 'Can'"'"'t listen on port 48888'
     check "with the retry text" event 'the service tries again every second'
     touch "$work/port.free"
+    # Gone before the client connects: a connection the holder's backlog took would be reset.
+    wait $holder
     check "the port freed, the service answers" exchange '{"green":true}' "$ok"
     check "Event Log: listening now" event 'Port 48888 is free again: the service listens on it now.'
     stop_service

@@ -53,7 +53,9 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
 apt_opts=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$work/apt"
           -o Dir::State::Lists="$work/apt/lists" -o Dir::Cache="$work/apt/cache"
-          -o Dir::State::status=/var/lib/dpkg/status)
+          -o Dir::State::status=/var/lib/dpkg/status
+          # The build folder may lie where apt's own user cannot write (a clone under /root).
+          -o APT::Sandbox::User=root)
 lists=no
 source_lists() {
     [ $lists = yes ] && return 0

@@ -3,7 +3,7 @@
 #   bin/                      lightservice, lightctl, lampview
 #   lib/lightservice/         libBrillLamp.so and the hardware port-access module beside it
 #   lib/systemd/system/       the service unit, ExecStart naming the installed program
-#   share/doc/norvik-light/   README.md
+#   share/doc/norvik-light/   README.md and, in docs/, the documents for Linux
 
 set(LAMP_PACKAGE_NAME norvik-light)
 # The product and its vendor as the Windows packages and version resources name them.
@@ -25,6 +25,9 @@ if(WIN32)
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION share/doc/${LAMP_PACKAGE_NAME})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/linux.md ${PROJECT_SOURCE_DIR}/docs/protocol.md
+              ${PROJECT_SOURCE_DIR}/docs/driver.md
+        DESTINATION share/doc/${LAMP_PACKAGE_NAME}/docs)
 
 # The unit is written at install time, when the prefix the package or `cmake --install --prefix`
 # uses is known. `lightservice install` writes the same template's text.

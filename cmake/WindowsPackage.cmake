@@ -82,7 +82,7 @@ function(kiosk_package output version stage)
                 -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('MsiConfigureServices', 'VersionMsi >= \"5.00\"', 5850)"
                 -q "INSERT INTO Registry (Registry, Root, `Key`, Name, Component_) VALUES ('EventSourceKey', 2, '${event_source_key}', '-', 'Service')"
                 -q "UPDATE Registry SET Value = '#%[INSTALLDIR]lightservice.exe' WHERE Name = 'EventMessageFile'"
-                -q "UPDATE File SET Version = '${PROJECT_VERSION}.0' WHERE File <> 'README.txt'"
+                -q "UPDATE File SET Version = '${PROJECT_VERSION}.0' WHERE File <> 'README.txt' AND File <> 'protocol.txt'"
         COMMAND ${LAMP_SIGN} "${LAMP_PRODUCT_NAME}" ${output}
         WORKING_DIRECTORY ${stage}
         DEPENDS ${ARGN} ${PROJECT_SOURCE_DIR}/cmake/windows/norvik-light.wxs ${signing_state}
@@ -93,14 +93,16 @@ endfunction()
 add_custom_command(OUTPUT ${kiosk_stage}/stamp
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:lightservice> $<TARGET_FILE:BrillLamp>
             $<TARGET_FILE:lightctl> $<TARGET_FILE:lampview> ${kiosk_stage}
-    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/README.md ${kiosk_stage}/README.txt
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/windows-kiosk.md ${kiosk_stage}/README.txt
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/protocol.md ${kiosk_stage}/protocol.txt
     # The DWARF debug information is of no use to Windows tools on a kiosk.
     COMMAND ${CMAKE_STRIP} --strip-debug ${kiosk_stage}/lightservice.exe ${kiosk_stage}/BrillLamp.dll
             ${kiosk_stage}/lightctl.exe ${kiosk_stage}/lampview.exe
     COMMAND ${LAMP_SIGN} "${LAMP_PRODUCT_NAME}" ${kiosk_stage}/lightservice.exe ${kiosk_stage}/BrillLamp.dll
             ${kiosk_stage}/lightctl.exe ${kiosk_stage}/lampview.exe
     COMMAND ${CMAKE_COMMAND} -E touch ${kiosk_stage}/stamp
-    DEPENDS lightservice BrillLamp lightctl lampview ${PROJECT_SOURCE_DIR}/README.md ${signing_state}
+    DEPENDS lightservice BrillLamp lightctl lampview ${PROJECT_SOURCE_DIR}/docs/windows-kiosk.md
+            ${PROJECT_SOURCE_DIR}/docs/protocol.md ${signing_state}
     VERBATIM)
 kiosk_package(${LAMP_MSI} ${PROJECT_VERSION} ${kiosk_stage} ${kiosk_stage}/stamp)
 
@@ -123,7 +125,8 @@ kiosk_package(${LAMP_MSI_DIR}/test/norvik-light-${PROJECT_VERSION}-${LAMP_MSI_AR
               ${PROJECT_VERSION} ${kiosk_stage} ${kiosk_stage}/stamp)
 add_custom_command(OUTPUT ${LAMP_MSI_DIR}/failing/stamp
     COMMAND ${CMAKE_COMMAND} -E copy ${kiosk_stage}/BrillLamp.dll ${kiosk_stage}/lightctl.exe
-            ${kiosk_stage}/lampview.exe ${kiosk_stage}/README.txt ${LAMP_MSI_DIR}/failing
+            ${kiosk_stage}/lampview.exe ${kiosk_stage}/README.txt ${kiosk_stage}/protocol.txt
+            ${LAMP_MSI_DIR}/failing
     COMMAND ${CMAKE_COMMAND} -E copy ${kiosk_stage}/lightctl.exe ${LAMP_MSI_DIR}/failing/lightservice.exe
     COMMAND ${CMAKE_COMMAND} -E touch ${LAMP_MSI_DIR}/failing/stamp
     DEPENDS ${kiosk_stage}/stamp

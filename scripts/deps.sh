@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh run|test
 set -euo pipefail
 
-# nc and python3 run the README's client examples.
+# nc and python3 run the client examples of docs/protocol.md.
 run_pkgs=(build-essential cmake pkg-config liblog4cpp5-dev libjsoncpp-dev libutfcpp-dev
           zlib1g-dev libsystemd-dev netcat-openbsd python3)
 test_pkgs=(libgtest-dev libgmock-dev socat python3-pymodbus python3-serial python3-serial-asyncio clang libclang-rt-14-dev

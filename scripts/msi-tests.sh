@@ -4,7 +4,7 @@
 # certificate) and version resources, install, the service's registration and event source, the
 # lamp switched with lightctl.exe and read with lampview.exe through the simulated chip package,
 # an upgrade from a package of a lower version, a failing upgrade, repair and removal by the
-# README's lines.
+# lines of docs/windows-kiosk.md, which the package ships as its README.txt.
 # Wine runs the build of the architecture this machine executes, as in scripts/windows-tests.sh
 # (run it first, it links the tree): the kiosk's 32-bit packages from BUILD_DIR/i686, or, where
 # the kernel runs no 32-bit program, the same packages made for x86_64 in BUILD_DIR/x86_64.
@@ -224,10 +224,10 @@ event_source_registered() {
     is "event source" "$(event_source)" "EventMessageFile REG_EXPAND_SZ C:\\Program Files (x86)\\NORVIK Tessaro Light\\lightservice.exe
 TypesSupported REG_DWORD 0x7"
 }
-# readme_line WORD: the README's line that runs `msiexec WORD` for whatever build is installed,
-# as a batch file's line. wixl marks no component 64-bit: the x64 test package, too, writes the
-# 32-bit view.
-readme_line() { grep -m1 -E "^for /f .*do msiexec $1 " "$root/README.md" | sed 's/%p/%%p/g'; }
+# readme_line WORD: the line of docs/windows-kiosk.md that runs `msiexec WORD` for whatever build
+# is installed, as a batch file's line. wixl marks no component 64-bit: the x64 test package, too,
+# writes the 32-bit view.
+readme_line() { grep -m1 -E "^for /f .*do msiexec $1 " "$root/docs/windows-kiosk.md" | sed 's/%p/%%p/g'; }
 run_batch() { # run_batch NAME LINE: the line run by Wine's cmd as a batch file
     printf '@echo off\r\n%s\r\n' "$2" >"$work/$1.bat"
     timeout 120 $wine cmd /c "$(win "$work/$1.bat")" </dev/null >"$work/$1.out" 2>&1
@@ -308,7 +308,7 @@ say "Wine left: products '$(products | paste -sd ' ' -)', service $(registered >
 check "install $version again after the failed upgrade" msiexec /i "$rebuilt"
 check "service answers again" eval 'listens_again && answers 0 "" red'
 
-say "the README's repair line"
+say "the README's repair line (docs/windows-kiosk.md)"
 # Wine's msiexec does not repair by product code ("Product code treatment not implemented yet"):
 # the line is run as far as the command it would give.
 check "repair line names the installed build" eval 'run_batch repair "$(readme_line /fa | sed "s/ do msiexec / do echo msiexec /")" &&

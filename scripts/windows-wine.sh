@@ -332,7 +332,7 @@ PY
     check "clients that end their sending side after the request are answered" half_closed 10
     check "and the lamp follows them" lamp_is "red=on green=off blue=off"
     nc_example() { [ "$(printf '{"red":false,"green":false,"blue":true}' | nc -q1 127.0.0.1 48888)" = "${ok%$'\n'}" ]; }
-    check "the README's nc -q1 example gets its answer" nc_example
+    check "the protocol document's nc -q1 example gets its answer" nc_example
     check "blue lit by it" lamp_is "red=off green=off blue=on"
     check "a request with Cyrillic text" exchange '{"red":"Лампа"}' "$bad_type"
     end_console

@@ -44,8 +44,11 @@ expected="/usr/bin/lampview
 /usr/lib/lightservice/libBrillLamp.so
 /usr/lib/lightservice/libWinRing0.so
 /usr/lib/systemd/system/$unit
-/usr/share/doc/norvik-light/README.md"
-check "file list" diff <(echo "$expected") "$scratch/files"
+/usr/share/doc/norvik-light/README.md
+/usr/share/doc/norvik-light/docs/driver.md
+/usr/share/doc/norvik-light/docs/linux.md
+/usr/share/doc/norvik-light/docs/protocol.md"
+check "file list" diff <(sort <<<"$expected") "$scratch/files"
 dpkg-deb -e "$deb" "$scratch/control"
 for script in postinst prerm postrm; do
     check "$script is executable" test -x "$scratch/control/$script"

@@ -93,6 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t length = size - offset < chunk ? size - offset : chunk;
         for (RequestFramer::Frame& frame : chunked.feed(data + offset, length))
             frames.push_back(std::move(frame));
+        // The connection waits for no pause where the framer awaits none: one must change nothing.
+        if (!chunked.awaitsPause() && !chunked.pause().empty())
+            __builtin_trap();
     }
     for (RequestFramer::Frame& frame : chunked.pause())
         frames.push_back(std::move(frame));

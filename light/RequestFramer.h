@@ -33,6 +33,9 @@ public:
 
     // Bytes of an unfinished request are held (or an overlong one is being skipped).
     bool isPending() const { return depth > 0; }
+    // pause() may hand something out or end a skip: a first line that may be an HTTP request
+    // line, or text outside any object.
+    bool awaitsPause() const { return start == MaybeHttp || (depth == 0 && (skipping || !buffer.empty())); }
 
 private:
     void takeByte(std::uint8_t byte, std::vector<Frame>& frames);

@@ -92,6 +92,13 @@ void Server::onReceivePause(Ports::ClientPort clientPort)
     handle(clientPort, frames);
 }
 
+bool Server::awaitsPause(Ports::ClientPort clientPort)
+{
+    std::lock_guard<std::mutex> lock(buffersLock);
+    const auto framer = receiveBuffers.find(clientPort);
+    return framer != receiveBuffers.end() && framer->second->awaitsPause();
+}
+
 void Server::handle(Ports::ClientPort clientPort, const std::vector<RequestFramer::Frame>& frames)
 {
     if (frames.empty())

@@ -42,6 +42,7 @@ public:
     void onClientDisconnected(Ports::ClientPort clientPort) override;
     void onListening() override;
     void onReceivePause(Ports::ClientPort clientPort) override;
+    bool awaitsPause(Ports::ClientPort clientPort) override;
 
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;

@@ -111,10 +111,10 @@ void ClientConnection::run()
     gotData = received.count > 0;
     if (received.count > 0) {
         const std::vector<std::uint8_t> data(buffer, buffer + received.count);
-        awaitingPause = true;
         const Handling busy(handling);
         lastReceived = std::chrono::steady_clock::now().time_since_epoch().count();
         callback->onDataReceived(clientPort, data);
+        awaitingPause = callback->awaitsPause(clientPort);
         return;
     }
     // The client has ended its sending (and may still read): that completes what it sent last.

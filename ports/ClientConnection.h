@@ -90,7 +90,8 @@ private:
     std::atomic<bool> started{false};
     std::atomic<bool> disconnectReported{false};
     std::atomic<bool> receiving{false};
-    // Receive thread only: a chunk came and the pause after it has not been seen yet.
+    // Receive thread only: a chunk came, the owner awaits the pause after it, and it has not been
+    // seen yet.
     bool awaitingPause = false;
     std::atomic<bool> handling{false};
     std::atomic<std::chrono::steady_clock::rep> lastReceived;

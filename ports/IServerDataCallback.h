@@ -39,6 +39,9 @@ public:
     virtual void onListening() {}
     // The client has sent nothing for a short while after its last chunk; on its receive thread.
     virtual void onReceivePause(ClientPort) {}
+    // Whether such a pause, after the chunk just handled, would complete something held for the
+    // client. Waiting for one costs every request a poll, on Windows a round trip to the system.
+    virtual bool awaitsPause(ClientPort) { return true; }
 
 protected:
     ~IServerDataCallback() = default;

@@ -32,6 +32,8 @@ std::vector<std::string> describe(const std::vector<Frame>& frames)
     return out;
 }
 
+using Names = std::vector<std::string>;
+
 // One chunk, then the client pauses.
 std::vector<std::string> feedWhole(const std::string& input)
 {
@@ -42,20 +44,23 @@ std::vector<std::string> feedWhole(const std::string& input)
     return got;
 }
 
-// The input cut into pieces of size bytes (the rest last), then a pause.
+// The input cut into pieces of size bytes (the rest last), then a pause. Where the framer says it
+// awaits no pause, the connection waits for none: one there must change nothing.
 std::vector<std::string> feedInPieces(const std::string& input, std::size_t size)
 {
     RequestFramer framer;
     std::vector<std::string> got;
-    for (std::size_t at = 0; at < input.size(); at += size)
+    for (std::size_t at = 0; at < input.size(); at += size) {
         for (const std::string& frame : describe(framer.feed(bytes(input.substr(at, size)))))
             got.push_back(frame);
+        if (!framer.awaitsPause()) {
+            EXPECT_EQ(describe(framer.pause()), Names{}) << "after byte " << at + size;
+        }
+    }
     for (const std::string& frame : describe(framer.pause()))
         got.push_back(frame);
     return got;
 }
-
-using Names = std::vector<std::string>;
 
 TEST(RequestFramer, CompleteObjectsComeOutWithTheirExactBytes)
 {

@@ -443,15 +443,6 @@ bench)
     program=$("$root/build/native/bin/light_bench" --running "Windows program under Wine:" ${floor99:+"$floor50" "$floor99"})
     echo "$floor"
     echo "$program"
-    python3 - "$floor99" "$program" <<'PY'
-import re, sys
-p = re.search(r"p50 [0-9.]+ \(floor [0-9.]+, distance ([-+0-9.]+).*p99 [0-9.]+ \(floor [0-9.]+, distance ([-+0-9.]+)", sys.argv[2])
-if sys.argv[1] and p:
-    print("Windows program minus Wine's floor: p50 %+.3f (target <= 0.02), p99 %+.3f (target <= 0.05)"
-          % (float(p.group(1)), float(p.group(2))))
-else:
-    print("Windows program under Wine: no figures")
-PY
     exit 0
     ;;
 esac

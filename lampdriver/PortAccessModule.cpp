@@ -17,4 +17,12 @@ EntryPoint findEntryPoint(void* module, const char* name)
         static_cast<Norvik::SharedLibrary::Handle>(module), name);
 }
 
+#if defined(_WIN32)
+// The bare name alone, in the Windows search order, which already looks beside the program.
+void* loadBesideDriver(const std::string&)
+{
+    return nullptr;
+}
+#endif
+
 } // namespace BrillLamp

@@ -6,6 +6,7 @@
 #include "lampdriver/SerialPort.h"
 
 #include "lampdriver/PosixLineSettings.h"
+#include "utils/handle/PosixDescriptor.h"
 
 #include <cctype>
 #include <cerrno>
@@ -44,35 +45,21 @@ std::string devicePath(std::string name)
     return device;
 }
 
-// Closes the descriptor unless released: an open that fails half-way leaves nothing open.
-struct Descriptor {
-    int fd;
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    int release()
-    {
-        const int result = fd;
-        fd = -1;
-        return result;
-    }
-};
-
 } // namespace
 
 PortHandle openSerialPort(const std::string& name)
 {
     // Non-blocking only while opening, so that a port without carrier does not hang the open.
-    Descriptor port{::open(devicePath(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)};
-    if (port.fd < 0 || !::isatty(port.fd))
+    // An open that fails half-way leaves nothing open.
+    Norvik::Utils::UniqueFd port(
+        ::open(devicePath(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!port || !::isatty(port.get()))
         return InvalidPort;
     // TIOCEXCL does not stop root; the advisory lock does.
-    if (::flock(port.fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(port.fd, TIOCEXCL) != 0)
+    if (::flock(port.get(), LOCK_EX | LOCK_NB) != 0 || ::ioctl(port.get(), TIOCEXCL) != 0)
         return InvalidPort;
-    const int flags = ::fcntl(port.fd, F_GETFL);
-    if (flags < 0 || ::fcntl(port.fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    const int flags = ::fcntl(port.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(port.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
         return InvalidPort;
     return port.release();
 }

@@ -9,7 +9,7 @@
 
 namespace Norvik::Ports {
 
-PosixClient::PosixClient(PosixSocket socket, ClientPort clientPort, IServerDataCallback* callback,
+PosixClient::PosixClient(Utils::UniqueFd socket, ClientPort clientPort, IServerDataCallback* callback,
                          const std::string& categoryName)
     : ClientConnection(clientPort, callback, categoryName), socket(std::move(socket))
 {

@@ -3,7 +3,7 @@
 #if !defined(_WIN32)
 
 #include "ports/ClientConnection.h"
-#include "ports/PosixSocket.h"
+#include "utils/handle/PosixDescriptor.h"
 
 namespace Norvik::Ports {
 
@@ -11,7 +11,7 @@ namespace Norvik::Ports {
 // descriptor itself is closed once the receive thread is done with it and no send is under way.
 class PosixClient : public ClientConnection {
 public:
-    PosixClient(PosixSocket socket, ClientPort clientPort, IServerDataCallback* callback,
+    PosixClient(Utils::UniqueFd socket, ClientPort clientPort, IServerDataCallback* callback,
                 const std::string& categoryName);
     ~PosixClient() override;
 
@@ -24,7 +24,7 @@ protected:
     bool waitForData(int milliseconds) override;
 
 private:
-    PosixSocket socket;
+    Utils::UniqueFd socket;
 };
 
 } // namespace Norvik::Ports

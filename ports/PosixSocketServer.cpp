@@ -33,8 +33,8 @@ bool PosixSocketServer::openListener(int& error)
         error = EINVAL;
         return false;
     }
-    PosixSocket candidate(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
-    if (!candidate.isOpen()) {
+    Utils::UniqueFd candidate(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+    if (!candidate) {
         error = errno;
         return false;
     }
@@ -60,9 +60,9 @@ ClientConnection* PosixSocketServer::acceptClient(std::uint64_t connection, int&
     sockaddr_in address{};
     for (;;) {
         socklen_t length = sizeof address;
-        PosixSocket accepted(
+        Utils::UniqueFd accepted(
             ::accept4(listenSocket.get(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC));
-        if (accepted.isOpen()) {
+        if (accepted) {
             return new PosixClient(std::move(accepted), ClientPort(ntohs(address.sin_port), connection), this,
                                    categoryName);
         }

@@ -2,8 +2,8 @@
 
 #if !defined(_WIN32)
 
-#include "ports/PosixSocket.h"
 #include "ports/SocketServerBase.h"
+#include "utils/handle/PosixDescriptor.h"
 
 namespace Norvik::Ports {
 
@@ -20,7 +20,7 @@ protected:
     void cleanup() override;
 
 private:
-    PosixSocket listenSocket;
+    Utils::UniqueFd listenSocket;
 };
 
 } // namespace Norvik::Ports

@@ -2,37 +2,40 @@
 
 #if defined(_WIN32)
 
+#include "utils/handle/WindowsSocketHandle.h"
+
 #include <atomic>
 #include <winsock2.h>
 
 namespace Norvik::Ports {
 
 // Owns one Winsock socket. close() may come from another thread than the one using the handle:
-// closing is what wakes a blocked accept or recv on Windows, and only the first call closes.
+// closing is what wakes a blocked accept or recv on Windows, so the handle stays as it was for
+// that thread, and only the first call closes.
 class WindowsSocket {
 public:
-    explicit WindowsSocket(SOCKET handle = INVALID_SOCKET) : handle(handle) {}
-    ~WindowsSocket() { close(); }
+    explicit WindowsSocket(SOCKET handle = INVALID_SOCKET) : owned(handle) {}
+    ~WindowsSocket()
+    {
+        // Closed by close() already: not a second time.
+        if (closed)
+            owned.release();
+    }
     WindowsSocket(const WindowsSocket&) = delete;
     WindowsSocket& operator=(const WindowsSocket&) = delete;
 
-    SOCKET get() const { return handle; }
-    bool isOpen() const { return handle != INVALID_SOCKET; }
-    SOCKET release()
-    {
-        const SOCKET result = handle;
-        handle = INVALID_SOCKET;
-        return result;
-    }
+    SOCKET get() const { return owned.get(); }
+    bool isOpen() const { return static_cast<bool>(owned); }
+    SOCKET release() { return owned.release(); }
     void close()
     {
-        if (handle != INVALID_SOCKET && !closed.exchange(true)) {
-            ::closesocket(handle);
+        if (owned && !closed.exchange(true)) {
+            Utils::SocketTraits::close(owned.get());
         }
     }
 
 private:
-    SOCKET handle;
+    Utils::UniqueSocket owned;
     std::atomic<bool> closed{false};
 };
 

@@ -2,8 +2,9 @@
 
 #include "service/ServiceInstaller.h"
 
-#include "utils/loader/ProgramPath.h"
 #include "service/ServiceTexts.h"
+#include "utils/handle/PosixDescriptor.h"
+#include "utils/loader/ProgramPath.h"
 #include "utils/text/StringUtils.h"
 
 #include <systemd/sd-daemon.h>
@@ -72,30 +73,6 @@ bool installablePath(const std::string& path)
     }
     return true;
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd; }
-    // The result of close, which can report a failed write-back.
-    int close()
-    {
-        const int result = ::close(fd);
-        fd = -1;
-        return result;
-    }
-
-private:
-    int fd;
-};
 
 // The unit a package or `cmake --install` placed beside the program: <prefix>/lib/systemd/system
 // for <prefix>/bin/lightservice. It belongs to the package; none when the path is unknown.
@@ -214,8 +191,8 @@ private:
     // 0, or the errno of the failure; a partly written unit is removed.
     int writeUnit(const std::string& text) const
     {
-        FileDescriptor file(::open(unitPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-        if (file.get() < 0)
+        Utils::UniqueFd file(::open(unitPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        if (!file)
             return errno;
         size_t written = 0;
         while (written < text.size()) {
@@ -229,7 +206,8 @@ private:
             }
             written += static_cast<size_t>(n);
         }
-        if (file.close() != 0) {
+        // The result of close, which can report a failed write-back.
+        if (::close(file.release()) != 0) {
             const int error = errno;
             ::unlink(unitPath.c_str());
             return error;

@@ -6,6 +6,7 @@
 #include "service/ServerRun.h"
 #include "service/ServiceTexts.h"
 #include "service/WindowsEventLog.h"
+#include "utils/handle/WindowsHandle.h"
 #include "utils/text/StringUtils.h"
 
 #include <windows.h>
@@ -19,23 +20,14 @@ namespace Norvik {
 
 namespace {
 
-struct EventHandle {
-    HANDLE handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ~EventHandle()
-    {
-        if (handle)
-            CloseHandle(handle);
-    }
-};
-
 SERVICE_STATUS serviceStatus;
 SERVICE_STATUS_HANDLE serviceStatusHandle = nullptr;
 // The state as the service entry's loop reads it; serviceStatus itself changes under statusLock.
 std::atomic<DWORD> currentState{SERVICE_STOPPED};
 std::mutex statusLock;
-EventHandle stopRequested;
+const Utils::UniqueHandle stopRequested{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 // Set by the service entry once it has reported its last state.
-EventHandle entryEnded;
+const Utils::UniqueHandle entryEnded{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 
 // The service manager's bound for the stop: a stop waits for the request at the lamp (one
 // 50 ms wait per colour) and closes the lamp connection.
@@ -76,7 +68,7 @@ void stopPending()
         if (currentState != SERVICE_STOP_PENDING && currentState != SERVICE_STOPPED)
             setStatus(SERVICE_STOP_PENDING, NO_ERROR);
     }
-    SetEvent(stopRequested.handle);
+    SetEvent(stopRequested.get());
 }
 
 void reportUnchanged()
@@ -187,7 +179,7 @@ void runServer()
     reportPortTaken(*server);
     const bool stopped = ServerRun::waitForStop(*server, [](int timeoutMs) {
         return currentState != SERVICE_RUNNING ||
-            WaitForSingleObject(stopRequested.handle, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+            WaitForSingleObject(stopRequested.get(), static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
     });
     // The port and the lamp are released before the service manager hears that we stopped.
     server.reset();
@@ -210,7 +202,7 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
         reportStarting(entryWaitHint);
         runServer();
     }
-    SetEvent(entryEnded.handle);
+    SetEvent(entryEnded.get());
 }
 
 class WindowsServiceHost : public ServiceHost {
@@ -220,7 +212,7 @@ public:
         SERVICE_TABLE_ENTRYW table[] = {{serviceName, serviceMain}, {nullptr, nullptr}};
         if (!StartServiceCtrlDispatcherW(table))
             return -1;
-        WaitForSingleObject(entryEnded.handle, entryEndBound);
+        WaitForSingleObject(entryEnded.get(), entryEndBound);
         return 0;
     }
 };

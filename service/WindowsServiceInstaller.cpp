@@ -5,6 +5,7 @@
 #include "service/ServiceTexts.h"
 #include "service/WindowsEventLog.h"
 #include "service/WindowsRecoveryActions.h"
+#include "utils/handle/WindowsHandle.h"
 #include "utils/loader/ProgramPath.h"
 
 #include <windows.h>
@@ -15,23 +16,7 @@ namespace Norvik {
 
 namespace {
 
-class ServiceHandle {
-public:
-    explicit ServiceHandle(SC_HANDLE handle) : handle(handle) {}
-    ~ServiceHandle()
-    {
-        if (handle)
-            CloseServiceHandle(handle);
-    }
-    ServiceHandle(const ServiceHandle&) = delete;
-    ServiceHandle& operator=(const ServiceHandle&) = delete;
-
-    SC_HANDLE get() const { return handle; }
-    explicit operator bool() const { return handle != nullptr; }
-
-private:
-    SC_HANDLE handle;
-};
+using Utils::UniqueServiceHandle;
 
 void warnUnlessDone(unsigned long error, const char* warning)
 {
@@ -43,7 +28,7 @@ class WindowsServiceInstaller : public ServiceInstaller {
 public:
     void install() override
     {
-        const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+        const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
         if (!manager) {
             printLine(Texts::cantOpenManager);
             return;
@@ -53,9 +38,10 @@ public:
         // arguments.
         const std::wstring program = programWidePath();
         const std::wstring commandLine = L"\"" + program + L"\"";
-        const ServiceHandle service(CreateServiceW(manager.get(), serviceName, serviceDisplayName, SERVICE_ALL_ACCESS,
-                                                   SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                                   commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+        const UniqueServiceHandle service(CreateServiceW(manager.get(), serviceName, serviceDisplayName,
+                                                         SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                                         SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, commandLine.c_str(),
+                                                         nullptr, nullptr, nullptr, nullptr, nullptr));
         if (!service) {
             printLine(installErrorLine(GetLastError()));
             return;
@@ -75,12 +61,12 @@ public:
 
     void remove() override
     {
-        const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         if (!manager) {
             printLine(Texts::cantOpenManager);
             return;
         }
-        const ServiceHandle service(OpenServiceW(manager.get(), serviceName, DELETE | SERVICE_STOP));
+        const UniqueServiceHandle service(OpenServiceW(manager.get(), serviceName, DELETE | SERVICE_STOP));
         // A running service is not stopped: it is only marked for deletion.
         if (!service || !DeleteService(service.get())) {
             printLine(Texts::cantRemove);
@@ -94,8 +80,8 @@ public:
 
     void start() override
     {
-        const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
-        const ServiceHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_START));
+        const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+        const UniqueServiceHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_START));
         if (!StartServiceW(service.get(), 0, nullptr))
             printLine(Texts::cantStart);
     }

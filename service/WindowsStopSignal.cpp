@@ -2,6 +2,8 @@
 
 #include "service/StopSignal.h"
 
+#include "utils/handle/WindowsHandle.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -10,20 +12,11 @@ namespace Norvik {
 
 namespace {
 
-struct EventHandle {
-    HANDLE handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ~EventHandle()
-    {
-        if (handle)
-            CloseHandle(handle);
-    }
-};
-
 // The console handler runs on a thread of its own and may come at any time, so its events live
 // as long as the process. For close, logoff and shutdown the process ends as soon as the handler
 // returns: it waits, bounded, until the waiter has cleaned up.
-EventHandle requestEvent;
-EventHandle cleanedUpEvent;
+const Utils::UniqueHandle requestEvent{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+const Utils::UniqueHandle cleanedUpEvent{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 std::atomic<int> lastRequest{StopSignal::None};
 
 constexpr DWORD cleanUpBound = 4500;
@@ -34,14 +27,14 @@ BOOL WINAPI consoleHandler(DWORD type)
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
         lastRequest = StopSignal::Interrupt;
-        SetEvent(requestEvent.handle);
+        SetEvent(requestEvent.get());
         return TRUE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
         lastRequest = StopSignal::Terminate;
-        SetEvent(requestEvent.handle);
-        WaitForSingleObject(cleanedUpEvent.handle, cleanUpBound);
+        SetEvent(requestEvent.get());
+        WaitForSingleObject(cleanedUpEvent.get(), cleanUpBound);
         return TRUE;
     default:
         return FALSE;
@@ -52,11 +45,11 @@ class WindowsStopSignal : public StopSignal {
 public:
     WindowsStopSignal() { SetConsoleCtrlHandler(consoleHandler, TRUE); }
 
-    ~WindowsStopSignal() override { SetEvent(cleanedUpEvent.handle); }
+    ~WindowsStopSignal() override { SetEvent(cleanedUpEvent.get()); }
 
     Request wait(unsigned milliseconds) override
     {
-        if (WaitForSingleObject(requestEvent.handle, milliseconds) != WAIT_OBJECT_0)
+        if (WaitForSingleObject(requestEvent.get(), milliseconds) != WAIT_OBJECT_0)
             return None;
         return static_cast<Request>(lastRequest.load());
     }

@@ -2,6 +2,8 @@
 
 #include "portaccess/simulated/MappedFile.h"
 
+#include "utils/handle/PosixDescriptor.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -22,43 +24,33 @@ std::runtime_error failure(const std::string& what, const std::string& path)
 
 class PosixMappedFile : public MappedFile {
 public:
-    PosixMappedFile(const std::string& path, std::size_t size) : length(size)
+    PosixMappedFile(const std::string& path, std::size_t size)
+        : fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)), length(size)
     {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0)
+        if (!fd)
             throw failure("cannot open", path);
         struct stat info {};
-        if (::fstat(fd, &info) != 0 ||
+        if (::fstat(fd.get(), &info) != 0 ||
             (static_cast<std::size_t>(info.st_size) < size &&
-             ::ftruncate(fd, static_cast<off_t>(size)) != 0)) {
-            const auto error = failure("cannot size", path);
-            ::close(fd);
-            throw error;
-        }
-        void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        if (mapped == MAP_FAILED) {
-            const auto error = failure("cannot map", path);
-            ::close(fd);
-            throw error;
-        }
+             ::ftruncate(fd.get(), static_cast<off_t>(size)) != 0))
+            throw failure("cannot size", path);
+        void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
+        if (mapped == MAP_FAILED)
+            throw failure("cannot map", path);
         memory = mapped;
     }
 
-    ~PosixMappedFile() override
-    {
-        ::munmap(memory, length);
-        ::close(fd);
-    }
+    ~PosixMappedFile() override { ::munmap(memory, length); }
 
     void* data() const override { return memory; }
     void lock() override
     {
-        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {}
+        while (::flock(fd.get(), LOCK_EX) != 0 && errno == EINTR) {}
     }
-    void unlock() override { ::flock(fd, LOCK_UN); }
+    void unlock() override { ::flock(fd.get(), LOCK_UN); }
 
 private:
-    int fd = -1;
+    Norvik::Utils::UniqueFd fd;
     std::size_t length;
     void* memory = nullptr;
 };

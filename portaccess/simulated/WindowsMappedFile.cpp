@@ -2,6 +2,8 @@
 
 #include "portaccess/simulated/MappedFile.h"
 
+#include "utils/handle/WindowsHandle.h"
+
 #include <stdexcept>
 #include <windows.h>
 
@@ -14,33 +16,21 @@ std::runtime_error failure(const std::string& what, const std::string& path)
     return std::runtime_error(what + " " + path + ": error " + std::to_string(GetLastError()));
 }
 
-struct Handle {
-    HANDLE value;
-    explicit Handle(HANDLE h) : value(h) {}
-    ~Handle()
-    {
-        if (value && value != INVALID_HANDLE_VALUE)
-            CloseHandle(value);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-};
-
 class WindowsMappedFile : public MappedFile {
 public:
     WindowsMappedFile(const std::string& path, std::size_t size)
         : file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr)),
-          mapping(nullptr), length(size)
+          length(size)
     {
-        if (file.value == INVALID_HANDLE_VALUE)
+        if (!file)
             throw failure("cannot open", path);
-        mapping.value = CreateFileMappingW(file.value, nullptr, PAGE_READWRITE, 0,
-                                           static_cast<DWORD>(size), nullptr);
-        if (!mapping.value)
+        mapping.reset(CreateFileMappingW(file.get(), nullptr, PAGE_READWRITE, 0,
+                                         static_cast<DWORD>(size), nullptr));
+        if (!mapping)
             throw failure("cannot map", path);
-        memory = MapViewOfFile(mapping.value, FILE_MAP_ALL_ACCESS, 0, 0, size);
+        memory = MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, size);
         if (!memory)
             throw failure("cannot view", path);
     }
@@ -51,17 +41,17 @@ public:
     void lock() override
     {
         OVERLAPPED whole{};
-        LockFileEx(file.value, LOCKFILE_EXCLUSIVE_LOCK, 0, static_cast<DWORD>(length), 0, &whole);
+        LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, static_cast<DWORD>(length), 0, &whole);
     }
     void unlock() override
     {
         OVERLAPPED whole{};
-        UnlockFileEx(file.value, 0, static_cast<DWORD>(length), 0, &whole);
+        UnlockFileEx(file.get(), 0, static_cast<DWORD>(length), 0, &whole);
     }
 
 private:
-    Handle file;
-    Handle mapping;
+    Norvik::Utils::UniqueHandle file;
+    Norvik::Utils::UniqueHandle mapping;
     std::size_t length;
     void* memory = nullptr;
 };

@@ -132,8 +132,8 @@ ChildProcess::ChildProcess(const std::string& program, const ChildOptions& optio
     close(outPipe[1]);
     if (errorFd >= 0 && errorFd != outPipe[1])
         close(errorFd);
-    input = inputPipe[1];
-    outputPipe = outPipe[0];
+    input.reset(inputPipe[1]);
+    outputPipe.reset(outPipe[0]);
     // A child that ends before reading its input must not kill the test with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
 }
@@ -157,7 +157,7 @@ void ChildProcess::write(const std::string& text)
 {
     size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = ::write(input, text.data() + done, text.size() - done);
+        const ssize_t n = ::write(input.get(), text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -168,30 +168,25 @@ void ChildProcess::write(const std::string& text)
 
 void ChildProcess::closeInput()
 {
-    if (input >= 0)
-        close(input);
-    input = -1;
+    input.reset();
 }
 
 void ChildProcess::closeOutput()
 {
-    if (outputPipe >= 0)
-        close(outputPipe);
-    outputPipe = -1;
+    outputPipe.reset();
 }
 
 bool ChildProcess::readSome(int timeoutMs)
 {
-    if (outputPipe < 0)
+    if (!outputPipe)
         return false;
-    pollfd fd{outputPipe, POLLIN, 0};
+    pollfd fd{outputPipe.get(), POLLIN, 0};
     if (poll(&fd, 1, timeoutMs) <= 0)
         return false;
     char buffer[4096];
-    const ssize_t n = read(outputPipe, buffer, sizeof buffer);
+    const ssize_t n = read(outputPipe.get(), buffer, sizeof buffer);
     if (n <= 0) {
-        close(outputPipe);
-        outputPipe = -1;
+        outputPipe.reset();
         return false;
     }
     captured.append(buffer, static_cast<size_t>(n));
@@ -202,7 +197,7 @@ bool ChildProcess::waitForOutput(const std::string& text, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (captured.find(text) == std::string::npos) {
-        if (outputPipe < 0 || remainingMs(deadline) == 0)
+        if (!outputPipe || remainingMs(deadline) == 0)
             return false;
         readSome(remainingMs(deadline));
     }
@@ -219,7 +214,7 @@ std::string ChildProcess::readLine(int timeoutMs)
             taken = newline + 1;
             return line;
         }
-        if (outputPipe < 0)
+        if (!outputPipe)
             return "<eof>";
         if (remainingMs(deadline) == 0)
             return "<timeout>";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utils/handle/PosixDescriptor.h"
+
 #include <cstddef>
 #include <map>
 #include <string>
@@ -62,8 +64,8 @@ private:
     bool readSome(int timeoutMs);
 
     pid_t child = -1;
-    int input = -1;
-    int outputPipe = -1;
+    Norvik::Utils::UniqueFd input;
+    Norvik::Utils::UniqueFd outputPipe;
     std::string captured;
     std::size_t taken = 0;
     bool reaped = false;

@@ -15,14 +15,8 @@ NotifySocket::NotifySocket(const std::string& path) : fd(::socket(AF_UNIX, SOCK_
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     path.copy(address.sun_path, sizeof address.sun_path - 1);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    if (!fd || ::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
         throw std::runtime_error("notification socket: " + std::string(std::strerror(errno)));
-}
-
-NotifySocket::~NotifySocket()
-{
-    if (fd >= 0)
-        ::close(fd);
 }
 
 bool NotifySocket::waitFor(const std::string& text, std::chrono::milliseconds timeout)
@@ -31,11 +25,11 @@ bool NotifySocket::waitFor(const std::string& text, std::chrono::milliseconds ti
     while (messages.find(text) == std::string::npos) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd waiter{fd, POLLIN, 0};
+        pollfd waiter{fd.get(), POLLIN, 0};
         if (left.count() <= 0 || ::poll(&waiter, 1, static_cast<int>(left.count())) < 0)
             return false;
         char datagram[4096];
-        const ssize_t n = ::recv(fd, datagram, sizeof datagram, MSG_DONTWAIT);
+        const ssize_t n = ::recv(fd.get(), datagram, sizeof datagram, MSG_DONTWAIT);
         if (n > 0)
             messages.append(datagram, static_cast<std::size_t>(n)).append("\n");
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utils/handle/PosixDescriptor.h"
+
 #include <chrono>
 #include <string>
 
@@ -9,9 +11,6 @@ namespace TestSupport {
 class NotifySocket {
 public:
     explicit NotifySocket(const std::string& path);
-    ~NotifySocket();
-    NotifySocket(const NotifySocket&) = delete;
-    NotifySocket& operator=(const NotifySocket&) = delete;
 
     // Reads messages until one received so far contains text or the time is up.
     bool waitFor(const std::string& text, std::chrono::milliseconds timeout);
@@ -19,7 +18,7 @@ public:
     const std::string& received() const { return messages; }
 
 private:
-    int fd = -1;
+    Norvik::Utils::UniqueFd fd;
     std::string messages;
 };
 

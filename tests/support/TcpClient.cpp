@@ -64,14 +64,14 @@ bool connectLoopback(int fd, int port)
 
 TcpClient::TcpClient(unsigned short port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
 {
-    if (fd >= 0 && !connectLoopback(fd, port)) {
+    if (fd && !connectLoopback(fd.get(), port)) {
         connectError = errno;
         close();
     }
-    if (fd >= 0) {
+    if (fd) {
         // Each send leaves as a segment of its own, so chunk borders are where the test puts them.
         const int on = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     }
 }
 
@@ -79,75 +79,49 @@ TcpClient TcpClient::connectTo(unsigned short port, const char* address, const c
                                unsigned short localPort)
 {
     TcpClient client;
-    client.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    client.fd.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
     if (localAddress != nullptr) {
         const int reuse = 1;
-        ::setsockopt(client.fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+        ::setsockopt(client.fd.get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
         const sockaddr_in local = addressOf(localAddress, localPort);
-        if (::bind(client.fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        if (::bind(client.fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
             client.connectError = errno;
             client.close();
             return client;
         }
     }
     const sockaddr_in remote = addressOf(address, port);
-    if (::connect(client.fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+    if (::connect(client.fd.get(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
         client.connectError = errno;
         client.close();
     }
     return client;
 }
 
-TcpClient::~TcpClient()
-{
-    close();
-}
-
-TcpClient::TcpClient(TcpClient&& other) noexcept
-    : fd(other.fd), connectError(other.connectError), peerEnded(other.peerEnded), pending(std::move(other.pending))
-{
-    other.fd = -1;
-}
-
-TcpClient& TcpClient::operator=(TcpClient&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        fd = other.fd;
-        connectError = other.connectError;
-        peerEnded = other.peerEnded;
-        pending = std::move(other.pending);
-        other.fd = -1;
-    }
-    return *this;
-}
-
 void TcpClient::close()
 {
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
+    fd.reset();
 }
 
 void TcpClient::reset()
 {
     const linger abort{1, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     close();
 }
 
 bool TcpClient::trySend(const std::string& bytes) const
 {
     std::size_t sent = 0;
-    while (fd >= 0 && sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    while (fd && sent < bytes.size()) {
+        const ssize_t n = ::send(fd.get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
         sent += static_cast<std::size_t>(n);
     }
-    return fd >= 0;
+    return static_cast<bool>(fd);
 }
 
 void TcpClient::send(const std::string& bytes) const
@@ -163,15 +137,15 @@ void TcpClient::send(const std::vector<std::uint8_t>& bytes) const
 
 bool TcpClient::readSome(int timeoutMs)
 {
-    if (fd < 0 || peerEnded)
+    if (!fd || peerEnded)
         return false;
-    pollfd polled{fd, POLLIN, 0};
+    pollfd polled{fd.get(), POLLIN, 0};
     int ready = 0;
     while ((ready = ::poll(&polled, 1, timeoutMs)) < 0 && errno == EINTR) {}
     if (ready <= 0)
         return false;
     char buffer[65536];
-    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    const ssize_t n = ::recv(fd.get(), buffer, sizeof buffer, 0);
     if (n <= 0) {
         peerEnded = true;
         return false;
@@ -225,7 +199,7 @@ std::string TcpClient::readAvailable(std::chrono::milliseconds quiet)
 bool TcpClient::seesEnd(std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;
-    while (!peerEnded && fd >= 0) {
+    while (!peerEnded && fd) {
         const int left = millisecondsLeft(deadline);
         if (left <= 0)
             return false;
@@ -236,14 +210,14 @@ bool TcpClient::seesEnd(std::chrono::milliseconds timeout)
 
 void TcpClient::shutdownSending()
 {
-    ::shutdown(fd, SHUT_WR);
+    ::shutdown(fd.get(), SHUT_WR);
 }
 
 unsigned short TcpClient::localPort() const
 {
     sockaddr_in address{};
     socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length);
     return ntohs(address.sin_port);
 }
 
@@ -260,34 +234,22 @@ bool waitForListener(int port, int timeoutMs)
 
 unsigned short freeTcpPort()
 {
-    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const Norvik::Utils::UniqueFd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address = loopback(0);
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
     socklen_t length = sizeof address;
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(probe);
+    ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length);
     return ntohs(address.sin_port);
 }
 
 PortHolder::PortHolder(unsigned short port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
 {
     const int reuse = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     const sockaddr_in address = loopback(port);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 64) != 0)
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd.get(), 64) != 0)
         release();
-}
-
-PortHolder::~PortHolder()
-{
-    release();
-}
-
-void PortHolder::release()
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
 }
 
 } // namespace TestSupport

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utils/handle/PosixDescriptor.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -17,13 +19,8 @@ public:
     // Connects to address:port; localAddress and localPort pick the client's own end when given.
     static TcpClient connectTo(unsigned short port, const char* address = "127.0.0.1",
                                const char* localAddress = nullptr, unsigned short localPort = 0);
-    ~TcpClient();
-    TcpClient(TcpClient&& other) noexcept;
-    TcpClient& operator=(TcpClient&& other) noexcept;
-    TcpClient(const TcpClient&) = delete;
-    TcpClient& operator=(const TcpClient&) = delete;
 
-    bool connected() const { return fd >= 0; }
+    bool connected() const { return static_cast<bool>(fd); }
     // The errno of a connection that failed.
     int error() const { return connectError; }
     // All of the bytes, or an exception.
@@ -55,7 +52,7 @@ private:
     // One read of what is waiting within timeoutMs into pending; false on time-out, close or error.
     bool readSome(int timeoutMs);
 
-    int fd = -1;
+    Norvik::Utils::UniqueFd fd;
     int connectError = 0;
     bool peerEnded = false;
     std::string pending;
@@ -76,15 +73,12 @@ unsigned short freeTcpPort();
 class PortHolder {
 public:
     explicit PortHolder(unsigned short port);
-    ~PortHolder();
-    PortHolder(const PortHolder&) = delete;
-    PortHolder& operator=(const PortHolder&) = delete;
 
-    bool held() const { return fd >= 0; }
-    void release();
+    bool held() const { return static_cast<bool>(fd); }
+    void release() { fd.reset(); }
 
 private:
-    int fd = -1;
+    Norvik::Utils::UniqueFd fd;
 };
 
 } // namespace TestSupport

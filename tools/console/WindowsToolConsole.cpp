@@ -2,6 +2,8 @@
 
 #include "tools/console/ToolConsole.h"
 
+#include "utils/text/WindowsUtf16.h"
+
 #include <io.h>
 #include <windows.h>
 
@@ -9,18 +11,8 @@
 
 namespace Norvik::Tools {
 
-namespace {
-
-std::string utf8(const wchar_t* text, int length)
-{
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text, length, &result[0], size, nullptr, nullptr);
-    return result;
-}
-
-} // namespace
+using Utils::WindowsText::fromUtf16;
+using Utils::WindowsText::toUtf16;
 
 void writeText(std::FILE* stream, const std::string& text)
 {
@@ -31,10 +23,7 @@ void writeText(std::FILE* stream, const std::string& text)
         std::fwrite(text.data(), 1, text.size(), stream);
         return;
     }
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    const std::wstring wide = toUtf16(text);
     // Colours and cursor moves of lampview's drawing are terminal sequences.
     ::SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
     std::fflush(stream);
@@ -50,7 +39,7 @@ std::vector<std::string> commandArguments(int argc, char** argv)
         return std::vector<std::string>(argv + 1, argv + argc);
     std::vector<std::string> arguments;
     for (int i = 1; i < count; ++i)
-        arguments.push_back(utf8(wide[i], static_cast<int>(::wcslen(wide[i]))));
+        arguments.push_back(fromUtf16(wide[i]));
     ::LocalFree(wide);
     return arguments;
 }

@@ -2,6 +2,8 @@
 
 #include "tools/lightctl/ClientSocket.h"
 
+#include "utils/handle/PosixDescriptor.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -23,16 +25,9 @@ class PosixClientSocket : public ClientSocket {
 public:
     PosixClientSocket() : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0))
     {
-        if (fd < 0)
+        if (!fd)
             throw failure(errno);
     }
-    ~PosixClientSocket() override
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    PosixClientSocket(const PosixClientSocket&) = delete;
-    PosixClientSocket& operator=(const PosixClientSocket&) = delete;
 
     bool beginConnect(unsigned short port) override
     {
@@ -40,7 +35,7 @@ public:
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
             return true;
         if (errno != EINPROGRESS)
             throw failure(errno);
@@ -51,7 +46,7 @@ public:
     {
         int error = 0;
         socklen_t length = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0)
             error = errno;
         if (error != 0)
             throw failure(error);
@@ -61,7 +56,7 @@ public:
     {
         sockaddr_in local{};
         socklen_t length = sizeof local;
-        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        if (::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
             return 0;
         return ntohs(local.sin_port);
     }
@@ -69,14 +64,13 @@ public:
     void abort() override
     {
         const linger reset{1, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-        ::close(fd);
-        fd = -1;
+        ::setsockopt(fd.get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        fd.reset();
     }
 
     bool wait(bool forWriting, int milliseconds) override
     {
-        pollfd entry{fd, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
+        pollfd entry{fd.get(), static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
         const int ready = ::poll(&entry, 1, milliseconds);
         if (ready < 0 && errno != EINTR)
             throw failure(errno);
@@ -85,7 +79,7 @@ public:
 
     Progress send(const char* data, std::size_t size, std::size_t& count) override
     {
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        const ssize_t n = ::send(fd.get(), data, size, MSG_NOSIGNAL);
         if (n > 0) {
             count = static_cast<std::size_t>(n);
             return Progress::Done;
@@ -97,7 +91,7 @@ public:
 
     Progress receive(char* buffer, std::size_t size, std::size_t& count) override
     {
-        const ssize_t n = ::recv(fd, buffer, size, 0);
+        const ssize_t n = ::recv(fd.get(), buffer, size, 0);
         if (n > 0) {
             count = static_cast<std::size_t>(n);
             return Progress::Done;
@@ -110,7 +104,7 @@ public:
     }
 
 private:
-    int fd;
+    Utils::UniqueFd fd;
 };
 
 } // namespace

@@ -2,6 +2,10 @@
 
 #include "tools/lightctl/ClientSocket.h"
 
+#include "utils/handle/WindowsSocketHandle.h"
+#include "utils/text/WindowsErrorText.h"
+#include "utils/text/WindowsUtf16.h"
+
 #include <winsock2.h>
 #include <windows.h>
 
@@ -12,20 +16,8 @@ namespace {
 // The system's text for a Winsock error, in UTF-8 like every other text of the client.
 std::string systemText(int error)
 {
-    wchar_t* buffer = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text;
-    if (length > 0) {
-        const int size =
-            ::WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-        text.resize(static_cast<std::size_t>(size > 0 ? size : 0));
-        if (size > 0)
-            ::WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), &text[0], size, nullptr, nullptr);
-    }
-    ::LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    std::string text = Utils::WindowsText::fromUtf16(Utils::WindowsText::systemErrorText(static_cast<DWORD>(error)));
+    while (!text.empty() && text.back() == ' ')
         text.pop_back();
     return text.empty() ? "Winsock error " + std::to_string(error) : text;
 }
@@ -61,23 +53,13 @@ public:
     {
         if (winsock.error() != 0)
             throw failure(winsock.error());
-        handle = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (handle == INVALID_SOCKET)
+        socket.reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        if (!socket)
             throw failure(::WSAGetLastError());
         u_long nonBlocking = 1;
-        if (::ioctlsocket(handle, FIONBIO, &nonBlocking) != 0) {
-            const int error = ::WSAGetLastError();
-            ::closesocket(handle);
-            throw failure(error);
-        }
+        if (::ioctlsocket(socket.get(), FIONBIO, &nonBlocking) != 0)
+            throw failure(::WSAGetLastError());
     }
-    ~WindowsClientSocket() override
-    {
-        if (handle != INVALID_SOCKET)
-            ::closesocket(handle);
-    }
-    WindowsClientSocket(const WindowsClientSocket&) = delete;
-    WindowsClientSocket& operator=(const WindowsClientSocket&) = delete;
 
     bool beginConnect(unsigned short port) override
     {
@@ -85,7 +67,7 @@ public:
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(handle, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
             return true;
         const int error = ::WSAGetLastError();
         if (error != WSAEWOULDBLOCK)
@@ -97,7 +79,7 @@ public:
     {
         int error = 0;
         int length = sizeof error;
-        if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+        if (::getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
             error = ::WSAGetLastError();
         if (error != 0)
             throw failure(error);
@@ -107,7 +89,7 @@ public:
     {
         sockaddr_in local{};
         int length = sizeof local;
-        if (::getsockname(handle, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
             return 0;
         return ntohs(local.sin_port);
     }
@@ -115,9 +97,8 @@ public:
     void abort() override
     {
         const linger reset{1, 0};
-        ::setsockopt(handle, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof reset);
-        ::closesocket(handle);
-        handle = INVALID_SOCKET;
+        ::setsockopt(socket.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof reset);
+        socket.reset();
     }
 
     bool wait(bool forWriting, int milliseconds) override
@@ -126,8 +107,8 @@ public:
         fd_set ready, failed;
         FD_ZERO(&ready);
         FD_ZERO(&failed);
-        FD_SET(handle, &ready);
-        FD_SET(handle, &failed);
+        FD_SET(socket.get(), &ready);
+        FD_SET(socket.get(), &failed);
         timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
         const int count = ::select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, &failed, &limit);
         if (count == SOCKET_ERROR)
@@ -138,7 +119,7 @@ public:
     Progress send(const char* data, std::size_t size, std::size_t& count) override
     {
         const int length = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
-        const int n = ::send(handle, data, length, 0);
+        const int n = ::send(socket.get(), data, length, 0);
         if (n > 0) {
             count = static_cast<std::size_t>(n);
             return Progress::Done;
@@ -152,7 +133,7 @@ public:
     Progress receive(char* buffer, std::size_t size, std::size_t& count) override
     {
         const int length = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
-        const int n = ::recv(handle, buffer, length, 0);
+        const int n = ::recv(socket.get(), buffer, length, 0);
         if (n > 0) {
             count = static_cast<std::size_t>(n);
             return Progress::Done;
@@ -169,7 +150,7 @@ public:
 
 private:
     Winsock winsock;
-    SOCKET handle = INVALID_SOCKET;
+    Utils::UniqueSocket socket;
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utils/text/WindowsUtf16.h"
+
 #include <windows.h>
 
 #include <string>
@@ -25,13 +27,7 @@ inline std::wstring programWidePath()
 // The full path of the running program in UTF-8; empty when it is unknown.
 inline std::string programPath()
 {
-    const std::wstring wide = programWidePath();
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string path(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &path[0], size, nullptr, nullptr);
-    return path;
+    return Utils::WindowsText::fromUtf16(programWidePath());
 }
 
 } // namespace Norvik

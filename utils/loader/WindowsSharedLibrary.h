@@ -1,10 +1,12 @@
 #pragma once
 
+#include "utils/text/WindowsErrorText.h"
+#include "utils/text/WindowsUtf16.h"
+
 #include <windows.h>
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace Norvik::SharedLibrary {
 
@@ -16,16 +18,6 @@ inline std::string fileName(const std::string& baseName)
     return baseName + ".dll";
 }
 
-inline std::wstring widePath(const std::string& utf8Path)
-{
-    const int length =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8Path.data(), static_cast<int>(utf8Path.size()), nullptr, 0);
-    std::wstring path(static_cast<std::size_t>(length), L'\0');
-    if (length > 0)
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8Path.data(), static_cast<int>(utf8Path.size()), &path[0], length);
-    return path;
-}
-
 // Null on failure, with the reason left as the thread's last error.
 inline Handle openWide(const std::wstring& path)
 {
@@ -34,7 +26,7 @@ inline Handle openWide(const std::wstring& path)
 
 inline Handle openFile(const std::string& utf8Path)
 {
-    return openWide(widePath(utf8Path));
+    return openWide(Utils::WindowsText::toUtf16(utf8Path));
 }
 
 inline void closeFile(Handle library)
@@ -71,18 +63,8 @@ inline bool restrictSearch()
 inline std::string failureText()
 {
     const DWORD error = ::GetLastError();
-    wchar_t* buffer = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring wide = length ? std::wstring(buffer, length) : L"error " + std::to_wstring(error);
-    ::LocalFree(buffer);
-    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r'))
-        wide.pop_back();
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::vector<char> text(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, text.data(), size, nullptr, nullptr);
-    return text.data();
+    const std::wstring text = Utils::WindowsText::systemErrorText(error);
+    return text.empty() ? "error " + std::to_string(error) : Utils::WindowsText::fromUtf16(text);
 }
 
 } // namespace Norvik::SharedLibrary

@@ -1,5 +1,6 @@
 #if !defined(_WIN32)
 
+#include "utils/handle/PosixDescriptor.h"
 #include "utils/logging/LogEnvironment.h"
 #include "utils/text/StringUtils.h"
 
@@ -81,20 +82,16 @@ std::wstring pathFromBytes(const std::string& bytes)
 
 std::FILE* openLogFile(const std::wstring& path)
 {
-    const int descriptor =
-        open(narrow(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-    if (descriptor < 0) {
-        return nullptr;
-    }
+    UniqueFd descriptor(
+        open(narrow(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
     struct stat status {};
-    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-        close(descriptor);
+    if (!descriptor || fstat(descriptor.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return nullptr;
     }
-    fcntl(descriptor, F_SETFL, O_WRONLY | O_APPEND);
-    std::FILE* file = fdopen(descriptor, "ab");
-    if (!file) {
-        close(descriptor);
+    fcntl(descriptor.get(), F_SETFL, O_WRONLY | O_APPEND);
+    std::FILE* file = fdopen(descriptor.get(), "ab");
+    if (file) {
+        descriptor.release();
     }
     return file;
 }

@@ -2,6 +2,7 @@
 
 #include "utils/logging/LogEnvironment.h"
 #include "utils/text/StringUtils.h"
+#include "utils/text/WindowsUtf16.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -24,17 +25,6 @@ constexpr long long fileTimeEpochSeconds = 11644473600LL;
 std::wstring widen(const char* text)
 {
     return std::wstring(text, text + std::char_traits<char>::length(text));
-}
-
-std::string toAnsi(const std::wstring& text)
-{
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) {
-        return std::string();
-    }
-    std::vector<char> buffer(static_cast<std::size_t>(size));
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer.data(), size, nullptr, nullptr);
-    return buffer.data();
 }
 
 } // namespace
@@ -90,10 +80,10 @@ std::string nativePath(const std::wstring& path)
     if (size > 0) {
         std::vector<wchar_t> shortName(size);
         if (GetShortPathNameW(path.c_str(), shortName.data(), size) > 0) {
-            return toAnsi(shortName.data());
+            return WindowsText::fromUtf16(shortName.data(), CP_ACP);
         }
     }
-    return toAnsi(path);
+    return WindowsText::fromUtf16(path, CP_ACP);
 }
 
 gzFile_s* openArchive(const std::wstring& path)

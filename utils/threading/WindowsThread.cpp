@@ -11,20 +11,6 @@ Thread* Thread::create(Routine* routine)
     return new WindowsThread(routine);
 }
 
-void WindowsThread::Handle::reset(HANDLE handle)
-{
-    close();
-    value = handle;
-}
-
-void WindowsThread::Handle::close()
-{
-    if (value != INVALID_HANDLE_VALUE && value != nullptr) {
-        CloseHandle(value);
-    }
-    value = INVALID_HANDLE_VALUE;
-}
-
 WindowsThread::WindowsThread(Routine* routine) : Thread(routine) {}
 
 WindowsThread::~WindowsThread() = default;
@@ -52,7 +38,7 @@ void WindowsThread::join()
     requestStop();
     WaitForSingleObject(threadHandle.get(), INFINITE);
     setFinished(true);
-    threadHandle.close();
+    threadHandle.reset();
     started = false;
 }
 

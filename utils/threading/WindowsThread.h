@@ -2,6 +2,7 @@
 
 #if defined(_WIN32)
 
+#include "utils/handle/WindowsHandle.h"
 #include "utils/threading/Thread.h"
 
 #include <windows.h>
@@ -17,25 +18,9 @@ public:
     void join() override;
 
 private:
-    // Closes the thread handle it holds; the destructor does so at the latest.
-    class Handle {
-    public:
-        Handle() = default;
-        ~Handle() { close(); }
-        Handle(const Handle&) = delete;
-        Handle& operator=(const Handle&) = delete;
-
-        void reset(HANDLE value);
-        void close();
-        HANDLE get() const { return value; }
-
-    private:
-        HANDLE value = INVALID_HANDLE_VALUE;
-    };
-
     static DWORD WINAPI entry(LPVOID argument);
 
-    Handle threadHandle;
+    UniqueHandle threadHandle;
     bool started = false;
 };
 

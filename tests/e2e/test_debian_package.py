@@ -69,6 +69,7 @@ def deb(build):
     staged = subprocess.run(["cmake", "--install", build, "--prefix", "/usr"], env=dict(os.environ, DESTDIR=str(stage)),
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     made_of = fingerprint(build, stage) if staged.returncode == 0 else ""
+    shutil.rmtree(stage)
     debs = sorted((cache / "out").glob("*.deb"))
     if not made_of or read(cache / "fingerprint").decode() != made_of or len(debs) != 1:
         (cache / "fingerprint").unlink(missing_ok=True)
@@ -77,6 +78,7 @@ def deb(build):
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         if done.returncode != 0:
             pytest.fail("cpack:\n" + done.stdout.decode(errors="replace"))
+        shutil.rmtree(cache / "out" / "_CPack_Packages", ignore_errors=True)
         debs = sorted((cache / "out").glob("*.deb"))
         if made_of:
             (cache / "fingerprint").write_text(made_of)

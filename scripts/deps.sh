@@ -12,6 +12,8 @@ test_pkgs=(libgtest-dev libgmock-dev socat python3-pymodbus python3-serial pytho
 # osslsigncode signs them (with a certificate openssl makes for the test), python3-pefile reads
 # the version resources.
 test_pkgs+=(wixl msitools osslsigncode openssl python3-pefile)
+# The end-to-end sessions (tests/e2e) are pytest modules, run by Debian's python3.
+test_pkgs+=(python3-pytest)
 # The layout of the sources is checked against .clang-format.
 test_pkgs+=(clang-format)
 wine_pkgs=(wine wine64 wine32)

@@ -18,6 +18,14 @@ for command in "${needed[@]}"; do
     fi
 done
 
+# The Python parts run on Debian's python3, whatever python3 comes first on PATH.
+for module in pytest serial pymodbus pefile; do
+    if ! /usr/bin/python3 -c "import $module" 2>/dev/null; then
+        echo "scripts/test.sh: /usr/bin/python3 lacks the module '$module' although scripts/deps.sh ran; install python3-$module" >&2
+        exit 1
+    fi
+done
+
 jobs=$(nproc)
 # Tests never write into the user's own data directory.
 export XDG_DATA_HOME="$PWD/build/test-data"
@@ -119,12 +127,12 @@ if [ -f scripts/windows-tests.sh ]; then
     took windows
 fi
 
-if [ -f scripts/msi-tests.sh ]; then
+if [ -f tests/e2e/test_msi.py ]; then
     begin
-    echo "== msi: the Windows packages installed, upgraded and removed under Wine"
-    bash scripts/msi-tests.sh build/windows 2>&1 | tee build/msi.log
+    echo "== msi: the Windows packages installed, upgraded and removed under Wine (tests/e2e/test_msi.py)"
+    /usr/bin/python3 -m pytest -q -rfEs tests/e2e/test_msi.py --windows-build build/windows 2>&1 | tee build/msi.log
     [ "${PIPESTATUS[0]}" = 0 ] || failed=1
-    summaries+=("msi: $(result_of build/msi.log '^MSI tests')")
+    summaries+=("msi: $(result_of build/msi.log '^[0-9]+ [a-z]+.* in [0-9.]+s')")
     took msi
 fi
 

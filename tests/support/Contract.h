@@ -16,6 +16,18 @@ inline constexpr std::string_view libraryNotLoaded = "Не удалось заг
 inline constexpr std::string_view initialisationFailed = "Не удалось выполнить инициализацию устройства";
 inline constexpr std::string_view switchNotStarted = "Не удалось запустить поток переключения цвета";
 inline constexpr std::string_view keyTestHelp = "Use keys:\n- \"R\" - turn on the red color;\n- \"G\" - turn on the green color;\n- \"B\" - turn on the blue color;\n- \"r\" - turn off the red color;\n- \"g\" - turn off the green color;\n- \"b\" - turn off the blue color;\n- \"E\", \"e\" - exit;\n";
+inline constexpr std::string_view errorAnswerOpening = "{\n   \"error\" : -1,\n   \"log\" : \"";
+inline constexpr std::string_view errorAnswerClosing = "\"\n}\n";
+inline constexpr std::string_view serviceDisplayName = "NORVIK Tessaro Light Velk77";
+inline constexpr std::string_view serviceDescription = "Служба NORVIK Tessaro Light Velk77 предназначена для взаимодействия с устройством по нижнему уровня с правами администратора";
+inline constexpr std::string_view serviceStarted = "Light Velk77 service has started on the port 48888";
+inline constexpr std::string_view serviceStopped = "Light Velk77 service has stopped.";
+inline constexpr std::string_view installed = "Success install service!";
+inline constexpr std::string_view serviceExists = "Error: ERROR_SERVICE_EXISTS";
+inline constexpr std::string_view removed = "Success remove service!";
+inline constexpr std::string_view cantRemove = "Error: Can't remove service";
+inline constexpr std::string_view portTaken = "Can't listen on port 48888";
+inline constexpr std::string_view portOpened = "Port 48888 is free again: the service listens on it now.";
 // clang-format on
 
 } // namespace Contract

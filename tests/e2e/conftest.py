@@ -1,0 +1,102 @@
+"""Fixtures of the end-to-end sessions. Each Wine session (a test module naming its SESSION) runs
+in a network namespace of its own, with a fresh copy of the base Wine prefix and its own
+wineserver, which owns the sockets of Wine programs: 127.0.0.1:48888 there is the session's alone.
+Everything the session started is ended before the next one begins."""
+import os
+import pathlib
+import shutil
+import subprocess
+
+import pytest
+
+from e2e import ROOT, Client, Lamp, Wine, own_network, windows_path
+
+
+def pytest_addoption(parser):
+    parser.addoption("--windows-build", default=str(ROOT / "build" / "windows"),
+                     help="the Windows build directory (scripts/windows-tests.sh makes it)")
+    parser.addoption("--build-dir", help="the Linux build tree whose Debian package is tested")
+    parser.addoption("--sanitized", default="0", help="1 when that tree is built with a sanitizer")
+
+
+@pytest.fixture(scope="session")
+def windows_build(request):
+    return pathlib.Path(request.config.getoption("--windows-build")).resolve()
+
+
+@pytest.fixture(scope="module")
+def network():
+    with own_network():
+        yield
+
+
+@pytest.fixture(scope="module")
+def work(request, windows_build):
+    """The session's folder for what its programs write, emptied first."""
+    folder = windows_build / ("run-" + request.module.SESSION)
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    return folder
+
+
+def make_base_prefix(base, wine):
+    """The prefix every session copies, made once (about 10 s); its registry files appear once
+    the server has ended."""
+    maker = Wine(base, wine.arch)
+    subprocess.run(["timeout", "120", *maker.command("wineboot", "-i")], env=maker.env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["timeout", "60", "wineserver", "-w"], env=maker.env)
+    if not (base / "system.reg").exists():
+        pytest.fail("Wine could not create its prefix " + str(base))
+
+
+@pytest.fixture(scope="module")
+def wine(request, network, windows_build):
+    """A copy of the base prefix with its server, kept running without programs; its programs
+    and the server ended at the end of the session. A session that installs into the prefix
+    (LINKED_PREFIX = False) copies it whole; the others hard-link the system files Wine only
+    reads (some 700 MB) and copy the registry, which it rewrites."""
+    prefix = windows_build / ("prefix-" + request.module.SESSION)
+    base = windows_build / "wineprefix"
+    session = Wine(prefix)
+    shutil.rmtree(prefix, ignore_errors=True)
+    if not (base / "system.reg").exists():
+        make_base_prefix(base, session)
+    if getattr(request.module, "LINKED_PREFIX", True):
+        subprocess.run(["cp", "-al", str(base), str(prefix)], check=True)
+        for registry in base.glob("*.reg"):
+            (prefix / registry.name).unlink()
+            shutil.copy(registry, prefix / registry.name)
+    else:
+        subprocess.run(["cp", "-a", str(base), str(prefix)], check=True)
+    session.server("-p")
+    yield session
+    session.end()
+
+
+@pytest.fixture(scope="module")
+def windows_bin(wine, windows_build):
+    """The linked build Wine runs here."""
+    return windows_build / wine.arch / "bin"
+
+
+@pytest.fixture(scope="module")
+def client():
+    return Client()
+
+
+@pytest.fixture(scope="module")
+def simulated_chip(wine, work):
+    """The state file of the simulated chip that the session's Windows programs switch, as Wine
+    names it for them."""
+    wine.env["LAMPSIM_STATE"] = windows_path(work / "lampsim.state")
+    return wine.env["LAMPSIM_STATE"]
+
+
+@pytest.fixture(scope="module")
+def lamp(simulated_chip, work, windows_build):
+    """That chip's lamp, read from Linux."""
+    lampview = pathlib.Path(os.environ.get("LAMPVIEW") or ROOT / "build" / "native" / "bin" / "lampview")
+    if not os.access(lampview, os.X_OK):
+        lampview = windows_build / "native-tools" / "bin" / "lampview"
+    return Lamp(lampview, work / "lampsim.state")

@@ -28,7 +28,7 @@ protected:
 #if defined(LIGHT_EXPECT_INIT_FAILURE)
         EXPECT_EQ(lines,
                   (std::vector<std::string>{"[-] Initialization is failed",
-                                            exceptionPrefix + "Не удалось выполнить инициализацию устройства"}));
+                                            exceptionPrefix + std::string(Contract::initialisationFailed)}));
 #else
         EXPECT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines.empty() ? "" : lines[0].substr(0, exceptionPrefix.size() + 26),
@@ -52,7 +52,7 @@ TEST_F(LampNotReady, EveryRequestGetsTheStartUpFailure)
         EXPECT_EQ(client.readAnswer(), Testing::failureAnswer(failure)) << request;
     }
     client.send("[true]");
-    EXPECT_EQ(client.readAnswer(), Testing::failureAnswer("Json doesn't contain an object"));
+    EXPECT_EQ(client.readAnswer(), Testing::failureAnswer(Contract::notAnObject));
     EXPECT_EQ(console->text().find("START"), std::string::npos);
     EXPECT_EQ(lamp->colours(), (TestLamp::Colours{false, false, false}));
 }
@@ -78,7 +78,7 @@ TEST_F(LampNotReady, ServiceHandsOutItsFailureAndSwitchColourStaysQuiet)
     service.reset();
     EXPECT_EQ(lamp->accessCount(), 0u);
 #else
-    EXPECT_EQ(log, L"Не удалось выполнить инициализацию устройства");
+    EXPECT_EQ(Utils::StringUtils::toNarrow(log, Utils::StringUtils::Utf8), Contract::initialisationFailed);
 #endif
 }
 

@@ -115,13 +115,6 @@ bool CapturedStdout::waitForLine(const std::string& line) const
         std::chrono::seconds(5), std::chrono::milliseconds(5));
 }
 
-const std::string successAnswer = "{\n   \"error\" : 0,\n   \"log\" : \"\"\n}\n";
-
-std::string failureAnswer(const std::string& log)
-{
-    return "{\n   \"error\" : -1,\n   \"log\" : \"" + log + "\"\n}\n";
-}
-
 void LampConsoleTest::SetUp()
 {
     lamp = std::make_unique<TestLamp>();

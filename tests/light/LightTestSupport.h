@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tests/support/Contract.h"
 #include "tests/support/TcpClient.h"
 #include "tests/support/TempDir.h"
 
@@ -71,7 +72,7 @@ using TestSupport::TcpClient;
 
 using TestSupport::freeTcpPort;
 
-extern const std::string successAnswer;
-std::string failureAnswer(const std::string& log);
+using Contract::failureAnswer;
+inline const std::string successAnswer{Contract::successAnswer};
 
 } // namespace Norvik::Testing

@@ -1,13 +1,16 @@
 #include "tests/light/RecordingLamp.h"
+#include "tests/support/Contract.h"
 #include "light/RequestHandler.h"
 
 #include "utils/text/Exception.h"
+#include "utils/text/StringUtils.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -26,6 +29,11 @@ struct Handled {
     Answer answer;
     std::vector<LightsCall> calls;
 };
+
+std::wstring wide(std::string_view text)
+{
+    return Utils::StringUtils::toWide(std::string(text), Utils::StringUtils::Utf8);
+}
 
 Handled handle(const std::string& request)
 {
@@ -65,22 +73,18 @@ TEST(RequestHandler, TextThatIsNoObjectIsRefused)
 {
     const struct {
         const char* request;
-        const wchar_t* log;
+        std::string_view log;
     } cases[] = {
-        {"hello", L"Can't parse Json"},
-        {"{\"red\":true", L"Can't parse Json"},
-        {"{\"red\" true}", L"Can't parse Json"},
-        {"", L"Can't parse Json"},
-        {"[true]", L"Json doesn't contain an object"},
-        {"true", L"Json doesn't contain an object"},
-        {"null", L"Json doesn't contain an object"},
-        {"5", L"Json doesn't contain an object"},
-        {"\"text\"", L"Json doesn't contain an object"},
+        {"hello", Contract::cannotParse},          {"{\"red\":true", Contract::cannotParse},
+        {"{\"red\" true}", Contract::cannotParse}, {"", Contract::cannotParse},
+        {"[true]", Contract::notAnObject},         {"true", Contract::notAnObject},
+        {"null", Contract::notAnObject},           {"5", Contract::notAnObject},
+        {"\"text\"", Contract::notAnObject},
     };
     for (const auto& c : cases) {
         const Handled handled = handle(c.request);
         EXPECT_EQ(handled.answer.error, -1) << c.request;
-        EXPECT_EQ(handled.answer.log, c.log) << c.request;
+        EXPECT_EQ(handled.answer.log, wide(c.log)) << c.request;
         EXPECT_TRUE(handled.calls.empty()) << c.request;
     }
 }
@@ -89,9 +93,9 @@ TEST(RequestHandler, MemberOfWrongTypeIsNamedAndNothingIsSwitched)
 {
     const struct {
         const char* request;
-        const wchar_t* log;
+        std::wstring log;
     } cases[] = {
-        {R"({"red":"yes"})", L"Json member red has a wrong type"},
+        {R"({"red":"yes"})", wide(Contract::redWrongType)},
         {R"({"red":true,"green":[]})", L"Json member green has a wrong type"},
         {R"({"red":true,"green":true,"blue":{}})", L"Json member blue has a wrong type"},
     };
@@ -112,7 +116,7 @@ TEST(RequestHandler, NestingBeyondTheReaderCannotBeParsed)
                                     std::string(5000, '{') + std::string(5000, '}')}) {
         const Handled handled = handle(deep);
         EXPECT_EQ(handled.answer.error, -1);
-        EXPECT_EQ(handled.answer.log, L"Can't parse Json");
+        EXPECT_EQ(handled.answer.log, wide(Contract::cannotParse));
         EXPECT_TRUE(handled.calls.empty());
     }
 
@@ -127,12 +131,12 @@ TEST(RequestHandler, ServiceResultsAndFailuresReachTheAnswer)
     const auto request = bytes(R"({"red":true})");
 
     service.behaviour = [](std::wstring& log) {
-        log = L"Не удалось выполнить инициализацию устройства";
+        log = wide(Contract::initialisationFailed);
         return -1;
     };
     Answer answer = handler.handle(request);
     EXPECT_EQ(answer.error, -1);
-    EXPECT_EQ(answer.log, L"Не удалось выполнить инициализацию устройства");
+    EXPECT_EQ(answer.log, wide(Contract::initialisationFailed));
 
     service.behaviour = [](std::wstring&) -> int { throw Utils::Exception(7, L"лампа"); };
     answer = handler.handle(request);
@@ -160,15 +164,14 @@ std::string rendered(const Answer& answer)
 TEST(RequestHandler, AnswersAreStyledJson)
 {
     const std::string success = rendered({0, L""});
-    EXPECT_EQ(success, "{\n   \"error\" : 0,\n   \"log\" : \"\"\n}\n");
+    EXPECT_EQ(success, Contract::successAnswer);
     EXPECT_EQ(success.size(), 34u);
 
     EXPECT_EQ(rendered({-1, L"Не удалось загрузить"}),
-              "{\n   \"error\" : -1,\n   \"log\" : \"\xD0\x9D\xD0\xB5 "
-              "\xD1\x83\xD0\xB4\xD0\xB0\xD0\xBB\xD0\xBE\xD1\x81\xD1\x8C "
-              "\xD0\xB7\xD0\xB0\xD0\xB3\xD1\x80\xD1\x83\xD0\xB7\xD0\xB8\xD1\x82\xD1\x8C\"\n}\n");
-    EXPECT_EQ(rendered({-1, L"a\"b\\c\nd\x1f"}), "{\n   \"error\" : -1,\n   \"log\" : \"a\\\"b\\\\c\\nd\\u001F\"\n}\n");
-    EXPECT_EQ(rendered(RequestHandler::tooLong()), "{\n   \"error\" : -1,\n   \"log\" : \"Request is too long\"\n}\n");
+              Contract::failureAnswer("\xD0\x9D\xD0\xB5 \xD1\x83\xD0\xB4\xD0\xB0\xD0\xBB\xD0\xBE\xD1\x81\xD1\x8C "
+                                      "\xD0\xB7\xD0\xB0\xD0\xB3\xD1\x80\xD1\x83\xD0\xB7\xD0\xB8\xD1\x82\xD1\x8C"));
+    EXPECT_EQ(rendered({-1, L"a\"b\\c\nd\x1f"}), Contract::failureAnswer("a\\\"b\\\\c\\nd\\u001F"));
+    EXPECT_EQ(rendered(RequestHandler::tooLong()), Contract::failureAnswer(Contract::requestTooLong));
 }
 
 } // namespace

@@ -21,11 +21,6 @@ namespace {
 
 using LifecycleTest = ServerTest;
 
-std::chrono::milliseconds elapsedSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-}
-
 TEST_F(LifecycleTest, StopWakesConnectionsBlockedInReceive)
 {
     startServer();
@@ -42,15 +37,16 @@ TEST_F(LifecycleTest, StopWakesConnectionsBlockedInReceive)
 
     for (TcpClient& peer : peers) {
         EXPECT_EQ(recorder.count(Recorder::Disconnected, peer.localPort()), 1);
-        EXPECT_TRUE(peer.seesEnd(1s));
+        EXPECT_TRUE(peer.seesEnd());
     }
     EXPECT_EQ(clientCount(), 0u);
     // Shutting a socket down makes recv see an orderly end on Linux: no receive error is logged.
     EXPECT_EQ(log.countContaining("ERROR"), 0);
 
+    // A second stop has nothing left to wait for.
     const auto again = std::chrono::steady_clock::now();
     server->stop();
-    EXPECT_LT(elapsedSince(again), 50ms);
+    EXPECT_LT(elapsedSince(again), 500ms);
     EXPECT_EQ(recorder.count(Recorder::Disconnected), 3);
     EXPECT_FALSE(TcpClient::connectTo(port).connected());
 }
@@ -76,7 +72,7 @@ TEST_F(LifecycleTest, DestroyingARunningServerStopsIt)
     TcpClient peer = connectClient();
     server.reset();
     EXPECT_EQ(recorder.count(Recorder::Disconnected, peer.localPort()), 1);
-    EXPECT_TRUE(peer.seesEnd(1s));
+    EXPECT_TRUE(peer.seesEnd());
 }
 
 TEST_F(LifecycleTest, TakenPortIsReportedThenServedOnceFreed)
@@ -99,12 +95,9 @@ TEST_F(LifecycleTest, TakenPortIsReportedThenServedOnceFreed)
     blocker.release();
     const auto freed = std::chrono::steady_clock::now();
     TcpClient peer;
-    while (!peer.connected() && elapsedSince(freed) < 3s) {
-        std::this_thread::sleep_for(20ms);
-        peer = TcpClient::connectTo(port);
-    }
-    ASSERT_TRUE(peer.connected());
-    EXPECT_LT(elapsedSince(freed), 1500ms);
+    ASSERT_TRUE(waitUntil([&] { return (peer = TcpClient::connectTo(port)).connected(); }, 5s, 20ms));
+    // The bind is retried every second; the second more is room for a loaded machine.
+    EXPECT_LT(elapsedSince(freed), 2000ms);
     EXPECT_TRUE(waitUntil([&] { return recorder.count(Recorder::Connected, peer.localPort()) == 1; }));
 }
 
@@ -112,12 +105,14 @@ TEST_F(LifecycleTest, StopIsPromptWhileWaitingToBind)
 {
     PortHolder blocker(port);
     ASSERT_TRUE(blocker.held());
+    LogWatch log;
     ::testing::internal::CaptureStdout();
     startServer();
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(waitUntil([&] { return log.countContaining("Can't listen") == 1; }));
+    // Well within the second the retry pause would take.
     const auto start = std::chrono::steady_clock::now();
     server->stop();
-    EXPECT_LT(elapsedSince(start), 300ms);
+    EXPECT_LT(elapsedSince(start), 600ms);
     ::testing::internal::GetCapturedStdout();
 }
 
@@ -126,7 +121,7 @@ TEST_F(LifecycleTest, EndedConnectionsAreReapedWhileTheServerRuns)
     startServer();
     connectClient().close();
     ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected) == 1; }));
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(waitUntil([&] { return clientCount() == 0; }));
     const std::size_t descriptors = openDescriptorCount();
     const std::size_t threads = threadCount();
 
@@ -137,9 +132,10 @@ TEST_F(LifecycleTest, EndedConnectionsAreReapedWhileTheServerRuns)
     }
     ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected) == cycles + 1; }, 20s));
     // Given back as each connection ended, not when the next client comes.
-    EXPECT_TRUE(waitUntil([&] { return openDescriptorCount() <= descriptors; }, 1s))
+    EXPECT_TRUE(waitUntil([&] { return openDescriptorCount() <= descriptors; }))
         << openDescriptorCount() << " descriptors open, " << descriptors << " before";
-    EXPECT_EQ(clientCount(), 0u);
+    // The end is reported before the connection is taken off the list.
+    EXPECT_TRUE(waitUntil([&] { return clientCount() == 0; })) << clientCount() << " connections";
     TcpClient last = connectClient();
 
     EXPECT_LE(clientCount(), 2u);
@@ -235,7 +231,7 @@ TEST_F(LifecycleTest, ClientWhoseThreadCannotStartIsClosedAndTheServerGoesOn)
         ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected) == 1; }));
     }
     const unsigned short refusedPort = refused.localPort();
-    EXPECT_TRUE(refused.seesEnd(1s));
+    EXPECT_TRUE(refused.seesEnd());
     EXPECT_TRUE(log.waitForLine("ERROR [SServer] Can't start the receive thread of the client on port " +
                                 std::to_string(refusedPort)));
     EXPECT_EQ(recorder.count(Recorder::Connected, refusedPort), 1);

@@ -14,6 +14,7 @@
 namespace Norvik::Ports::Testing {
 
 using namespace std::chrono_literals;
+using TestSupport::elapsedSince;
 using TestSupport::waitUntil;
 
 // Records every report of the transport, in the order the threads made them.

@@ -18,10 +18,8 @@ namespace {
 
 // Without the lamp library every request is answered at once, so the transport and the
 // framing carry the load rather than the lamp's 50 ms per switching.
-const std::string notLoaded =
-    failureAnswer("Library loading is failed libBrillLamp.so (libBrillLamp.so - "
-                  "libBrillLamp.so: cannot open shared object file: No such file or directory)");
-const std::string wrongType = failureAnswer("Json member red has a wrong type");
+const std::string notLoaded = failureAnswer(Contract::libraryMissing);
+const std::string wrongType = failureAnswer(Contract::redWrongType);
 
 // Request k of connection i; the two kinds get different answers, so a request answered on the
 // wrong connection or out of order shows.
@@ -223,7 +221,7 @@ TEST_F(Load, OutOfDescriptorsTheServiceServesAgainOnceClientsLeave)
 
     const auto freed = std::chrono::steady_clock::now();
     EXPECT_EQ(answerWithin(servicePort, "{}", 10s), notLoaded);
-    const auto served = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - freed);
+    const auto served = elapsedSince(freed);
     EXPECT_TRUE(waitUntil([&] { return service->descriptors() <= before + 1; }, 5s))
         << service->descriptors() << " descriptors, " << before << " before";
     std::this_thread::sleep_for(1100ms);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Contract.h"
 #include "tests/support/Files.h"
 #include "tests/support/TcpClient.h"
 #include "tests/support/TempDir.h"
@@ -19,10 +20,11 @@ namespace Reliability {
 using namespace std::chrono_literals;
 using TestSupport::Environment;
 
-extern const std::string successAnswer;
-std::string failureAnswer(const std::string& log);
+using Contract::failureAnswer;
+inline const std::string successAnswer{Contract::successAnswer};
 
 using TestSupport::binDir;
+using TestSupport::elapsedSince;
 using TestSupport::readFile;
 using TestSupport::TempDir;
 using TestSupport::waitUntil;

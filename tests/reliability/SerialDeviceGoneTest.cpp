@@ -50,7 +50,7 @@ public:
     {
         const auto begun = std::chrono::steady_clock::now();
         call<DriverTest::VoidCall>(name)();
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begun);
+        return elapsedSince(begun);
     }
 
 private:

@@ -13,7 +13,7 @@ TEST_F(ConsoleRunTest, ServesUntilInterruptedThenClosesTheLamp)
 {
     ChildProcess child(programPath(), options({"run"}));
     ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
-    EXPECT_TRUE(child.waitForOutput(startedLine, 1000));
+    EXPECT_TRUE(child.waitForOutput(startedLine, 10000));
     EXPECT_EQ(0u, child.output().find(startedLine)) << child.output();
     {
         TcpClient client(servicePort);
@@ -22,7 +22,7 @@ TEST_F(ConsoleRunTest, ServesUntilInterruptedThenClosesTheLamp)
     }
     EXPECT_EQ("red=off green=on blue=off", state());
     // The server's own lines show in the console (connection lines may come between them).
-    EXPECT_TRUE(child.waitForOutput("\nSTOP\n", 2000)) << child.output();
+    EXPECT_TRUE(child.waitForOutput("\nSTOP\n", 10000)) << child.output();
     EXPECT_LT(child.output().find("\nClient data {\"green\":1}\n"), child.output().find("\nSTART\n"));
     EXPECT_LT(child.output().find("\nSTART\n"), child.output().find("\nSTOP\n"));
 
@@ -108,7 +108,7 @@ TEST_F(ConsoleRunTest, AConsoleNobodyReadsHoldsUpNeitherRequestsNorTheStop)
         // more than the pipe and the backlog hold.
         TcpClient flood(servicePort);
         const std::string bad = "{" + std::string(1000, 'x') + "}";
-        const std::string refused = "{\n   \"error\" : -1,\n   \"log\" : \"Can't parse Json\"\n}\n";
+        const std::string refused = Contract::failureAnswer(Contract::cannotParse);
         for (int sent = 0; sent < 800; ++sent) {
             flood.send(bad);
             ASSERT_EQ(refused, flood.readAnswer()) << "request " << sent;

@@ -8,16 +8,7 @@
 namespace ServiceTests {
 namespace {
 
-const std::vector<std::string> helpLines = {
-    "Use keys:",
-    "- \"R\" - turn on the red color;",
-    "- \"G\" - turn on the green color;",
-    "- \"B\" - turn on the blue color;",
-    "- \"r\" - turn off the red color;",
-    "- \"g\" - turn off the green color;",
-    "- \"b\" - turn off the blue color;",
-    "- \"E\", \"e\" - exit;",
-};
+const std::vector<std::string> helpLines = lines(std::string(Contract::keyTestHelp));
 
 class KeyTestModeTest : public LampFixture {
 protected:
@@ -59,10 +50,11 @@ TEST_F(KeyTestModeTest, KeysOnOneLineSwitchInOrderAndUnknownKeysAreIgnored)
 
     std::vector<std::string> printed = lines(child.output());
     ASSERT_GE(printed.size(), helpLines.size());
-    EXPECT_EQ(helpLines, std::vector<std::string>(printed.begin(), printed.begin() + 8));
+    const auto helpEnd = printed.begin() + static_cast<std::ptrdiff_t>(helpLines.size());
+    EXPECT_EQ(helpLines, std::vector<std::string>(printed.begin(), helpEnd));
     // switchAllOff at the start and at the end, each with its START and STOP.
     EXPECT_EQ((std::vector<std::string>{"START", "STOP", "START", "STOP"}),
-              std::vector<std::string>(printed.begin() + 8, printed.end()));
+              std::vector<std::string>(helpEnd, printed.end()));
 }
 
 TEST_F(KeyTestModeTest, EndOfInputEndsTheTestAllOff)

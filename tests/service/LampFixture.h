@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Contract.h"
 #include "tests/service/LampEvents.h"
 #include "tests/service/TestSupport.h"
 
@@ -10,8 +11,7 @@ namespace ServiceTests {
 
 constexpr int servicePort = 48888;
 const std::string startedLine = "Light Velk77 service has started on the port 48888\n";
-// The answer to a request that switched the lamp.
-const std::string successAnswer = "{\n   \"error\" : 0,\n   \"log\" : \"\"\n}\n";
+using Contract::successAnswer;
 
 // A run of the program on a simulated chip of its own.
 class LampFixture : public ::testing::Test {

@@ -17,7 +17,7 @@ TEST_F(ServiceModeTest, ReportsReadyServesAndStopsCleanlyOnSigterm)
     ChildProcess child(programPath(), service);
 
     ASSERT_TRUE(notify.waitFor("READY=1", std::chrono::seconds(15))) << child.output();
-    EXPECT_TRUE(child.waitForOutput(startedLine, 1000));
+    EXPECT_TRUE(child.waitForOutput(startedLine, 10000));
     EXPECT_EQ(0u, child.output().find(startedLine)) << child.output();
     {
         TcpClient client(servicePort);

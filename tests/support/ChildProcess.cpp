@@ -2,6 +2,7 @@
 
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 
 #include <cerrno>
 #include <chrono>
@@ -22,12 +23,6 @@ namespace TestSupport {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int remainingMs(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 std::vector<std::string> childEnvironment(const ChildOptions& options)
 {
@@ -197,9 +192,9 @@ bool ChildProcess::waitForOutput(const std::string& text, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (captured.find(text) == std::string::npos) {
-        if (!outputPipe || remainingMs(deadline) == 0)
+        if (!outputPipe || millisecondsLeft(deadline) == 0)
             return false;
-        readSome(remainingMs(deadline));
+        readSome(millisecondsLeft(deadline));
     }
     return true;
 }
@@ -216,9 +211,9 @@ std::string ChildProcess::readLine(int timeoutMs)
         }
         if (!outputPipe)
             return "<eof>";
-        if (remainingMs(deadline) == 0)
+        if (millisecondsLeft(deadline) == 0)
             return "<timeout>";
-        readSome(remainingMs(deadline));
+        readSome(millisecondsLeft(deadline));
     }
 }
 
@@ -245,9 +240,9 @@ int ChildProcess::wait(int timeoutMs)
             reaped = true;
             break;
         }
-        if (remainingMs(deadline) == 0)
+        if (millisecondsLeft(deadline) == 0)
             return timedOut;
-        if (!readSome(std::min(remainingMs(deadline), 20)))
+        if (!readSome(std::min(millisecondsLeft(deadline), 20)))
             usleep(5000);
     }
     while (readSome(100)) {}

@@ -2,16 +2,21 @@
 // What clients and technicians see of the service, word for word: the tests compare against these
 // and nothing else. tests/support/contract.py reads this file for the Python sessions, so each text
 // stays one line of the form below.
+#include <string>
 #include <string_view>
 
 namespace Contract {
 
 // clang-format off
 inline constexpr std::string_view successAnswer = "{\n   \"error\" : 0,\n   \"log\" : \"\"\n}\n";
+inline constexpr std::string_view failureAnswerHead = "{\n   \"error\" : -1,\n   \"log\" : \"";
+inline constexpr std::string_view failureAnswerTail = "\"\n}\n";
 inline constexpr std::string_view cannotParse = "Can't parse Json";
 inline constexpr std::string_view notAnObject = "Json doesn't contain an object";
 inline constexpr std::string_view requestTooLong = "Request is too long";
 inline constexpr std::string_view redWrongType = "Json member red has a wrong type";
+// The loader's text on Linux for a lamp library that is not there.
+inline constexpr std::string_view libraryMissing = "Library loading is failed libBrillLamp.so (libBrillLamp.so - libBrillLamp.so: cannot open shared object file: No such file or directory)";
 inline constexpr std::string_view libraryNotLoaded = "Не удалось загрузить библиотеку для работы с устройством";
 inline constexpr std::string_view initialisationFailed = "Не удалось выполнить инициализацию устройства";
 inline constexpr std::string_view switchNotStarted = "Не удалось запустить поток переключения цвета";
@@ -29,5 +34,11 @@ inline constexpr std::string_view cantRemove = "Error: Can't remove service";
 inline constexpr std::string_view portTaken = "Can't listen on port 48888";
 inline constexpr std::string_view portOpened = "Port 48888 is free again: the service listens on it now.";
 // clang-format on
+
+// The answer to a request that failed with log (already escaped for JSON).
+inline std::string failureAnswer(std::string_view log)
+{
+    return std::string(failureAnswerHead).append(log).append(failureAnswerTail);
+}
 
 } // namespace Contract

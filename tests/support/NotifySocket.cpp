@@ -1,5 +1,7 @@
 #include "tests/support/NotifySocket.h"
 
+#include "tests/support/Wait.h"
+
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -23,10 +25,9 @@ bool NotifySocket::waitFor(const std::string& text, std::chrono::milliseconds ti
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (messages.find(text) == std::string::npos) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int left = millisecondsLeft(deadline);
         pollfd waiter{fd.get(), POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&waiter, 1, static_cast<int>(left.count())) < 0)
+        if (left <= 0 || ::poll(&waiter, 1, left) < 0)
             return false;
         char datagram[4096];
         const ssize_t n = ::recv(fd.get(), datagram, sizeof datagram, MSG_DONTWAIT);

@@ -1,5 +1,7 @@
 #include "tests/support/TcpClient.h"
 
+#include "tests/support/Wait.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -10,7 +12,6 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -37,12 +38,6 @@ sockaddr_in addressOf(const char* address, unsigned short port)
     if (inet_pton(AF_INET, address, &result.sin_addr) != 1)
         throw std::invalid_argument(address);
     return result;
-}
-
-int millisecondsLeft(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
 }
 
 } // namespace
@@ -223,13 +218,8 @@ unsigned short TcpClient::localPort() const
 
 bool waitForListener(int port, int timeoutMs)
 {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < deadline) {
-        if (TcpClient(static_cast<unsigned short>(port)).connected())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return waitUntil([port] { return TcpClient(static_cast<unsigned short>(port)).connected(); },
+                     std::chrono::milliseconds(timeoutMs), std::chrono::milliseconds(20));
 }
 
 unsigned short freeTcpPort()

@@ -20,4 +20,18 @@ inline bool waitUntil(const std::function<bool()>& condition,
     return true;
 }
 
+// Whole milliseconds until deadline, none once it has passed.
+inline int millisecondsLeft(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Whole milliseconds since start.
+inline std::chrono::milliseconds elapsedSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+}
+
 } // namespace TestSupport

@@ -59,4 +59,5 @@ private:
     bool open = false;
 };
 
+using TestSupport::elapsedSince;
 using TestSupport::waitUntil;

@@ -100,9 +100,7 @@ TEST(ThreadLifetime, DestroyingFinishedThreadsReleasesThem)
     auto runOnce = [&] {
         std::unique_ptr<Thread> thread(Thread::create(&routine));
         thread->start(0, 1);
-        while (!thread->isFinished()) {
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
-        }
+        ASSERT_TRUE(waitUntil([&] { return thread->isFinished(); }));
     };
     for (int i = 0; i < 8; ++i) {
         runOnce();

@@ -127,12 +127,15 @@ TEST(ThreadLoop, EndlessLoopPausesBetweenPasses)
 {
     CountingRoutine routine;
     std::unique_ptr<Thread> thread(Thread::create(&routine));
+    const auto begin = std::chrono::steady_clock::now();
     thread->start(20, -1);
+    EXPECT_TRUE(waitUntil([&] { return routine.passes >= 2; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     thread->join();
-    // At most eleven passes fit in 200 ms with a 20 ms pause after each.
+    // A 20 ms pause after each pass: at most one pass more than the pauses that fit in the time.
+    const auto ms = elapsedSince(begin).count();
     EXPECT_GE(routine.passes, 2);
-    EXPECT_LE(routine.passes, 11);
+    EXPECT_LE(routine.passes, ms / 20 + 1);
 }
 
 // With a pause far longer than any wait below, a pass count that moves on or a thread that ends

@@ -1,6 +1,7 @@
 // lightctl against a stand-in service on a free port: what it sends, and how it ends.
 
 #include "tests/tools/FakeService.h"
+#include "tests/support/Contract.h"
 #include "tests/support/TcpClient.h"
 #include "tests/tools/ToolRun.h"
 
@@ -9,8 +10,6 @@
 namespace {
 
 using ToolTest::FakeService;
-
-const std::string SuccessAnswer = "{\n   \"error\" : 0,\n   \"log\" : \"\"\n}\n";
 
 ToolTest::Run lightctl(unsigned short port, std::vector<std::string> args)
 {
@@ -32,7 +31,7 @@ TEST(LightCtl, SendsExactlyTheRequestObjectAndExitsZeroOnSuccess)
         {{"--json", " {\"red\":1 /* on */, \"yellow\":true}\n"}, " {\"red\":1 /* on */, \"yellow\":true}\n"},
     };
     for (const Case& c : cases) {
-        FakeService service(FakeService::Mode::Answer, {SuccessAnswer});
+        FakeService service(FakeService::Mode::Answer, {std::string(Contract::successAnswer)});
         const ToolTest::Run run = lightctl(service.port(), c.args);
         EXPECT_EQ(0, run.status) << c.request << run.error;
         EXPECT_EQ("", run.output) << "an empty log prints nothing";
@@ -42,8 +41,8 @@ TEST(LightCtl, SendsExactlyTheRequestObjectAndExitsZeroOnSuccess)
 
 TEST(LightCtl, FailureAnswerPrintsTheLogAndExitsOne)
 {
-    const std::string text = u8"Не удалось загрузить библиотеку для работы с устройством";
-    FakeService service(FakeService::Mode::Answer, {"{\n   \"error\" : -1,\n   \"log\" : \"" + text + "\"\n}\n"});
+    const std::string text{Contract::libraryNotLoaded};
+    FakeService service(FakeService::Mode::Answer, {Contract::failureAnswer(text)});
     const ToolTest::Run run = lightctl(service.port(), {"red"});
     EXPECT_EQ(1, run.status) << run.error;
     EXPECT_EQ(text + "\n", run.output);
@@ -92,7 +91,7 @@ TEST(LightCtl, SilentServiceTimesOutOnTime)
 
 TEST(LightCtl, UsageErrorsExitSixtyFourWithoutConnecting)
 {
-    FakeService service(FakeService::Mode::Answer, {SuccessAnswer});
+    FakeService service(FakeService::Mode::Answer, {std::string(Contract::successAnswer)});
     const std::vector<std::vector<std::string>> wrong = {
         {},
         {"yellow"},

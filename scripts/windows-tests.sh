@@ -24,7 +24,7 @@ configure() {
     local dir=$out/$1
     mkdir -p "$dir"
     # Line tables only: nothing here reads more of the DWARF, and the packages strip it.
-    cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$1.cmake" \
+    cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw.cmake" -DLAMP_MINGW_ARCH="$1" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "${@:2}" >"$dir.configure.log" 2>&1 || {
         cat "$dir.configure.log"

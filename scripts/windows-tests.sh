@@ -5,9 +5,9 @@
 # directory), with its test programs where Wine can run it; x86_64 is a compile check of every
 # Windows source, or, where the kernel runs no 32-bit programs, the linked build Wine runs
 # instead (the i686 tree then holds what the kiosk gets, its images checked from Linux). Under
-# Wine, each session in a network namespace and a Wine prefix of its own: the test programs,
-# the console run and key test, the service cycle, and what kiosks in the field meet.
-# Usage: bash scripts/windows-tests.sh [BUILD_DIR [lamptests ARGS...]]   (default build/windows)
+# Wine, each session in a network namespace and a Wine prefix of its own: the test programs (run
+# by ctest), the console run and key test, the service cycle, and what kiosks in the field meet.
+# Usage: bash scripts/windows-tests.sh [BUILD_DIR [ctest ARGS...]]   (default build/windows)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "${1:-build/windows}"
@@ -191,12 +191,25 @@ session() {
     [ "${PIPESTATUS[0]}" = 0 ] || status=1
     say "$1 took $(( $(date +%s) - start )) s"
 }
-session suites "$@"
+# The test programs: ctest in the Windows tree runs each case in a process of its own, in a
+# session of its own per program; its count line is the program's.
+programs() { # programs LABEL TITLE [CTEST ARGS...]
+    local start=$(date +%s) counts
+    say "Wine session: $2 (ctest -L $1)"
+    unshare -n bash "$root/tests/windows/wine-session.sh" "$out/wineprefix" "$out/run-$1" \
+        ctest --test-dir "$out/$wine_arch" -L "^$1\$" --output-on-failure "${@:3}" 2>&1 | tr -d '\r' | tee "$out/session-$1.log"
+    [ "${PIPESTATUS[0]}" = 0 ] || status=1
+    counts=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$out/session-$1.log" | tail -1)
+    echo "$2: ${counts:-did not run}" | tee -a "$out/session-$1.log"
+    say "$1 took $(( $(date +%s) - start )) s"
+}
+programs lamptests "Lamp tests" "$@"
+programs windows_tests "Windows class tests" "$@"
 session console
 session service
 session field
 
-tests=$(grep -hE '^(Lamp tests|Windows class tests): ' "$out/session-suites.log" | paste -sd ';' -)
+tests=$(grep -hE '^(Lamp tests|Windows class tests): ' "$out/session-lamptests.log" "$out/session-windows_tests.log" | paste -sd ';' -)
 checks=$(grep -hE '^(console|service|field): [0-9]+ checks' "$out/session-console.log" "$out/session-service.log" \
     "$out/session-field.log" | paste -sd ';' -)
 echo "$compiled"

@@ -3,7 +3,7 @@
 # it under `unshare -n`): loopback up, a fresh copy of the base prefix, its own wineserver, and
 # everything ended before it returns. Sockets of Wine programs belong to the wineserver, so
 # 127.0.0.1:48888 here is this session's alone.
-# Usage: bash scripts/windows-wine.sh suites|console|service|field|bench OUT
+# Usage: bash scripts/windows-wine.sh console|service|field|bench OUT
 #   OUT is the Windows build directory (build/windows); Wine runs OUT/i686 where the kernel
 #   runs 32-bit programs, OUT/x86_64 otherwise.
 set -uo pipefail
@@ -113,56 +113,6 @@ bad_type='{
 '
 
 case $session in
-suites)
-    # COM ports: each pair of COM names are the two ends of one pseudo-terminal pair; the Modbus
-    # port's far end is served by the relay board stand-in.
-    pty_pair() {
-        socat PTY,raw,echo=0,link="$work/$1" PTY,raw,echo=0,link="$work/$2" 2>"$work/socat-$1.log" &
-        pids+=($!)
-    }
-    pty_pair lamp peer
-    pty_pair high highpeer
-    pty_pair modbus relayboard
-    for _ in $(seq 50); do
-        [ -e "$work/peer" ] && [ -e "$work/highpeer" ] && [ -e "$work/relayboard" ] && break
-        sleep 0.1
-    done
-    link_com() { ln -sfn "$(readlink -f "$work/$2")" "$WINEPREFIX/dosdevices/com$1"; }
-    link_com 3 lamp && link_com 4 peer && link_com 12 high && link_com 13 highpeer && link_com 5 modbus || {
-        echo "Lamp tests: 0 passed, 1 failed (no pseudo-terminals for the COM ports)"
-        exit 1
-    }
-    /usr/bin/python3 "$root/tests/support/modbus_peer.py" "$work/relayboard" >"$work/coils" \
-        2>"$work/modbus_peer.log" &
-    pids+=($!)
-    for _ in $(seq 50); do grep -qx ready "$work/coils" && break; sleep 0.1; done
-    export LAMPTEST_LAMP_COM=3 LAMPTEST_PEER_COM=4 LAMPTEST_HIGH_COM=12 LAMPTEST_HIGH_PEER_COM=13
-    export LAMPTEST_MODBUS_COM=5
-    export LAMPTEST_COILS; LAMPTEST_COILS=$(windows_path "$work/coils")
-
-    status=0
-    timeout 300 "$WINE" "$bin/winetest/main/lamptests.exe" "$@" 2>"$work/lamptests.err" | tr -d '\r' | tee "$work/lamptests.log"
-    [ "${PIPESTATUS[0]}" = 0 ] || status=1
-    grep -q '^Lamp tests: ' "$work/lamptests.log" ||
-        { tail -20 "$work/lamptests.err"; echo "Lamp tests: 0 passed, 1 failed (did not run, see $work)"; }
-    # The Windows classes. Left out of the native tests: Linux's own reading of an error number,
-    # the C library's refusal of text the locale cannot write (msvcrt drops it instead), and a
-    # field width wider than the stack, which mingw's printf builds on the stack.
-    timeout 300 "$WINE" "$bin/winetest/main/windows_tests.exe" --gtest_brief=1 \
-        --gtest_filter=-SystemErrorText.*:Format.PersistentFailureEndsWithEmptyText:Format.EncodingErrorGivesEmptyText 2>&1 |
-        tr -d '\r' | tee "$work/windows_tests.log"
-    [ "${PIPESTATUS[0]}" = 0 ] || status=1
-    ran=$(sed -n 's/^\[==========\] \([0-9]*\) tests\{0,1\} from .* ran\..*/\1/p' "$work/windows_tests.log")
-    good=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$work/windows_tests.log")
-    if [ -n "$ran" ]; then
-        echo "Windows class tests: ${good:-0} passed, $((ran - ${good:-0})) failed"
-    else
-        echo "Windows class tests: 0 passed, 1 failed (did not run to the end)"
-        status=1
-    fi
-    exit $status
-    ;;
-
 console)
     # As a kiosk runs it by hand: `lightservice run`, requests from Linux, Ctrl+C.
     rm -rf "$appdata"

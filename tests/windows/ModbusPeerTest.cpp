@@ -2,7 +2,8 @@
 // Lamp types 3 and 5 against a real Modbus RTU server on the far end of the COM port: the
 // server's coil table must follow the lamp's colours.
 #include "tests/windows/LampModule.h"
-#include "tests/windows/WineTest.h"
+
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
@@ -21,57 +22,55 @@ std::string coils()
     return last;
 }
 
-// The server answers in its own time; wait for the table to show the expected coils.
-void expectCoils(const std::string& expected, const char* file, int line)
+// The server answers in its own time: the coils once they show the expected ones, or after three
+// seconds.
+std::string coilsAwaiting(const std::string& expected)
 {
     std::string seen;
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < 60 && seen != expected; ++i) {
+        if (i > 0)
+            Sleep(50);
         seen = coils();
-        if (seen == expected)
-            return;
-        Sleep(50);
     }
-    WinTest::fail("coils are \"" + seen + "\", expected \"" + expected + "\"", file, line);
+    return seen;
 }
-
-#define EXPECT_COILS(text) expectCoils(text, __FILE__, __LINE__)
 
 } // namespace
 
 TEST(Main, RelayBoardFollowsLampTypes3And5)
 {
-    WT_CHECK(!WinTest::environment("LAMPTEST_COILS").empty());
+    ASSERT_FALSE(WinTest::environment("LAMPTEST_COILS").empty());
     const int com = WinTest::environmentNumber("LAMPTEST_MODBUS_COM");
     WinTest::BrillLamp lamp;
 
-    WT_CHECK(lamp.InitBrillLamp(3, com));
+    ASSERT_TRUE(lamp.InitBrillLamp(3, com));
     lamp.RedCloseBrillLamp();
     lamp.GreenCloseBrillLamp();
     lamp.BlueCloseBrillLamp();
-    EXPECT_COILS("000");
+    ASSERT_EQ("000", coilsAwaiting("000"));
     lamp.RedOpenBrillLamp();
-    EXPECT_COILS("100");
+    ASSERT_EQ("100", coilsAwaiting("100"));
     lamp.BlueOpenBrillLamp();
-    EXPECT_COILS("101");
+    ASSERT_EQ("101", coilsAwaiting("101"));
     lamp.GreenOpenBrillLamp();
-    EXPECT_COILS("111");
+    ASSERT_EQ("111", coilsAwaiting("111"));
     lamp.RedCloseBrillLamp();
-    EXPECT_COILS("011");
+    ASSERT_EQ("011", coilsAwaiting("011"));
     lamp.CloseConnectBrillLamp();
 
     // Lamp type 5: yellow on coil 1, green on coil 2, no blue.
-    WT_CHECK(lamp.InitBrillLamp(5, com));
+    ASSERT_TRUE(lamp.InitBrillLamp(5, com));
     lamp.GreenCloseBrillLamp();
-    EXPECT_COILS("010");
+    ASSERT_EQ("010", coilsAwaiting("010"));
     lamp.YellowCloseBrillLamp();
-    EXPECT_COILS("000");
+    ASSERT_EQ("000", coilsAwaiting("000"));
     lamp.BlueOpenBrillLamp();
     lamp.RedOpenBrillLamp();
-    EXPECT_COILS("100");
+    ASSERT_EQ("100", coilsAwaiting("100"));
     lamp.YellowOpenBrillLamp();
-    EXPECT_COILS("110");
+    ASSERT_EQ("110", coilsAwaiting("110"));
     lamp.GreenOpenBrillLamp();
-    EXPECT_COILS("111");
+    ASSERT_EQ("111", coilsAwaiting("111"));
     lamp.CloseConnectBrillLamp();
 }
 #endif

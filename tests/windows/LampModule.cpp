@@ -7,15 +7,6 @@
 namespace WinTest {
 namespace {
 
-template <typename T>
-T bound(HMODULE module, const char* name)
-{
-    FARPROC address = GetProcAddress(module, name);
-    if (!address)
-        throw std::runtime_error(std::string("no export ") + name);
-    return reinterpret_cast<T>(reinterpret_cast<void*>(address));
-}
-
 std::string required(const char* name)
 {
     const std::string value = environment(name);
@@ -24,30 +15,7 @@ std::string required(const char* name)
     return value;
 }
 
-HMODULE lampModule()
-{
-    const HMODULE module = LoadLibraryW(L"BrillLamp.dll");
-    if (!module)
-        throw std::runtime_error("LoadLibraryW(BrillLamp.dll) failed, error " + std::to_string(GetLastError()));
-    return module;
-}
-
 } // namespace
-
-BrillLamp::BrillLamp() : module(lampModule())
-{
-    InitBrillLamp = bound<Init>(module, "InitBrillLamp");
-    InitAutoBrillLamp = bound<Call>(module, "InitAutoBrillLamp");
-    CloseConnectBrillLamp = bound<Action>(module, "CloseConnectBrillLamp");
-    RedOpenBrillLamp = bound<Action>(module, "RedOpenBrillLamp");
-    RedCloseBrillLamp = bound<Action>(module, "RedCloseBrillLamp");
-    GreenOpenBrillLamp = bound<Action>(module, "GreenOpenBrillLamp");
-    GreenCloseBrillLamp = bound<Action>(module, "GreenCloseBrillLamp");
-    BlueOpenBrillLamp = bound<Action>(module, "BlueOpenBrillLamp");
-    BlueCloseBrillLamp = bound<Action>(module, "BlueCloseBrillLamp");
-    YellowOpenBrillLamp = bound<Action>(module, "YellowOpenBrillLamp");
-    YellowCloseBrillLamp = bound<Action>(module, "YellowCloseBrillLamp");
-}
 
 Chip::Chip() : LampSim::StateFile(required("LAMPSIM_STATE"))
 {

@@ -87,20 +87,20 @@ TEST(Main, BrillLampExportsElevenUndecoratedNames)
                                          "YellowOpenBrillLamp", "YellowCloseBrillLamp"};
     std::sort(expected.begin(), expected.end());
     std::vector<std::string> names;
-    ASSERT_TRUE(exportedNames(lamp.module, names));
+    ASSERT_TRUE(exportedNames(static_cast<HMODULE>(lamp.module), names));
     ASSERT_EQ(joined(expected), joined(names));
 }
 
 TEST(Main, BrillLampNeedsOnlySystemLibraries)
 {
     WinTest::BrillLamp lamp;
-    ASSERT_TRUE(isImage(lamp.module));
+    ASSERT_TRUE(isImage(static_cast<HMODULE>(lamp.module)));
 #if defined(__i386__)
-    ASSERT_EQ(IMAGE_FILE_MACHINE_I386, headers(lamp.module)->FileHeader.Machine);
+    ASSERT_EQ(IMAGE_FILE_MACHINE_I386, headers(static_cast<HMODULE>(lamp.module))->FileHeader.Machine);
 #endif
     const std::vector<std::string> system = {"kernel32.dll", "advapi32.dll", "msvcrt.dll"};
     std::vector<std::string> imports;
-    ASSERT_TRUE(importedLibraries(lamp.module, imports));
+    ASSERT_TRUE(importedLibraries(static_cast<HMODULE>(lamp.module), imports));
     ASSERT_FALSE(imports.empty());
     for (const auto& name : imports)
         ASSERT_NE(system.end(), std::find(system.begin(), system.end(), name))

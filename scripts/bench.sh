@@ -40,9 +40,17 @@ if [ $native = 1 ]; then
 fi
 if compgen -G 'build/windows/*/bin/lightservice.exe' >/dev/null && command -v wine >/dev/null 2>&1; then
     wine_runs=${BENCH_WINE_RUNS:-$runs}
+    wine_bin=$PWD/build/windows/$(/usr/bin/python3 tests/e2e/e2e.py)/bin
     for run in $(seq "$wine_runs"); do
         echo "== Windows program under Wine, session $run of $wine_runs (load $(load))"
-        unshare -n bash scripts/windows-wine.sh bench "$PWD/build/windows"
+        # Wine's floor, then the program's requests, in one session (tests/windows/wine-session.sh).
+        unshare -n bash tests/windows/wine-session.sh "$PWD/build/windows/wineprefix" "$PWD/build/windows/run-bench" \
+            bash -c 'wine=${WINELOADER:-wine}
+                (cd "$1" && exec "$wine" lightservice.exe run </dev/null >/dev/null 2>&1) &
+                floor=$("$wine" "$1/wine_floor.exe" 2>/dev/null | tr -d "\r")
+                echo "$floor"
+                read -r p50 p99 < <(sed -n "s/.*p50 \([0-9.]*\) x 50 ms, p99 \([0-9.]*\) x.*/\1 \2/p" <<<"$floor")
+                build/native/bin/light_bench --running "Windows program under Wine:" ${p99:+"$p50" "$p99"}' _ "$wine_bin"
     done
 else
     echo "== Windows program under Wine: not measured (no Windows build or no Wine)"

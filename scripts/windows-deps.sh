@@ -106,9 +106,9 @@ say "jsoncpp $jsoncpp_version and log4cpp $log4cpp_version (downloaded once into
 fetch libjsoncpp "$jsoncpp_version"
 fetch log4cpp "$log4cpp_version"
 
-toolchain=$root/cmake/toolchain-mingw-$arch.cmake
+toolchain=$root/cmake/toolchain-mingw.cmake
 cmake_static() {
-    cmake -S "$1" -B "$1/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    cmake -S "$1" -B "$1/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DLAMP_MINGW_ARCH=$arch -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$prefix" "${@:2}" >"$1.configure.log" 2>&1 || { cat "$1.configure.log"; return 1; }
     cmake --build "$1/build" -j "$jobs" >"$1.build.log" 2>&1 || { tail -30 "$1.build.log"; return 1; }
     cmake --install "$1/build" >>"$1.build.log" 2>&1

@@ -5,9 +5,9 @@
 # directory), with its test programs where Wine can run it; x86_64 is a compile check of every
 # Windows source, or, where the kernel runs no 32-bit programs, the linked build Wine runs
 # instead (the i686 tree then holds what the kiosk gets, its images checked from Linux). Under
-# Wine, each session in a network namespace and a Wine prefix of its own: the test programs,
-# the console run and key test, the service cycle, and what kiosks in the field meet.
-# Usage: bash scripts/windows-tests.sh [BUILD_DIR [lamptests ARGS...]]   (default build/windows)
+# Wine, each session in a network namespace and a Wine prefix of its own: the test programs (run
+# by ctest), the console run and key test, the service cycle, and what kiosks in the field meet.
+# Usage: bash scripts/windows-tests.sh [BUILD_DIR [ctest ARGS...]]   (default build/windows)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "${1:-build/windows}"
@@ -24,7 +24,7 @@ configure() {
     local dir=$out/$1
     mkdir -p "$dir"
     # Line tables only: nothing here reads more of the DWARF, and the packages strip it.
-    cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-$1.cmake" \
+    cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw.cmake" -DLAMP_MINGW_ARCH="$1" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "${@:2}" >"$dir.configure.log" 2>&1 || {
         cat "$dir.configure.log"
@@ -183,14 +183,20 @@ if [ ! -x "${LAMPVIEW:-$root/build/native/bin/lampview}" ]; then
 fi
 
 status=0
-session() {
-    local start=$(date +%s)
-    say "Wine session: $1"
-    unshare -n bash "$root/scripts/windows-wine.sh" "$1" "$out" "${@:2}" 2>&1 | tee "$out/session-$1.log"
+# The test programs: ctest in the Windows tree runs each case in a process of its own, in a
+# session of its own per program; its count line is the program's.
+programs() { # programs LABEL TITLE [CTEST ARGS...]
+    local start=$(date +%s) counts
+    say "Wine session: $2 (ctest -L $1)"
+    unshare -n bash "$root/tests/windows/wine-session.sh" "$out/wineprefix" "$out/run-$1" \
+        ctest --test-dir "$out/$wine_arch" -L "^$1\$" --output-on-failure "${@:3}" 2>&1 | tr -d '\r' | tee "$out/session-$1.log"
     [ "${PIPESTATUS[0]}" = 0 ] || status=1
+    counts=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$out/session-$1.log" | tail -1)
+    echo "$2: ${counts:-did not run}" | tee -a "$out/session-$1.log"
     say "$1 took $(( $(date +%s) - start )) s"
 }
-session suites "$@"
+programs lamptests "Lamp tests" "$@"
+programs windows_tests "Windows class tests" "$@"
 # The end-to-end sessions are pytest modules; pytest's closing line is each one's count.
 checks=()
 for name in console service field; do
@@ -202,7 +208,7 @@ for name in console service field; do
     checks+=("$name: ${line:-did not run}")
 done
 
-tests=$(grep -hE '^(Lamp tests|Windows class tests): ' "$out/session-suites.log" | paste -sd ';' -)
+tests=$(grep -hE '^(Lamp tests|Windows class tests): ' "$out/session-lamptests.log" "$out/session-windows_tests.log" | paste -sd ';' -)
 checks=$(printf '%s\n' "${checks[@]}" | paste -sd ';' -)
 echo "$compiled"
 echo "Windows tests: ${tests:-did not run}; end to end: ${checks:-did not run} ($(( $(date +%s) - began )) s in all)"

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -86,17 +85,6 @@ Bytes Pty::readRest(std::chrono::milliseconds quiet)
             return bytes;
         bytes.insert(bytes.end(), more.begin(), more.end());
     }
-}
-
-std::string hex(const Bytes& bytes)
-{
-    std::string text;
-    char byte[4];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(byte, sizeof byte, "%s%02X", text.empty() ? "" : " ", b);
-        text += byte;
-    }
-    return text;
 }
 
 } // namespace DriverTest

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tests/driver/LampFrames.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
@@ -13,7 +14,6 @@
 
 namespace DriverTest {
 
-using Bytes = std::vector<std::uint8_t>;
 using TestSupport::Environment;
 
 using TestSupport::binDir;
@@ -58,7 +58,5 @@ private:
     int slave = -1;
     std::string slaveName;
 };
-
-std::string hex(const Bytes& bytes);
 
 } // namespace DriverTest

@@ -3,7 +3,8 @@
 // with two int arguments and reports how far the stack pointer moved across the call: 0 for a
 // callee that cleans up, -8 for one that leaves the arguments to the caller.
 #include "tests/windows/LampModule.h"
-#include "tests/windows/WineTest.h"
+
+#include <gtest/gtest.h>
 
 extern "C" int lampProbeCall(const void* function, int first, int second, int* stackShift);
 
@@ -50,12 +51,12 @@ bool __stdcall calleeCleans(int first, int second)
 TEST(Main, StackProbeTellsConventionsApart)
 {
     int shift = 1;
-    WT_EQ(lampProbeCall(reinterpret_cast<const void*>(&callerCleans), 2, 3, &shift), 1);
-    WT_EQ(static_cast<unsigned>(-shift), 8u);
-    WT_EQ(probeSink, 5);
-    WT_EQ(lampProbeCall(reinterpret_cast<const void*>(&calleeCleans), 7, 3, &shift), 1);
-    WT_EQ(shift, 0);
-    WT_EQ(probeSink, 4);
+    ASSERT_EQ(lampProbeCall(reinterpret_cast<const void*>(&callerCleans), 2, 3, &shift), 1);
+    ASSERT_EQ(static_cast<unsigned>(-shift), 8u);
+    ASSERT_EQ(5, static_cast<int>(probeSink));
+    ASSERT_EQ(lampProbeCall(reinterpret_cast<const void*>(&calleeCleans), 7, 3, &shift), 1);
+    ASSERT_EQ(shift, 0);
+    ASSERT_EQ(4, static_cast<int>(probeSink));
 }
 
 TEST(Main, InitBrillLampRemovesItsArguments)
@@ -66,23 +67,23 @@ TEST(Main, InitBrillLampRemovesItsArguments)
     int moved = 0;
     for (int i = 0; i < 300; ++i) {
         int shift = 1;
-        WT_EQ(lampProbeCall(init, 9 + i, 0, &shift), 0);
+        ASSERT_EQ(lampProbeCall(init, 9 + i, 0, &shift), 0);
         moved += shift;
     }
-    WT_EQ(moved, 0);
+    ASSERT_EQ(moved, 0);
     for (int i = 0; i < 100; ++i) {
         int shift = 1;
-        WT_EQ(lampProbeCall(init, 6, 0, &shift), 1);
+        ASSERT_EQ(lampProbeCall(init, 6, 0, &shift), 1);
         moved += shift;
     }
-    WT_EQ(moved, 0);
+    ASSERT_EQ(moved, 0);
     // The arguments arrived in order: lamp type 6 ended with its colours off.
-    WT_EQ(chip.readByte(0xA09) & 0x08, 0x08);
+    ASSERT_EQ(chip.readByte(0xA09) & 0x08, 0x08);
 
     // Called through the typed pointer as the service calls it, many times over.
     bool all = true;
     for (int i = 0; i < 300; ++i)
         all = lamp.InitBrillLamp(6, 0) && all;
-    WT_CHECK(all);
+    ASSERT_TRUE(all);
 }
 #endif

@@ -1,37 +1,30 @@
 #pragma once
 // The test's view of the modules in its folder: BrillLamp.dll bound by name as the service binds
-// it, and the simulated chip behind WinRing0.dll, read through its state file.
+// it, and the simulated chip behind WinRing0.dll, read through its state file. A case's test suite
+// names the folder it runs in (Lacking, InitFails, NoModule; every other suite main): the program beside
+// BrillLamp.dll and one WinRing0.dll variant. What the session must provide (the DLL, the state
+// file, the COM ports) throws when it is missing: GoogleTest fails the case with the text.
 #include <windows.h>
 
 #include "portaccess/simulated/LampSimState.h"
+#include "tests/driver/LampExports.h"
 
 #include <string>
 
 namespace WinTest {
 
-struct BrillLamp {
-    using Init = bool(__stdcall*)(int lampType, int comPort);
-    using Call = bool (*)();
-    using Action = void (*)();
+// BrillLamp.dll bound by its bare name, as the driver suite binds it on every platform.
+using BrillLamp = DriverTest::LampExports;
 
-    BrillLamp(); // fails the case when the DLL or one of its exports is missing
-
-    HMODULE module;
-    Init InitBrillLamp;
-    Call InitAutoBrillLamp;
-    Action CloseConnectBrillLamp;
-    Action RedOpenBrillLamp, RedCloseBrillLamp;
-    Action GreenOpenBrillLamp, GreenCloseBrillLamp;
-    Action BlueOpenBrillLamp, BlueCloseBrillLamp;
-    Action YellowOpenBrillLamp, YellowCloseBrillLamp;
-};
-
-// The chip's state file named by LAMPSIM_STATE (set by the test script), reset to power-on.
+// The chip's state file named by LAMPSIM_STATE (set by the session), reset to power-on.
 class Chip : public LampSim::StateFile {
 public:
     Chip();
     // The accesses after the first `from`, e.g. "W1 2E=87 R1 2F=0 W4 588=800000".
     std::string log(std::size_t from = 0) const;
 };
+
+std::string environment(const char* name); // empty when unset
+int environmentNumber(const char* name); // throws when unset
 
 } // namespace WinTest

@@ -2,7 +2,8 @@
 // The shipped DLL's export and import tables, read from its image as the loader mapped it.
 #include "tests/windows/LampModule.h"
 #include "portaccess/OlsFunctions.h"
-#include "tests/windows/WineTest.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,40 +20,52 @@ const T* at(HMODULE module, DWORD rva)
 const IMAGE_NT_HEADERS* headers(HMODULE module)
 {
     const auto* dos = at<IMAGE_DOS_HEADER>(module, 0);
-    WT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
-    const auto* nt = at<IMAGE_NT_HEADERS>(module, static_cast<DWORD>(dos->e_lfanew));
-    WT_EQ(nt->Signature, IMAGE_NT_SIGNATURE);
-    return nt;
+    return at<IMAGE_NT_HEADERS>(module, static_cast<DWORD>(dos->e_lfanew));
 }
 
-std::vector<std::string> exportedNames(HMODULE module)
+::testing::AssertionResult isImage(HMODULE module)
 {
+    const auto* dos = at<IMAGE_DOS_HEADER>(module, 0);
+    if (dos->e_magic != IMAGE_DOS_SIGNATURE)
+        return ::testing::AssertionFailure() << "no DOS signature: " << dos->e_magic;
+    if (headers(module)->Signature != IMAGE_NT_SIGNATURE)
+        return ::testing::AssertionFailure() << "no NT signature: " << headers(module)->Signature;
+    return ::testing::AssertionSuccess();
+}
+
+// The exported names, sorted; fails where the image is none or exports by ordinal only.
+::testing::AssertionResult exportedNames(HMODULE module, std::vector<std::string>& names)
+{
+    if (auto image = isImage(module); !image)
+        return image;
     const auto& entry = headers(module)->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    std::vector<std::string> names;
     if (entry.VirtualAddress == 0)
-        return names;
+        return ::testing::AssertionSuccess();
     const auto* directory = at<IMAGE_EXPORT_DIRECTORY>(module, entry.VirtualAddress);
     const auto* nameRvas = at<DWORD>(module, directory->AddressOfNames);
     for (DWORD i = 0; i < directory->NumberOfNames; ++i)
         names.push_back(at<char>(module, nameRvas[i]));
-    WT_EQ(directory->NumberOfFunctions, directory->NumberOfNames); // nothing by ordinal only
     std::sort(names.begin(), names.end());
-    return names;
+    if (directory->NumberOfFunctions != directory->NumberOfNames)
+        return ::testing::AssertionFailure()
+            << directory->NumberOfFunctions << " exports, " << directory->NumberOfNames << " of them by name";
+    return ::testing::AssertionSuccess();
 }
 
-std::vector<std::string> importedLibraries(HMODULE module)
+::testing::AssertionResult importedLibraries(HMODULE module, std::vector<std::string>& names)
 {
+    if (auto image = isImage(module); !image)
+        return image;
     const auto& entry = headers(module)->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    std::vector<std::string> names;
     if (entry.VirtualAddress == 0)
-        return names;
+        return ::testing::AssertionSuccess();
     for (const auto* d = at<IMAGE_IMPORT_DESCRIPTOR>(module, entry.VirtualAddress); d->Name; ++d) {
         std::string name = at<char>(module, d->Name);
         std::transform(name.begin(), name.end(), name.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         names.push_back(name);
     }
-    return names;
+    return ::testing::AssertionSuccess();
 }
 
 std::string joined(const std::vector<std::string>& names)
@@ -73,50 +86,52 @@ TEST(Main, BrillLampExportsElevenUndecoratedNames)
                                          "GreenCloseBrillLamp", "BlueOpenBrillLamp",   "BlueCloseBrillLamp",
                                          "YellowOpenBrillLamp", "YellowCloseBrillLamp"};
     std::sort(expected.begin(), expected.end());
-    const auto names = exportedNames(lamp.module);
-    if (names != expected)
-        WinTest::fail("exports are: " + joined(names), __FILE__, __LINE__);
+    std::vector<std::string> names;
+    ASSERT_TRUE(exportedNames(static_cast<HMODULE>(lamp.module), names));
+    ASSERT_EQ(joined(expected), joined(names));
 }
 
 TEST(Main, BrillLampNeedsOnlySystemLibraries)
 {
     WinTest::BrillLamp lamp;
+    ASSERT_TRUE(isImage(static_cast<HMODULE>(lamp.module)));
 #if defined(__i386__)
-    WT_EQ(headers(lamp.module)->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    ASSERT_EQ(IMAGE_FILE_MACHINE_I386, headers(static_cast<HMODULE>(lamp.module))->FileHeader.Machine);
 #endif
     const std::vector<std::string> system = {"kernel32.dll", "advapi32.dll", "msvcrt.dll"};
-    const auto imports = importedLibraries(lamp.module);
-    WT_CHECK(!imports.empty());
+    std::vector<std::string> imports;
+    ASSERT_TRUE(importedLibraries(static_cast<HMODULE>(lamp.module), imports));
+    ASSERT_FALSE(imports.empty());
     for (const auto& name : imports)
-        if (std::find(system.begin(), system.end(), name) == system.end())
-            WinTest::fail("imports " + name + " (all: " + joined(imports) + ")", __FILE__, __LINE__);
+        ASSERT_NE(system.end(), std::find(system.begin(), system.end(), name))
+            << "imports " << name << " (all: " << joined(imports) << ")";
 }
 // The program the kiosk runs, mapped as an image without resolving its imports: only system
 // libraries (static C++ runtime, zlib, log4cpp and jsoncpp linked in).
 TEST(Main, LightserviceNeedsOnlySystemLibraries)
 {
     const HMODULE program = LoadLibraryExW(L"..\\..\\lightservice.exe", nullptr, DONT_RESOLVE_DLL_REFERENCES);
-    WT_CHECK(program != nullptr);
-    std::vector<std::string> imports = importedLibraries(program);
+    ASSERT_NE(nullptr, program);
+    std::vector<std::string> imports;
+    ASSERT_TRUE(importedLibraries(program, imports));
     std::sort(imports.begin(), imports.end());
     const std::vector<std::string> expected = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "shell32.dll",
                                                "ws2_32.dll"};
-    if (imports != expected)
-        WinTest::fail("imports are: " + joined(imports), __FILE__, __LINE__);
+    ASSERT_EQ(joined(expected), joined(imports));
 }
 
 // The chip's module stands in for WinRing0: every one of its names, undecorated.
 TEST(Main, SimulatedModuleExportsEveryPortAccessName)
 {
     const HMODULE module = LoadLibraryW(L"WinRing0.dll");
-    WT_CHECK(module != nullptr);
-    const auto names = exportedNames(module);
-#define WT_EXPECT_NAME(name, result, params, failure, used)                                                            \
-    if (!std::binary_search(names.begin(), names.end(), std::string(#name)))                                           \
-        WinTest::fail("WinRing0.dll lacks " #name, __FILE__, __LINE__);
-    OLS_FUNCTIONS(WT_EXPECT_NAME)
-#undef WT_EXPECT_NAME
+    ASSERT_NE(nullptr, module);
+    std::vector<std::string> names;
+    ASSERT_TRUE(exportedNames(module, names));
+#define EXPECT_NAME(name, result, params, failure, used)                                                               \
+    ASSERT_TRUE(std::binary_search(names.begin(), names.end(), std::string(#name))) << "WinRing0.dll lacks " #name;
+    OLS_FUNCTIONS(EXPECT_NAME)
+#undef EXPECT_NAME
     for (const auto& name : names)
-        WT_CHECK(name.find('@') == std::string::npos);
+        ASSERT_EQ(std::string::npos, name.find('@')) << name;
 }
 #endif

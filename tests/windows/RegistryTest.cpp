@@ -2,7 +2,10 @@
 // InitAutoBrillLamp with settings written to the registry of the test's Wine prefix.
 #include "tests/windows/LampModule.h"
 #include "tests/windows/SerialPeer.h"
-#include "tests/windows/WineTest.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
 
 namespace {
 
@@ -44,7 +47,7 @@ private:
             RegCloseKey(key);
         }
         if (result != ERROR_SUCCESS)
-            WinTest::fail("cannot write the settings, error " + std::to_string(result), __FILE__, __LINE__);
+            throw std::runtime_error("cannot write the settings, error " + std::to_string(result));
     }
     REGSAM view_;
 };
@@ -65,12 +68,12 @@ TEST(Main, AutoWithoutSettingsChoosesLampType0)
     Settings settings;
     Chip chip;
     BrillLamp lamp;
-    WT_CHECK(lamp.InitAutoBrillLamp());
+    ASSERT_TRUE(lamp.InitAutoBrillLamp());
     const std::string init = chip.log();
-    WT_CHECK(init.find("W1 2E=25 R1 2F=") != std::string::npos);
+    ASSERT_NE(std::string::npos, init.find("W1 2E=25 R1 2F=")) << init;
     // Lamp type 0 leaves the outputs as they were.
-    WT_CHECK(init.find("A0") == std::string::npos);
-    WT_EQ(redPort(chip, lamp), 0xA03);
+    ASSERT_EQ(std::string::npos, init.find("A0")) << init;
+    ASSERT_EQ(0xA03u, redPort(chip, lamp));
 }
 
 TEST(Main, AutoReadsLampTypeAsDecimalText)
@@ -85,11 +88,11 @@ TEST(Main, AutoReadsLampTypeAsDecimalText)
                  {L"x6", 0xA03}, {L"7", 0xA00},  {L"2", 0xA07}};
     for (const auto& c : cases) {
         settings.text(L"LampType", c.text);
-        WT_CHECK(lamp.InitAutoBrillLamp());
-        WT_EQ(redPort(chip, lamp), c.redPort);
+        ASSERT_TRUE(lamp.InitAutoBrillLamp());
+        ASSERT_EQ(c.redPort, redPort(chip, lamp));
     }
     settings.text(L"LampType", L"9");
-    WT_CHECK(!lamp.InitAutoBrillLamp());
+    ASSERT_FALSE(lamp.InitAutoBrillLamp());
 }
 
 TEST(Main, AutoTakesDwordLampTypeAsZero)
@@ -98,8 +101,8 @@ TEST(Main, AutoTakesDwordLampTypeAsZero)
     Chip chip;
     BrillLamp lamp;
     settings.number(L"LampType", 6);
-    WT_CHECK(lamp.InitAutoBrillLamp());
-    WT_EQ(redPort(chip, lamp), 0xA03);
+    ASSERT_TRUE(lamp.InitAutoBrillLamp());
+    ASSERT_EQ(0xA03u, redPort(chip, lamp));
 }
 
 TEST(Main, AutoReadsOnlyItsOwnRegistryView)
@@ -108,8 +111,8 @@ TEST(Main, AutoReadsOnlyItsOwnRegistryView)
     Chip chip;
     BrillLamp lamp;
     settings.text(L"LampType", L"6");
-    WT_CHECK(lamp.InitAutoBrillLamp());
-    WT_EQ(redPort(chip, lamp), 0xA03);
+    ASSERT_TRUE(lamp.InitAutoBrillLamp());
+    ASSERT_EQ(0xA03u, redPort(chip, lamp));
 }
 
 TEST(Main, AutoOpensComPortFromSettings)
@@ -120,17 +123,16 @@ TEST(Main, AutoOpensComPortFromSettings)
     BrillLamp lamp;
     settings.text(L"LampType", L"4");
     settings.text(L"LampCOM", std::to_wstring(com));
-    WT_CHECK(lamp.InitAutoBrillLamp());
+    ASSERT_TRUE(lamp.InitAutoBrillLamp());
     lamp.GreenOpenBrillLamp();
-    const auto got = peer.read(1);
-    WT_EQ(got[0], 0xF1);
+    ASSERT_TRUE(peer.received({0xF1}));
     lamp.CloseConnectBrillLamp();
-    peer.read(1);
+    ASSERT_EQ(1u, peer.read(1).size());
 
     // "COMn" is not a number: it reads as port 0, which does not exist.
     settings.text(L"LampCOM", L"COM" + std::to_wstring(com));
-    WT_CHECK(!lamp.InitAutoBrillLamp());
+    ASSERT_FALSE(lamp.InitAutoBrillLamp());
     lamp.GreenOpenBrillLamp();
-    peer.expectSilence();
+    ASSERT_TRUE(peer.silent());
 }
 #endif

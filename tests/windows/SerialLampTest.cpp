@@ -1,17 +1,23 @@
 #if defined(_WIN32)
 // Serial lamp types through real COM ports that Wine maps to a pseudo-terminal pair.
+#include "tests/driver/LampFrames.h"
 #include "tests/windows/LampModule.h"
 #include "tests/windows/SerialPeer.h"
-#include "tests/windows/WineTest.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 
 namespace {
 
+using DriverTest::Coil0Off;
+using DriverTest::Coil0On;
+using DriverTest::Coil1Off;
+using DriverTest::Coil1On;
+using DriverTest::Coil2Off;
+using DriverTest::Coil2On;
 using WinTest::BrillLamp;
-using WinTest::bytesText;
 using WinTest::SerialPeer;
-using Bytes = std::vector<unsigned char>;
 
 int lampCom()
 {
@@ -21,20 +27,6 @@ int peerCom()
 {
     return WinTest::environmentNumber("LAMPTEST_PEER_COM");
 }
-
-void expectBytes(SerialPeer& peer, const Bytes& expected)
-{
-    const Bytes got = peer.read(expected.size());
-    if (got != expected)
-        WinTest::fail("peer received " + bytesText(got) + ", expected " + bytesText(expected), __FILE__, __LINE__);
-}
-
-const Bytes coil0On{0xFE, 0x05, 0x00, 0x00, 0xFF, 0x00, 0x98, 0x35};
-const Bytes coil0Off{0xFE, 0x05, 0x00, 0x00, 0x00, 0x00, 0xD9, 0xC5};
-const Bytes coil1On{0xFE, 0x05, 0x00, 0x01, 0xFF, 0x00, 0xC9, 0xF5};
-const Bytes coil1Off{0xFE, 0x05, 0x00, 0x01, 0x00, 0x00, 0x88, 0x05};
-const Bytes coil2On{0xFE, 0x05, 0x00, 0x02, 0xFF, 0x00, 0x39, 0xF5};
-const Bytes coil2Off{0xFE, 0x05, 0x00, 0x02, 0x00, 0x00, 0x78, 0x05};
 
 // Open COM port handles of this process, found by trying every small handle value.
 DWORD comHandles()
@@ -55,96 +47,96 @@ TEST(Main, LampType3SendsRelayFrames)
 {
     SerialPeer peer(peerCom());
     BrillLamp lamp;
-    WT_CHECK(lamp.InitBrillLamp(3, lampCom()));
-    peer.expectSilence();
+    ASSERT_TRUE(lamp.InitBrillLamp(3, lampCom()));
+    ASSERT_TRUE(peer.silent());
     lamp.RedOpenBrillLamp();
-    expectBytes(peer, coil0On);
+    ASSERT_TRUE(peer.received(Coil0On));
     lamp.RedCloseBrillLamp();
-    expectBytes(peer, coil0Off);
+    ASSERT_TRUE(peer.received(Coil0Off));
     lamp.GreenOpenBrillLamp();
-    expectBytes(peer, coil1On);
+    ASSERT_TRUE(peer.received(Coil1On));
     lamp.GreenCloseBrillLamp();
-    expectBytes(peer, coil1Off);
+    ASSERT_TRUE(peer.received(Coil1Off));
     lamp.BlueOpenBrillLamp();
-    expectBytes(peer, coil2On);
+    ASSERT_TRUE(peer.received(Coil2On));
     lamp.BlueCloseBrillLamp();
-    expectBytes(peer, coil2Off);
+    ASSERT_TRUE(peer.received(Coil2Off));
     lamp.YellowOpenBrillLamp();
-    peer.expectSilence();
+    ASSERT_TRUE(peer.silent());
     lamp.CloseConnectBrillLamp();
-    peer.expectSilence();
+    ASSERT_TRUE(peer.silent());
     lamp.RedOpenBrillLamp();
-    peer.expectSilence();
+    ASSERT_TRUE(peer.silent());
 }
 
 TEST(Main, LampType5SendsRelayFramesWithYellow)
 {
     SerialPeer peer(peerCom());
     BrillLamp lamp;
-    WT_CHECK(lamp.InitBrillLamp(5, lampCom()));
+    ASSERT_TRUE(lamp.InitBrillLamp(5, lampCom()));
     lamp.GreenOpenBrillLamp();
-    expectBytes(peer, coil2On);
+    ASSERT_TRUE(peer.received(Coil2On));
     lamp.YellowOpenBrillLamp();
-    expectBytes(peer, coil1On);
+    ASSERT_TRUE(peer.received(Coil1On));
     lamp.BlueOpenBrillLamp();
-    peer.expectSilence();
+    ASSERT_TRUE(peer.silent());
     lamp.RedOpenBrillLamp();
-    expectBytes(peer, coil0On);
+    ASSERT_TRUE(peer.received(Coil0On));
     lamp.YellowCloseBrillLamp();
-    expectBytes(peer, coil1Off);
+    ASSERT_TRUE(peer.received(Coil1Off));
     lamp.CloseConnectBrillLamp();
-    peer.expectSilence();
+    ASSERT_TRUE(peer.silent());
 }
 
 TEST(Main, LampType4SendsStateByte)
 {
     SerialPeer peer(peerCom());
     BrillLamp lamp;
-    WT_CHECK(lamp.InitBrillLamp(4, lampCom()));
-    peer.expectSilence();
+    ASSERT_TRUE(lamp.InitBrillLamp(4, lampCom()));
+    ASSERT_TRUE(peer.silent());
     lamp.GreenOpenBrillLamp();
-    expectBytes(peer, {0xF1});
+    ASSERT_TRUE(peer.received({0xF1}));
     lamp.RedOpenBrillLamp();
-    expectBytes(peer, {0xF3});
+    ASSERT_TRUE(peer.received({0xF3}));
     lamp.BlueOpenBrillLamp();
-    expectBytes(peer, {0xF7});
+    ASSERT_TRUE(peer.received({0xF7}));
     lamp.GreenCloseBrillLamp();
-    expectBytes(peer, {0xF6});
+    ASSERT_TRUE(peer.received({0xF6}));
     lamp.YellowOpenBrillLamp();
-    peer.expectSilence();
+    ASSERT_TRUE(peer.silent());
     lamp.CloseConnectBrillLamp();
-    expectBytes(peer, {0xF0});
+    ASSERT_TRUE(peer.received({0xF0}));
 
-    WT_CHECK(lamp.InitBrillLamp(4, lampCom()));
-    peer.expectSilence();
+    ASSERT_TRUE(lamp.InitBrillLamp(4, lampCom()));
+    ASSERT_TRUE(peer.silent());
     lamp.BlueOpenBrillLamp();
-    expectBytes(peer, {0xF4});
+    ASSERT_TRUE(peer.received({0xF4}));
     lamp.BlueCloseBrillLamp();
-    expectBytes(peer, {0xF0});
+    ASSERT_TRUE(peer.received({0xF0}));
     lamp.CloseConnectBrillLamp();
-    expectBytes(peer, {0xF0});
+    ASSERT_TRUE(peer.received({0xF0}));
 }
 
 TEST(Main, PortTenAndAboveUseDeviceNamespace)
 {
     SerialPeer peer(WinTest::environmentNumber("LAMPTEST_HIGH_PEER_COM"));
     const int high = WinTest::environmentNumber("LAMPTEST_HIGH_COM");
-    WT_CHECK(high >= 10);
+    ASSERT_GE(high, 10);
     BrillLamp lamp;
-    WT_CHECK(lamp.InitBrillLamp(4, high));
+    ASSERT_TRUE(lamp.InitBrillLamp(4, high));
     lamp.RedOpenBrillLamp();
-    expectBytes(peer, {0xF2});
+    ASSERT_TRUE(peer.received({0xF2}));
     lamp.CloseConnectBrillLamp();
-    expectBytes(peer, {0xF0});
+    ASSERT_TRUE(peer.received({0xF0}));
 }
 
 TEST(Main, MissingPortFailsInitialisation)
 {
     BrillLamp lamp;
-    WT_CHECK(!lamp.InitBrillLamp(3, 0));
-    WT_CHECK(!lamp.InitBrillLamp(4, 0));
-    WT_CHECK(!lamp.InitBrillLamp(5, 0));
-    WT_CHECK(!lamp.InitBrillLamp(5, -3));
+    ASSERT_FALSE(lamp.InitBrillLamp(3, 0));
+    ASSERT_FALSE(lamp.InitBrillLamp(4, 0));
+    ASSERT_FALSE(lamp.InitBrillLamp(5, 0));
+    ASSERT_FALSE(lamp.InitBrillLamp(5, -3));
     lamp.RedOpenBrillLamp();
     lamp.CloseConnectBrillLamp();
 }
@@ -153,14 +145,14 @@ TEST(Main, ClosingTwiceReleasesThePortOnce)
 {
     SerialPeer peer(peerCom());
     BrillLamp lamp;
-    WT_CHECK(lamp.InitBrillLamp(3, lampCom()));
+    ASSERT_TRUE(lamp.InitBrillLamp(3, lampCom()));
     lamp.CloseConnectBrillLamp();
     lamp.CloseConnectBrillLamp();
     lamp.RedOpenBrillLamp();
-    peer.expectSilence();
-    WT_CHECK(lamp.InitBrillLamp(3, lampCom()));
+    ASSERT_TRUE(peer.silent());
+    ASSERT_TRUE(lamp.InitBrillLamp(3, lampCom()));
     lamp.RedOpenBrillLamp();
-    expectBytes(peer, coil0On);
+    ASSERT_TRUE(peer.received(Coil0On));
     lamp.CloseConnectBrillLamp();
 }
 
@@ -171,16 +163,16 @@ TEST(Main, ReinitialisingAnOpenSerialLampLeavesNoHandleBehind)
     SerialPeer peer(peerCom());
     BrillLamp lamp;
     const DWORD before = comHandles();
-    WT_CHECK(lamp.InitBrillLamp(5, lampCom()));
-    WT_EQ(comHandles(), before + 1);
-    WT_CHECK(lamp.InitBrillLamp(5, lampCom()));
-    WT_EQ(comHandles(), before + 1);
+    ASSERT_TRUE(lamp.InitBrillLamp(5, lampCom()));
+    ASSERT_EQ(comHandles(), before + 1);
+    ASSERT_TRUE(lamp.InitBrillLamp(5, lampCom()));
+    ASSERT_EQ(comHandles(), before + 1);
     lamp.GreenOpenBrillLamp();
-    expectBytes(peer, coil2On);
+    ASSERT_TRUE(peer.received(Coil2On));
     lamp.CloseConnectBrillLamp();
-    WT_EQ(comHandles(), before);
+    ASSERT_EQ(comHandles(), before);
     lamp.CloseConnectBrillLamp();
-    WT_EQ(comHandles(), before);
+    ASSERT_EQ(comHandles(), before);
 }
 
 // A pseudo-terminal keeps neither parity nor a byte size other than 8, so of the line settings
@@ -189,29 +181,29 @@ TEST(Main, OpeningSetsSpeedAndStopBits)
 {
     const std::string name = WinTest::comName(lampCom());
     HANDLE port = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    WT_CHECK(port != INVALID_HANDLE_VALUE);
+    ASSERT_NE(INVALID_HANDLE_VALUE, port);
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
-    WT_CHECK(GetCommState(port, &dcb));
+    ASSERT_TRUE(GetCommState(port, &dcb));
     dcb.BaudRate = CBR_19200;
     dcb.StopBits = TWOSTOPBITS;
-    WT_CHECK(SetCommState(port, &dcb));
+    ASSERT_TRUE(SetCommState(port, &dcb));
     CloseHandle(port);
 
     BrillLamp lamp;
-    WT_CHECK(lamp.InitBrillLamp(5, lampCom()));
+    ASSERT_TRUE(lamp.InitBrillLamp(5, lampCom()));
     lamp.CloseConnectBrillLamp();
 
     port = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    WT_CHECK(port != INVALID_HANDLE_VALUE);
+    ASSERT_NE(INVALID_HANDLE_VALUE, port);
     DCB after = {};
     after.DCBlength = sizeof after;
     const BOOL read = GetCommState(port, &after);
     CloseHandle(port);
-    WT_CHECK(read);
-    WT_EQ(after.BaudRate, CBR_9600);
-    WT_EQ(after.ByteSize, 8);
-    WT_EQ(after.StopBits, ONESTOPBIT);
-    WT_EQ(after.fParity, 0);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(after.BaudRate, CBR_9600);
+    ASSERT_EQ(after.ByteSize, 8);
+    ASSERT_EQ(after.StopBits, ONESTOPBIT);
+    ASSERT_EQ(0u, static_cast<unsigned>(after.fParity));
 }
 #endif

@@ -1,10 +1,8 @@
 #if defined(_WIN32)
 #include "tests/windows/SerialPeer.h"
 
-#include "tests/windows/WineTest.h"
-
 #include <algorithm>
-#include <cstdio>
+#include <stdexcept>
 
 namespace WinTest {
 
@@ -13,26 +11,13 @@ std::string comName(int number)
     return "\\\\.\\COM" + std::to_string(number);
 }
 
-std::string bytesText(const std::vector<unsigned char>& bytes)
-{
-    std::string text;
-    for (unsigned char b : bytes) {
-        char item[4];
-        std::snprintf(item, sizeof item, "%02X", b);
-        if (!text.empty())
-            text += ' ';
-        text += item;
-    }
-    return text;
-}
-
 SerialPeer::SerialPeer(int comNumber)
     : port_(
           CreateFileA(comName(comNumber).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr))
 {
     if (port_ == INVALID_HANDLE_VALUE)
-        fail("cannot open peer " + comName(comNumber) + ", error " + std::to_string(GetLastError()), __FILE__,
-             __LINE__);
+        throw std::runtime_error("cannot open peer " + comName(comNumber) + ", error " +
+                                 std::to_string(GetLastError()));
     COMMTIMEOUTS timeouts = {};
     timeouts.ReadIntervalTimeout = 0;
     timeouts.ReadTotalTimeoutConstant = 1000;
@@ -45,9 +30,9 @@ SerialPeer::~SerialPeer()
     CloseHandle(port_);
 }
 
-std::vector<unsigned char> SerialPeer::read(std::size_t count)
+DriverTest::Bytes SerialPeer::read(std::size_t count)
 {
-    std::vector<unsigned char> bytes;
+    DriverTest::Bytes bytes;
     const DWORD start = GetTickCount();
     while (bytes.size() < count && GetTickCount() - start < 1500) {
         unsigned char buffer[64];
@@ -57,14 +42,20 @@ std::vector<unsigned char> SerialPeer::read(std::size_t count)
             break;
         bytes.insert(bytes.end(), buffer, buffer + got);
     }
-    if (bytes.size() != count)
-        fail("peer received " + std::to_string(bytes.size()) + " of " + std::to_string(count) +
-                 " bytes: " + bytesText(bytes),
-             __FILE__, __LINE__);
     return bytes;
 }
 
-void SerialPeer::expectSilence()
+::testing::AssertionResult SerialPeer::received(const DriverTest::Bytes& expected)
+{
+    const DriverTest::Bytes got = read(expected.size());
+    if (got == expected)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "peer received " << got.size() << " of " << expected.size() << " bytes \""
+                                         << DriverTest::hex(got) << "\", expected \"" << DriverTest::hex(expected)
+                                         << "\"";
+}
+
+::testing::AssertionResult SerialPeer::silent()
 {
     COMMTIMEOUTS timeouts = {};
     timeouts.ReadTotalTimeoutConstant = 200;
@@ -74,9 +65,10 @@ void SerialPeer::expectSilence()
     ReadFile(port_, buffer, sizeof buffer, &got, nullptr);
     timeouts.ReadTotalTimeoutConstant = 1000;
     SetCommTimeouts(port_, &timeouts);
-    if (got != 0)
-        fail("peer received unexpected bytes: " + bytesText(std::vector<unsigned char>(buffer, buffer + got)), __FILE__,
-             __LINE__);
+    if (got == 0)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "peer received unexpected bytes: "
+                                         << DriverTest::hex(DriverTest::Bytes(buffer, buffer + got));
 }
 
 } // namespace WinTest

@@ -21,10 +21,13 @@ say() { echo "== windows: $*"; }
 
 # configure ARCH [ARGS...]: the build tree of one architecture.
 configure() {
-    local dir=$out/$1
+    local dir=$out/$1 toolchain=$root/cmake/toolchain-mingw.cmake fresh=()
     mkdir -p "$dir"
+    # A tree once configured with another toolchain file cannot change to this one in place.
+    compgen -G "$dir/CMakeFiles/*/CMakeSystem.cmake" >/dev/null &&
+        ! grep -qxF "include(\"$toolchain\")" "$dir"/CMakeFiles/*/CMakeSystem.cmake && fresh=(--fresh)
     # Line tables only: nothing here reads more of the DWARF, and the packages strip it.
-    cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw.cmake" -DLAMP_MINGW_ARCH="$1" \
+    cmake "${fresh[@]}" -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DLAMP_MINGW_ARCH="$1" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "${@:2}" >"$dir.configure.log" 2>&1 || {
         cat "$dir.configure.log"

@@ -1,24 +1,16 @@
 #if defined(_WIN32)
 #include "tests/driver/SerialLine.h"
+#include "tests/windows/LampModule.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
 namespace DriverTest {
 namespace {
-
-int session(const char* name)
-{
-    const char* value = std::getenv(name);
-    if (!value || !*value)
-        throw std::runtime_error(std::string(name) + " is not set (run through tests/windows/wine-session.sh)");
-    return std::atoi(value);
-}
 
 void setTimeout(HANDLE port, DWORD milliseconds)
 {
@@ -36,8 +28,9 @@ struct SerialLine::Parts {
 
 SerialLine::SerialLine(Number number) : parts(std::make_unique<Parts>())
 {
-    parts->lamp = session(number == High ? "LAMPTEST_HIGH_COM" : "LAMPTEST_LAMP_COM");
-    const std::string peer = "\\\\.\\COM" + std::to_string(session(number == High ? "LAMPTEST_HIGH_PEER_COM" : "LAMPTEST_PEER_COM"));
+    parts->lamp = WinTest::environmentNumber(number == High ? "LAMPTEST_HIGH_COM" : "LAMPTEST_LAMP_COM");
+    const std::string peer = "\\\\.\\COM" +
+        std::to_string(WinTest::environmentNumber(number == High ? "LAMPTEST_HIGH_PEER_COM" : "LAMPTEST_PEER_COM"));
     parts->peer = CreateFileA(peer.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (parts->peer == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot open peer " + peer + ", error " + std::to_string(GetLastError()));

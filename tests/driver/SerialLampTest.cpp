@@ -1,192 +1,152 @@
-// Serial lamp types over a pseudo-terminal that the port link directory names as a COM port.
+// Serial lamp types: the exports called in this process, the bytes on the far end of the line.
 
-#include "tests/driver/DriverTestSupport.h"
-#include "lampdriver/PosixLineSettings.h"
-#include "lampdriver/SerialPort.h"
+#include "tests/driver/LampExports.h"
+#include "tests/driver/SerialLine.h"
 
 #include <gtest/gtest.h>
 
-#include <termios.h>
+namespace {
 
-using DriverTest::Bytes;
 using DriverTest::Coil0Off;
 using DriverTest::Coil0On;
 using DriverTest::Coil1Off;
 using DriverTest::Coil1On;
 using DriverTest::Coil2Off;
 using DriverTest::Coil2On;
-using DriverTest::hex;
-
-namespace {
-
-Bytes join(std::initializer_list<Bytes> parts)
-{
-    Bytes all;
-    for (const Bytes& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+using DriverTest::SerialLine;
 
 class SerialLampTest : public ::testing::Test {
 protected:
-    SerialLampTest() { ports.link(pty.slavePath(), "com7"); }
+    void TearDown() override { lamp.CloseConnectBrillLamp(); }
 
-    DriverTest::Environment env() const { return {{"BRILLLAMP_PORTS", ports.path()}}; }
-    std::string call(const std::vector<std::string>& commands)
-    {
-        return DriverTest::lampCall(DriverTest::libraryPath(), commands, env());
-    }
-    std::unique_ptr<DriverTest::ChildProcess> start(std::vector<std::string> commands)
-    {
-        commands.insert(commands.begin(), {DriverTest::binDir() + "/lampcall", DriverTest::libraryPath()});
-        return std::make_unique<DriverTest::ChildProcess>(commands, env());
-    }
-    termios lineSettings() const
-    {
-        termios settings{};
-        ::tcgetattr(pty.slaveFd(), &settings);
-        return settings;
-    }
-
-    DriverTest::TempDir ports;
-    DriverTest::Pty pty;
+    SerialLine line;
+    DriverTest::LampExports lamp;
 };
 
 TEST_F(SerialLampTest, LampType3SendsOneFramePerColourCommand)
 {
-    EXPECT_EQ("init=true\nred-on\nred-off\nyellow-on\nblue-on\ngreen-off\nclosed\nred-on\n",
-              call({"init", "3", "7", "red-on", "red-off", "yellow-on", "blue-on", "green-off", "close", "red-on"}));
-    EXPECT_EQ(hex(join({Coil0On, Coil0Off, Coil2On, Coil1Off})), hex(pty.readRest()));
+    ASSERT_TRUE(lamp.InitBrillLamp(3, line.port()));
+    ASSERT_TRUE(line.silent()) << "nothing is sent on open";
+    lamp.RedOpenBrillLamp();
+    ASSERT_TRUE(line.received(Coil0On));
+    lamp.RedCloseBrillLamp();
+    ASSERT_TRUE(line.received(Coil0Off));
+    lamp.GreenOpenBrillLamp();
+    ASSERT_TRUE(line.received(Coil1On));
+    lamp.GreenCloseBrillLamp();
+    ASSERT_TRUE(line.received(Coil1Off));
+    lamp.GreenCloseBrillLamp();
+    ASSERT_TRUE(line.received(Coil1Off)) << "again, though already off";
+    lamp.BlueOpenBrillLamp();
+    ASSERT_TRUE(line.received(Coil2On));
+    lamp.BlueCloseBrillLamp();
+    ASSERT_TRUE(line.received(Coil2Off));
+    lamp.YellowOpenBrillLamp();
+    ASSERT_TRUE(line.silent());
+    lamp.CloseConnectBrillLamp();
+    ASSERT_TRUE(line.silent());
+    lamp.RedOpenBrillLamp();
+    ASSERT_TRUE(line.silent());
 }
 
 TEST_F(SerialLampTest, LampType5HasYellowOnCoil1AndNoBlue)
 {
-    call({"init", "5", "7", "green-on", "yellow-on", "blue-on", "blue-off", "red-on", "yellow-off", "green-off"});
-    EXPECT_EQ(hex(join({Coil2On, Coil1On, Coil0On, Coil1Off, Coil2Off})), hex(pty.readRest()));
+    ASSERT_TRUE(lamp.InitBrillLamp(5, line.port()));
+    lamp.GreenOpenBrillLamp();
+    ASSERT_TRUE(line.received(Coil2On));
+    lamp.YellowOpenBrillLamp();
+    ASSERT_TRUE(line.received(Coil1On));
+    lamp.BlueOpenBrillLamp();
+    lamp.BlueCloseBrillLamp();
+    ASSERT_TRUE(line.silent());
+    lamp.RedOpenBrillLamp();
+    ASSERT_TRUE(line.received(Coil0On));
+    lamp.YellowCloseBrillLamp();
+    ASSERT_TRUE(line.received(Coil1Off));
+    lamp.GreenCloseBrillLamp();
+    ASSERT_TRUE(line.received(Coil2Off));
+    lamp.CloseConnectBrillLamp();
+    ASSERT_TRUE(line.silent());
 }
 
 TEST_F(SerialLampTest, LampType4SendsItsStateByte)
 {
-    call({"init", "4", "7", "green-on", "red-on", "blue-on", "green-off", "close", "init", "4", "7", "blue-on",
-          "blue-off", "yellow-on", "close", "close"});
-    // The second close finds the port closed: it sends nothing more.
-    EXPECT_EQ("F1 F3 F7 F6 F0 F4 F0 F0", hex(pty.readRest()));
+    ASSERT_TRUE(lamp.InitBrillLamp(4, line.port()));
+    ASSERT_TRUE(line.silent());
+    lamp.GreenOpenBrillLamp();
+    ASSERT_TRUE(line.received({0xF1}));
+    lamp.RedOpenBrillLamp();
+    ASSERT_TRUE(line.received({0xF3}));
+    lamp.BlueOpenBrillLamp();
+    ASSERT_TRUE(line.received({0xF7}));
+    lamp.GreenCloseBrillLamp();
+    ASSERT_TRUE(line.received({0xF6}));
+    lamp.YellowOpenBrillLamp();
+    ASSERT_TRUE(line.silent());
+    lamp.CloseConnectBrillLamp();
+    ASSERT_TRUE(line.received({0xF0}));
+
+    ASSERT_TRUE(lamp.InitBrillLamp(4, line.port()));
+    ASSERT_TRUE(line.silent());
+    lamp.BlueOpenBrillLamp();
+    ASSERT_TRUE(line.received({0xF4}));
+    lamp.BlueCloseBrillLamp();
+    ASSERT_TRUE(line.received({0xF0}));
+    lamp.YellowOpenBrillLamp();
+    ASSERT_TRUE(line.silent());
+    lamp.CloseConnectBrillLamp();
+    ASSERT_TRUE(line.received({0xF0}));
+    lamp.CloseConnectBrillLamp();
+    ASSERT_TRUE(line.silent()) << "the second close finds the port closed";
 }
 
-TEST_F(SerialLampTest, LampType4LeavesTheLineSettingsAsTheyAre)
+TEST_F(SerialLampTest, PortTenAndAboveReachTheirDevice)
 {
-    termios before = lineSettings();
-    before.c_oflag |= OPOST | ONLCR;
-    before.c_cflag |= PARODD; // a pty drops PARENB by itself
-    before.c_iflag |= INPCK;
-    ::cfsetospeed(&before, B1200);
-    ASSERT_EQ(0, ::tcsetattr(pty.slaveFd(), TCSANOW, &before));
-    auto child = start({"init", "4", "7", "red-on", "pause"});
-    EXPECT_EQ("init=true", child->readLine());
-    EXPECT_EQ("red-on", child->readLine());
-    EXPECT_EQ("paused", child->readLine());
-    const termios after = lineSettings();
-    EXPECT_EQ(before.c_iflag, after.c_iflag);
-    EXPECT_EQ(before.c_oflag, after.c_oflag);
-    EXPECT_EQ(before.c_cflag, after.c_cflag);
-    EXPECT_EQ(before.c_lflag, after.c_lflag);
-    // Output processing stays on, yet the state byte (0xF0 to 0xF7) passes it unchanged.
-    EXPECT_EQ("F2", hex(pty.readRest()));
+    SerialLine high(SerialLine::High);
+    ASSERT_GE(high.port(), 10);
+    ASSERT_TRUE(lamp.InitBrillLamp(4, high.port()));
+    lamp.RedOpenBrillLamp();
+    ASSERT_TRUE(high.received({0xF2}));
+    lamp.CloseConnectBrillLamp();
+    ASSERT_TRUE(high.received({0xF0}));
 }
 
-TEST_F(SerialLampTest, LampType3SetsTheLineAndKeepsTheParityKind)
+TEST_F(SerialLampTest, MissingPortFailsInitialisation)
 {
-    termios before = lineSettings();
-    before.c_cflag |= PARODD | CSTOPB;
-    before.c_iflag |= INPCK;
-    before.c_oflag |= OPOST | ONLCR;
-    before.c_lflag |= ECHO | ICANON;
-    ::cfsetispeed(&before, B115200);
-    ::cfsetospeed(&before, B115200);
-    ASSERT_EQ(0, ::tcsetattr(pty.slaveFd(), TCSANOW, &before));
-    auto child = start({"init", "3", "7", "pause"});
-    EXPECT_EQ("init=true", child->readLine());
-    EXPECT_EQ("paused", child->readLine());
-    const termios after = lineSettings();
-    EXPECT_TRUE(after.c_cflag & PARODD);
-    EXPECT_FALSE(after.c_iflag & INPCK);
-    EXPECT_EQ(static_cast<tcflag_t>(CS8), after.c_cflag & CSIZE);
-    EXPECT_FALSE(after.c_cflag & CSTOPB);
-    EXPECT_FALSE(after.c_oflag & OPOST);
-    EXPECT_FALSE(after.c_lflag & (ECHO | ICANON));
-    EXPECT_EQ(static_cast<speed_t>(B9600), ::cfgetospeed(&after));
-    EXPECT_TRUE(pty.readRest().empty()) << "nothing is sent on open";
+    ASSERT_FALSE(lamp.InitBrillLamp(3, 0));
+    ASSERT_FALSE(lamp.InitBrillLamp(4, 0));
+    ASSERT_FALSE(lamp.InitBrillLamp(5, 0));
+    ASSERT_FALSE(lamp.InitBrillLamp(5, -3));
+    lamp.RedOpenBrillLamp();
+    lamp.CloseConnectBrillLamp();
 }
 
-// A pty cannot hold a parity setting (it forces PARENB off), so the even-parity case is
-// checked on the settings themselves.
-TEST(LampLineSettings, EvenParityStaysWhileItsCheckingGoes)
+TEST_F(SerialLampTest, ClosingTwiceReleasesThePortOnce)
 {
-    termios settings{};
-    settings.c_cflag = PARENB | CS7 | CSTOPB;
-    settings.c_iflag = INPCK | ICRNL;
-    ::cfsetospeed(&settings, B115200);
-    BrillLamp::lampLineSettings(settings);
-    EXPECT_TRUE(settings.c_cflag & PARENB);
-    EXPECT_FALSE(settings.c_cflag & PARODD);
-    EXPECT_FALSE(settings.c_iflag & (INPCK | ICRNL));
-    EXPECT_EQ(static_cast<tcflag_t>(CS8), settings.c_cflag & CSIZE);
-    EXPECT_FALSE(settings.c_cflag & CSTOPB);
-    EXPECT_EQ(static_cast<speed_t>(B9600), ::cfgetospeed(&settings));
-}
-
-TEST_F(SerialLampTest, APortOpenForOneTypeCannotBeOpenedAgain)
-{
-    EXPECT_EQ("init=true\ninit=false\ninit=false\n", call({"init", "3", "7", "init", "5", "7", "init", "4", "7"}));
-    auto holder = start({"init", "5", "7", "pause"});
-    EXPECT_EQ("init=true", holder->readLine());
-    EXPECT_EQ("paused", holder->readLine());
-    EXPECT_EQ("init=false\n", call({"init", "3", "7"})) << "another process got the port";
-    holder->write("\n");
-    holder->closeInput();
-    EXPECT_EQ(0, holder->wait());
-    EXPECT_EQ("init=true\n", call({"init", "3", "7"})) << "released with its holder";
+    ASSERT_TRUE(lamp.InitBrillLamp(3, line.port()));
+    lamp.CloseConnectBrillLamp();
+    lamp.CloseConnectBrillLamp();
+    lamp.RedOpenBrillLamp();
+    ASSERT_TRUE(line.silent());
+    ASSERT_TRUE(lamp.InitBrillLamp(3, line.port()));
+    lamp.RedOpenBrillLamp();
+    ASSERT_TRUE(line.received(Coil0On));
 }
 
 TEST_F(SerialLampTest, InitialisingAnOpenTypeAgainReplacesItsHandle)
 {
-    EXPECT_EQ("init=true\ninit=true\nred-on\n", call({"init", "3", "7", "init", "3", "7", "red-on"}));
-    EXPECT_EQ(hex(Coil0On), hex(pty.readRest()));
-}
-
-TEST_F(SerialLampTest, AFailedWriteDoesNotStopTheNextCommand)
-{
-    DriverTest::Pty replacement;
-    ports.link(replacement.slavePath(), "com8");
-    auto child = start({"init", "3", "7", "pause", "red-on", "green-on", "close", "init", "3", "8", "blue-on"});
-    EXPECT_EQ("init=true", child->readLine());
-    EXPECT_EQ("paused", child->readLine());
-    pty.closeMaster(); // the device goes away: writes on the port fail from now on
-    child->write("\n");
-    child->closeInput();
-    EXPECT_EQ(0, child->wait());
-    EXPECT_EQ("red-on\ngreen-on\nclosed\ninit=true\nblue-on\n", child->unread());
-    EXPECT_EQ(hex(Coil2On), hex(replacement.readRest()));
-}
-
-TEST_F(SerialLampTest, PortNumbersMapToTheirLinks)
-{
-    for (const char* number : {"0", "9", "10", "-1"}) {
-        SCOPED_TRACE(number);
-        ports.link(pty.slavePath(), std::string("com") + number);
-        EXPECT_EQ("init=true\nred-off\n", call({"init", "3", number, "red-off"}));
-        EXPECT_EQ(hex(Coil0Off), hex(pty.readRest()));
-    }
-    EXPECT_EQ("init=false\n", call({"init", "3", "11"})) << "no link, no device";
-}
-
-TEST(SerialPortName, ShortFormBelowTenElseDeviceNamespace)
-{
-    EXPECT_EQ("COM0", BrillLamp::serialPortName(0));
-    EXPECT_EQ("COM9", BrillLamp::serialPortName(9));
-    EXPECT_EQ("\\\\.\\COM10", BrillLamp::serialPortName(10));
-    EXPECT_EQ("\\\\.\\COM-1", BrillLamp::serialPortName(-1));
-    EXPECT_EQ("\\\\.\\COM-2147483648", BrillLamp::serialPortName(-2147483647 - 1));
+    const int before = line.openHandles();
+    ASSERT_TRUE(lamp.InitBrillLamp(5, line.port()));
+    ASSERT_EQ(line.openHandles(), before + 1);
+    ASSERT_TRUE(lamp.InitBrillLamp(5, line.port()));
+    ASSERT_EQ(line.openHandles(), before + 1);
+    lamp.GreenOpenBrillLamp();
+    ASSERT_TRUE(line.received(Coil2On));
+    ASSERT_TRUE(line.silent()) << "one frame, from one handle";
+    lamp.CloseConnectBrillLamp();
+    ASSERT_EQ(line.openHandles(), before);
+    lamp.CloseConnectBrillLamp();
+    ASSERT_EQ(line.openHandles(), before);
 }
 
 } // namespace

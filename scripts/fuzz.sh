@@ -2,13 +2,13 @@
 # Builds the libFuzzer harnesses (preset fuzz: the main build with LAMP_FUZZ, clang, ASan + UBSan)
 # and runs each for a bounded time against the committed seed corpus. A crash fails the script;
 # its input is left in build/fuzz.
-#   scripts/fuzz.sh                    30 s per harness, all at once
+#   scripts/fuzz.sh                    20 s per harness, all at once
 #   FUZZ_SECONDS=600 scripts/fuzz.sh   a longer run (seconds per harness)
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build/fuzz
-SECONDS_EACH=${FUZZ_SECONDS:-30}
+SECONDS_EACH=${FUZZ_SECONDS:-20}
 HARNESSES="request text"
 JOBS=$(nproc)
 [ "$JOBS" -gt 2 ] && JOBS=2

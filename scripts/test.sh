@@ -60,28 +60,48 @@ took() {
     times+=("$1: $wall s, CPU $cpu s")
 }
 
-# suite NAME PRESET: configures, builds and tests one Linux build with the presets of
-# CMakePresets.json (build/PRESET); what each builds and which tests it runs is said there.
+# suite NAME PRESET: configures and builds one Linux build with the presets of CMakePresets.json
+# (build/PRESET; what each builds and which tests it runs is said there), then starts its tests in
+# the background: they wait on sockets, timers and child processes far more than they compute, so
+# the next build runs beside them. Each suite has its own namespace, data folder and chip state.
+# suites_done waits for them and gives each its closing lines.
+pending=()
 suite() {
-    begin
-    suite_steps "$@"
-    took "$1"
-}
-suite_steps() {
     local name=$1 preset=$2 dir=build/$2
+    begin
     echo "== $name: configure and build in $dir (preset $preset)"
-    mkdir -p "$dir"
+    mkdir -p "$dir" "build/test-data/$preset"
     rm -f "$dir.ctest.log"
+    summaries+=("$name: build failed")
     if ! cmake --preset "$preset" >"$dir.configure.log" 2>&1; then
-        cat "$dir.configure.log"; failed=1; summaries+=("$name: configure failed"); return
+        cat "$dir.configure.log"; failed=1; summaries[-1]="$name: configure failed"; took "$name build"; return
     fi
     if ! cmake --build --preset "$preset" -j "$jobs" >"$dir.build.log" 2>&1; then
-        grep -E 'error|Error' "$dir.build.log" | head -40; failed=1; summaries+=("$name: build failed"); return
+        grep -E 'error|Error' "$dir.build.log" | head -40; failed=1; took "$name build"; return
     fi
-    echo "== $name: test"
-    isolated ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$dir.ctest.log"
-    [ "${PIPESTATUS[0]}" = 0 ] || failed=1
-    summaries+=("$name: $(result_of "$dir.ctest.log" 'tests passed')")
+    took "$name build"
+    echo "== $name: test, beside what follows ($dir.ctest.log)"
+    (
+        began=$(date +%s)
+        XDG_DATA_HOME=$PWD/build/test-data/$preset LAMPSIM_STATE=$PWD/build/test-data/$preset/lampsim.state \
+            isolated ctest --preset "$preset" -j "$jobs" >"$dir.ctest.log" 2>&1
+        status=$?
+        echo $(( $(date +%s) - began )) >"$dir.ctest.time"
+        exit $status
+    ) &
+    pending+=("$name $dir $! $(( ${#summaries[@]} - 1 ))")
+}
+suites_done() {
+    local entry name dir pid at
+    for entry in "${pending[@]}"; do
+        read -r name dir pid at <<<"$entry"
+        wait "$pid" || failed=1
+        echo "== $name: test ($dir.ctest.log)"
+        sed -n '/tests passed, /,$p' "$dir.ctest.log"
+        summaries[$at]="$name: $(result_of "$dir.ctest.log" 'tests passed')"
+        times+=("$name tests: $(cat "$dir.ctest.time" 2>/dev/null || echo '?') s, beside the rest")
+    done
+    pending=()
 }
 
 # result_of LOG PATTERN [N]: the last N (1) lines of LOG matching PATTERN, the runners' own
@@ -111,6 +131,14 @@ checked() {
 }
 
 mkdir -p build
+# The Windows libraries are made from Debian's sources while the Linux suites run: their
+# downloads and configure scripts leave a core idle, and so do the Linux tests.
+windows_deps=
+if [ -f scripts/windows-tests.sh ]; then
+    bash scripts/windows-tests.sh --deps-only build/windows >build/windows-deps.log 2>&1 &
+    windows_deps=$!
+fi
+
 echo "== format: the sources against .clang-format"
 checked format "as .clang-format says" "bash scripts/format.sh --fix" bash scripts/format.sh
 
@@ -121,7 +149,8 @@ suite threads tsan
 if [ -f scripts/windows-tests.sh ]; then
     begin
     echo "== windows: cross build and Wine tests"
-    bash scripts/windows-tests.sh build/windows 2>&1 | tee build/windows.log
+    wait $windows_deps
+    { cat build/windows-deps.log; bash scripts/windows-tests.sh build/windows; } 2>&1 | tee build/windows.log
     [ "${PIPESTATUS[0]}" = 0 ] || failed=1
     summaries+=("windows: $(result_of build/windows.log 'Windows (tests|compile check)' 2)")
     took windows
@@ -139,13 +168,12 @@ fi
 echo "== fuzzing: libFuzzer harnesses for a bounded time (preset fuzz)"
 checked fuzzing "no crash" "see build/fuzz" bash scripts/fuzz.sh
 
+suites_done
+
 echo
 echo "== summary"
 printf '%s\n' "${summaries[@]}"
 echo
 echo "== time"
 printf '%s\n' "${times[@]}"
-echo
-echo "== native suite, closing lines"
-sed -n '/tests passed, /,$p' build/native.ctest.log 2>/dev/null
 exit $failed

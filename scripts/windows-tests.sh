@@ -7,9 +7,12 @@
 # instead (the i686 tree then holds what the kiosk gets, its images checked from Linux). Under
 # Wine, each session in a network namespace and a Wine prefix of its own: the test programs (run
 # by ctest), the console run and key test, the service cycle, and what kiosks in the field meet.
-# Usage: bash scripts/windows-tests.sh [BUILD_DIR [ctest ARGS...]]   (default build/windows)
+# Usage: bash scripts/windows-tests.sh [--deps-only] [BUILD_DIR [ctest ARGS...]]   (default build/windows)
+# --deps-only builds the libraries and stops (the test command runs that beside the Linux suites).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+deps_only=
+[ "${1:-}" = --deps-only ] && deps_only=1 && shift
 mkdir -p "${1:-build/windows}"
 out=$(cd "${1:-build/windows}" && pwd)
 [ $# -gt 0 ] && shift
@@ -69,6 +72,7 @@ for arch in "${linked[@]}"; do
         exit 1
     fi
 done
+[ -n "$deps_only" ] && exit 0
 say "configure the i686 and x86_64 cross builds (linked: ${linked[*]})"
 for arch in i686 x86_64; do
     if [[ " ${linked[*]} " == *" $arch "* ]]; then

@@ -1,7 +1,9 @@
 """The Debian package of one Linux build tree (--build-dir, --sanitized 1 for a sanitizer's):
 built as a release is, its control fields and contents checked, installed and removed by dpkg in
 a scratch tree, and the extracted service run against the simulated chip. ctest runs it in each
-tree (tests/package)."""
+tree (tests/package).
+Each step is a row (name, got, want) and checks got(f) == want, or want(f) where it is callable; f
+names the module's fixtures, each set up when a step first asks for it."""
 import hashlib
 import os
 import pathlib
@@ -10,6 +12,7 @@ import shutil
 import subprocess
 import tempfile
 import time
+import types
 
 import pytest
 
@@ -17,6 +20,8 @@ import contract
 from e2e import Program, read
 
 UNIT = "norvik-tessaro-light-velk77.service"
+UNITS = "usr/lib/systemd/system"
+LIB = "usr/lib/lightservice"
 DEPENDENCIES = ["liblog4cpp5v5", "libjsoncpp25", "zlib1g", "libsystemd0"]
 FILES = ["/usr/bin/lampview", "/usr/bin/lightctl", "/usr/bin/lightservice", "/usr/lib/lightservice/libBrillLamp.so",
          "/usr/lib/lightservice/libWinRing0.so", "/usr/lib/systemd/system/" + UNIT,
@@ -87,105 +92,11 @@ def deb(build):
     return debs[0]
 
 
-def field(deb, name):
-    return subprocess.run(["dpkg-deb", "-f", deb, name], stdout=subprocess.PIPE).stdout.decode().rstrip("\n")
-
-
-def test_package_name(deb):
-    assert field(deb, "Package") == "norvik-light"
-
-
-def test_version(deb):
-    assert field(deb, "Version")
-
-
-def test_architecture(deb):
-    assert field(deb, "Architecture") == subprocess.run(["dpkg", "--print-architecture"],
-                                                        stdout=subprocess.PIPE).stdout.decode().strip()
-
-
-@pytest.mark.parametrize("dependency", DEPENDENCIES)
-def test_depends_on(deb, dependency):
-    assert re.search(r"\b%s\b" % re.escape(dependency), field(deb, "Depends"))
-
-
-def test_file_list(deb):
-    listing = subprocess.run(["dpkg-deb", "-c", deb], stdout=subprocess.PIPE).stdout.decode().splitlines()
-    names = [re.sub(r"^\./", "/", line.split()[5]) for line in listing if len(line.split()) > 5]
-    assert sorted(name for name in names if not name.endswith("/")) == sorted(FILES)
-
-
-@pytest.fixture(scope="module")
-def control(deb, scratch):
-    subprocess.run(["dpkg-deb", "-e", deb, scratch / "control"], check=True)
-    return scratch / "control"
-
-
-@pytest.mark.parametrize("script", ["postinst", "prerm", "postrm"])
-def test_maintainer_script_is_executable(control, script):
-    assert os.access(control / script, os.X_OK)
-
-
 @pytest.fixture(scope="module")
 def root(deb, scratch):
-    """The package's files, extracted."""
-    if subprocess.run(["dpkg-deb", "-x", deb, scratch / "root"]).returncode != 0:
-        pytest.fail("extract")
+    """The package's files, extracted, its control files in DEBIAN."""
+    subprocess.run(["dpkg-deb", "-R", deb, scratch / "root"], check=True)
     return scratch / "root"
-
-
-def test_port_access_module_is_the_hardware_one(root):
-    # The simulated chip module reads its state file from LAMPSIM_STATE; the hardware one does not.
-    assert b"LAMPSIM_STATE" not in read(root / "usr/lib/lightservice/libWinRing0.so")
-
-
-def test_simulated_module_is_built_but_not_shipped(build):
-    assert b"LAMPSIM_STATE" in read(build / "bin/libWinRing0.so")
-
-
-def dynamic(path):
-    return subprocess.run(["readelf", "-d", path], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.decode()
-
-
-def test_lightservice_finds_its_private_libraries(root):
-    assert re.search(r"RUNPATH.*\[\$ORIGIN/\.\./lib/lightservice\]", dynamic(root / "usr/bin/lightservice"))
-
-
-def test_the_driver_finds_the_module_beside_it(root):
-    assert re.search(r"RUNPATH.*\[\$ORIGIN\]", dynamic(root / "usr/lib/lightservice/libBrillLamp.so"))
-
-
-def empty_runpaths(folder):
-    """Programs and libraries below folder with an empty RUNPATH entry, which the loader takes
-    for the current directory."""
-    found = []
-    for path in sorted(folder.rglob("*")):
-        if not path.is_file() or path.is_symlink() or "CMakeFiles" in path.relative_to(folder).parts:
-            continue
-        if not (path.name.endswith(".so") or ".so." in path.name or path.stat().st_mode & 0o100):
-            continue
-        for paths in re.findall(r"\(R(?:UN)?PATH\).*\[(.*)\]$", dynamic(path), re.M):
-            if "::" in ":%s:" % paths:
-                found.append("%s: [%s]" % (path, paths))
-    return found
-
-
-@pytest.mark.parametrize("tree", ["build", "package"])
-def test_nothing_looks_for_libraries_in_the_current_directory(build, root, tree):
-    assert empty_runpaths(build if tree == "build" else root) == []
-
-
-def test_unit_starts_the_installed_program(root):
-    assert 'ExecStart="/usr/bin/lightservice"' in (root / "usr/lib/systemd/system" / UNIT).read_text().splitlines()
-
-
-if shutil.which("systemd-analyze"):
-    def test_systemd_accepts_the_unit(root, scratch):
-        # systemd checks that ExecStart exists: point it at the extracted program.
-        (scratch / "verify").mkdir()
-        unit = (root / "usr/lib/systemd/system" / UNIT).read_text()
-        (scratch / "verify" / UNIT).write_text(re.sub(r'^ExecStart="/usr', 'ExecStart="%s/usr' % root, unit, flags=re.M))
-        assert subprocess.run(["systemd-analyze", "verify", scratch / "verify" / UNIT]).returncode == 0
 
 
 @pytest.fixture(scope="module")
@@ -194,64 +105,28 @@ def installed_unit(root, scratch):
     (scratch / "units").mkdir()
     with open(scratch / "install.out", "wb") as out:
         subprocess.run([root / "usr/bin/lightservice", "install"], stdout=out, stderr=subprocess.STDOUT,
-                       env=dict(os.environ, LIGHTSERVICE_UNIT_DIR=str(scratch / "units"), LIGHTSERVICE_SYSTEMCTL="/bin/true"))
+                       env=dict(os.environ, LIGHTSERVICE_UNIT_DIR=str(scratch / "units"),
+                                LIGHTSERVICE_SYSTEMCTL="/bin/true"))
     return scratch / "units" / UNIT
-
-
-@needs_root
-def test_lightservice_install_writes_a_unit(installed_unit):
-    assert installed_unit.is_file()
-
-
-@needs_root
-def test_shipped_unit_equals_the_installed_one_but_for_the_program_path(root, installed_unit):
-    def without_program(path):
-        return [line for line in read(path).decode().splitlines() if not line.startswith("ExecStart=")]
-    assert without_program(root / "usr/lib/systemd/system" / UNIT) == without_program(installed_unit)
-
-
-class ScratchDpkg:
-    """dpkg with an administrative folder and an installation tree of its own."""
-
-    def __init__(self, scratch):
-        self.scratch, self.admin, self.tree = scratch, scratch / "dpkg", scratch / "inst"
-        for folder in (self.admin / "updates", self.admin / "info", self.tree):
-            folder.mkdir(parents=True)
-        (self.admin / "status").touch()
-        (self.admin / "available").touch()
-
-    def __call__(self, *args):
-        with open(self.scratch / "dpkg.log", "ab") as log:
-            return subprocess.run(["dpkg", "--admindir=%s" % self.admin, "--instdir=%s" % self.tree, "--force-not-root",
-                                   "--force-depends", "--force-script-chrootless", "--log=/dev/null", *args],
-                                  stdout=log, stderr=log).returncode == 0
 
 
 @pytest.fixture(scope="module")
 def dpkg(scratch):
-    yield ScratchDpkg(scratch)
-    print(read(scratch / "dpkg.log").decode(errors="replace"))
+    """dpkg with an administrative folder and an installation tree (its .tree) of its own."""
+    admin, log = scratch / "dpkg", scratch / "dpkg.log"
+    for folder in (admin / "updates", admin / "info", scratch / "inst"):
+        folder.mkdir(parents=True)
+    (admin / "status").touch()
+    (admin / "available").touch()
 
-
-@needs_root
-def test_dpkg_installs_it(dpkg, deb):
-    assert dpkg("-i", deb)
-
-
-@needs_root
-def test_installed_files_present(dpkg):
-    assert os.access(dpkg.tree / "usr/bin/lightservice", os.X_OK)
-    assert (dpkg.tree / "usr/lib/systemd/system" / UNIT).is_file()
-
-
-@needs_root
-def test_dpkg_removes_it(dpkg):
-    assert dpkg("--purge", "norvik-light")
-
-
-@needs_root
-def test_nothing_left_behind(dpkg):
-    assert [path for path in dpkg.tree.rglob("*") if path.is_file() and not path.is_symlink()] == []
+    def run(*args):
+        with open(log, "ab") as out:
+            return subprocess.run(["dpkg", "--admindir=%s" % admin, "--instdir=%s" % run.tree, "--force-not-root",
+                                   "--force-depends", "--force-script-chrootless", "--log=/dev/null", *args],
+                                  stdout=out, stderr=out).returncode == 0
+    run.tree = scratch / "inst"
+    yield run
+    print(read(log).decode(errors="replace"))
 
 
 class ExtractedService:
@@ -260,11 +135,11 @@ class ExtractedService:
 
     def __init__(self, root, scratch, build, sanitized):
         self.root, self.scratch = root, scratch
-        shutil.copy(build / "bin/libWinRing0.so", root / "usr/lib/lightservice/libWinRing0.so")
+        shutil.copy(build / "bin/libWinRing0.so", root / LIB / "libWinRing0.so")
         self.env = dict(os.environ, LAMPSIM_STATE=str(scratch / "chip.state"), XDG_DATA_HOME=str(scratch / "data"))
         if sanitized:
             # A sanitizer runtime interposes dlopen, which then ignores the program's RUNPATH.
-            self.env["LD_LIBRARY_PATH"] = str(root / "usr/lib/lightservice")
+            self.env["LD_LIBRARY_PATH"] = str(root / LIB)
         self.output = scratch / "service.out"
         self.program = None
 
@@ -275,9 +150,11 @@ class ExtractedService:
         (self.scratch / "lightctl.out").write_bytes(done.stdout)
         return done.returncode, done.stdout.decode(errors="replace")
 
-    def lamp(self):
-        return subprocess.run([self.root / "usr/bin/lampview", "--plain"], env=self.env,
-                              stdout=subprocess.PIPE).stdout.decode().rstrip("\n")
+    def lamp(self, *switch):
+        """The lamp, once lightctl has switched it where switch is given."""
+        if switch:
+            self.lightctl(*switch)
+        return output(self.root / "usr/bin/lampview", "--plain", env=self.env)
 
     def start(self):
         """Runs until it answers. Another program's connection may hold the port for a while
@@ -323,67 +200,124 @@ def service(root, scratch, build, request):
         service.program.status()
 
 
-@needs_root
-def test_lightctl_red_blue_succeeds(service):
-    assert service.lightctl("red", "blue")[0] == 0
-
-
-@needs_root
-def test_lamp_shows_red_and_blue(service):
-    assert service.lamp() == "red=on green=off blue=on"
-
-
-@needs_root
-def test_lamp_shows_green_only(service):
-    service.lightctl("GREEN")
-    assert service.lamp() == "red=off green=on blue=off"
-
-
-@needs_root
-def test_a_request_that_is_no_object_exits_1(service):
-    assert service.lightctl("--json", "[true]")[0] == 1
-
-
-@needs_root
-def test_its_log_text_is_printed(service, scratch):
-    assert contract.notAnObject in read(scratch / "lightctl.out").decode().splitlines()
-
-
-@needs_root
-def test_service_ends_on_sigint(service):
-    assert service.stop()
-
-
-@needs_root
-def test_service_wrote_its_start_line(service):
-    assert contract.serviceStarted.encode() in read(service.output)
-
-
 @pytest.fixture(scope="module")
 def without_driver(service, root):
     """Without its driver library the service answers every request with the loader's failure."""
-    (root / "usr/lib/lightservice/libBrillLamp.so").unlink()
+    (root / LIB / "libBrillLamp.so").unlink()
     service.start()
     before = service.lamp()
-    return service, before, service.lightctl("red")
+    return types.SimpleNamespace(service=service, before=before, answer=service.lightctl("red"))
 
 
-@needs_root
-def test_lightctl_exits_1_when_the_lamp_is_not_ready(without_driver):
-    assert without_driver[2][0] == 1
+def output(*command, **kw):
+    return subprocess.run(command, stdout=subprocess.PIPE, **kw).stdout.decode().rstrip("\n")
 
 
-@needs_root
-def test_the_services_failure_text_is_printed(without_driver):
-    assert "libBrillLamp.so" in without_driver[2][1]
+def field(deb, name):
+    return output("dpkg-deb", "-f", deb, name)
 
 
-@needs_root
-def test_no_lamp_was_switched(without_driver):
-    service, before, _ = without_driver
-    assert service.lamp() == before
+def has(pattern, text):
+    return re.search(pattern, text) is not None
 
 
-@needs_root
-def test_service_ends_on_sigint_without_its_driver(without_driver):
-    assert without_driver[0].stop()
+def packaged_files(f):
+    listing = [line.split() for line in output("dpkg-deb", "-c", f.deb).splitlines()]
+    return sorted(name for name in (re.sub(r"^\./", "/", line[5]) for line in listing if len(line) > 5)
+                  if not name.endswith("/"))
+
+
+def dynamic(path):
+    return output("readelf", "-d", path, stderr=subprocess.DEVNULL)
+
+
+def empty_runpaths(folder):
+    """Programs and libraries below folder with an empty RUNPATH entry, which the loader takes
+    for the current directory."""
+    found = []
+    for path in sorted(folder.rglob("*")):
+        if not path.is_file() or path.is_symlink() or "CMakeFiles" in path.relative_to(folder).parts:
+            continue
+        if not (path.name.endswith(".so") or ".so." in path.name or path.stat().st_mode & 0o100):
+            continue
+        for paths in re.findall(r"\(R(?:UN)?PATH\).*\[(.*)\]$", dynamic(path), re.M):
+            if "::" in ":%s:" % paths:
+                found.append("%s: [%s]" % (path, paths))
+    return found
+
+
+def systemd_verify(f):
+    """systemd checks that ExecStart exists: the unit is pointed at the extracted program."""
+    (f.scratch / "verify").mkdir()
+    unit = (f.root / UNITS / UNIT).read_text()
+    (f.scratch / "verify" / UNIT).write_text(re.sub(r'^ExecStart="/usr', 'ExecStart="%s/usr' % f.root, unit,
+                                                    flags=re.M))
+    return subprocess.run(["systemd-analyze", "verify", f.scratch / "verify" / UNIT]).returncode
+
+
+def without_program(path):
+    return [line for line in read(path).decode().splitlines() if not line.startswith("ExecStart=")]
+
+
+STEPS = [
+    ("package name", lambda f: field(f.deb, "Package"), "norvik-light"),
+    ("version", lambda f: field(f.deb, "Version") != "", True),
+    ("architecture", lambda f: field(f.deb, "Architecture"), lambda f: output("dpkg", "--print-architecture")),
+    *[("depends on " + name, lambda f, name=name: has(r"\b%s\b" % re.escape(name), field(f.deb, "Depends")), True)
+      for name in DEPENDENCIES],
+    ("file list", packaged_files, sorted(FILES)),
+    *[(script + " is executable", lambda f, script=script: os.access(f.root / "DEBIAN" / script, os.X_OK), True)
+      for script in ("postinst", "prerm", "postrm")],
+    # The simulated chip module reads its state file from LAMPSIM_STATE; the hardware one does not.
+    ("the port access module is the hardware one",
+     lambda f: b"LAMPSIM_STATE" in read(f.root / LIB / "libWinRing0.so"), False),
+    ("the simulated module is built but not shipped",
+     lambda f: b"LAMPSIM_STATE" in read(f.build / "bin/libWinRing0.so"), True),
+    ("lightservice finds its private libraries",
+     lambda f: has(r"RUNPATH.*\[\$ORIGIN/\.\./lib/lightservice\]", dynamic(f.root / "usr/bin/lightservice")), True),
+    ("the driver finds the module beside it",
+     lambda f: has(r"RUNPATH.*\[\$ORIGIN\]", dynamic(f.root / LIB / "libBrillLamp.so")), True),
+    ("nothing in the build looks for libraries in the current directory", lambda f: empty_runpaths(f.build), []),
+    ("nothing in the package looks for libraries in the current directory", lambda f: empty_runpaths(f.root), []),
+    ("the unit starts the installed program",
+     lambda f: 'ExecStart="/usr/bin/lightservice"' in (f.root / UNITS / UNIT).read_text().splitlines(), True),
+    *([("systemd accepts the unit", systemd_verify, 0)] if shutil.which("systemd-analyze") else []),
+]
+AS_ROOT = [
+    ("lightservice install writes a unit", lambda f: f.installed_unit.is_file(), True),
+    ("the shipped unit equals the installed one but for the program path",
+     lambda f: without_program(f.root / UNITS / UNIT), lambda f: without_program(f.installed_unit)),
+    ("dpkg installs it", lambda f: f.dpkg("-i", f.deb), True),
+    ("installed files present", lambda f: (os.access(f.dpkg.tree / "usr/bin/lightservice", os.X_OK),
+                                           (f.dpkg.tree / UNITS / UNIT).is_file()), (True, True)),
+    ("dpkg removes it", lambda f: f.dpkg("--purge", "norvik-light"), True),
+    ("nothing left behind",
+     lambda f: [path for path in f.dpkg.tree.rglob("*") if path.is_file() and not path.is_symlink()], []),
+    ("lightctl red blue succeeds", lambda f: f.service.lightctl("red", "blue")[0], 0),
+    ("the lamp shows red and blue", lambda f: f.service.lamp(), "red=on green=off blue=on"),
+    ("the lamp shows green only", lambda f: f.service.lamp("GREEN"), "red=off green=on blue=off"),
+    ("a request that is no object exits 1", lambda f: f.service.lightctl("--json", "[true]")[0], 1),
+    ("its log text is printed",
+     lambda f: contract.notAnObject in read(f.scratch / "lightctl.out").decode().splitlines(), True),
+    ("the service ends on SIGINT", lambda f: f.service.stop(), True),
+    ("the service wrote its start line", lambda f: contract.serviceStarted.encode() in read(f.service.output), True),
+    ("lightctl exits 1 when the lamp is not ready", lambda f: f.without_driver.answer[0], 1),
+    ("the service failure text is printed", lambda f: "libBrillLamp.so" in f.without_driver.answer[1], True),
+    ("no lamp was switched", lambda f: f.without_driver.service.lamp(), lambda f: f.without_driver.before),
+    ("the service ends on SIGINT without its driver", lambda f: f.without_driver.service.stop(), True),
+]
+
+
+class Fixtures:
+    def __init__(self, request):
+        self.request = request
+
+    def __getattr__(self, name):
+        return self.request.getfixturevalue(name)
+
+
+@pytest.mark.parametrize("got, want", [pytest.param(*row[1:], id=row[0]) for row in STEPS] +
+                         [pytest.param(*row[1:], id=row[0], marks=needs_root) for row in AS_ROOT])
+def test_step(request, got, want):
+    f = Fixtures(request)
+    assert got(f) == (want(f) if callable(want) else want)

@@ -1,17 +1,17 @@
 """The Windows packages under Wine, in a Wine prefix and a network namespace of their own (the
-installed service listens on 127.0.0.1:48888): their tables, signatures (made with a throwaway
-certificate) and version resources, install, the service's registration and event source, the
-lamp switched with lightctl.exe and read with lampview.exe through the simulated chip package, an
-upgrade from a package of a lower version, a failing upgrade, repair and removal by the lines of
-docs/windows-kiosk.md, which the package ships as its README.txt.
+installed service listens on 127.0.0.1:48888), signed with a throwaway certificate: installed,
+upgraded, repaired and removed by the lines of docs/windows-kiosk.md (shipped as README.txt).
 Wine runs the build of the architecture this machine executes (scripts/windows-tests.sh links it
 first): the kiosk's 32-bit packages from BUILD_DIR/i686, or, where the kernel runs no 32-bit
-program, the same packages made for x86_64 in BUILD_DIR/x86_64."""
+program, the same packages made for x86_64 in BUILD_DIR/x86_64.
+Each step is a row (name, got, want) and checks got(x) == want, or want(x) where it is callable."""
 import importlib.util
 import os
+import pathlib
 import re
 import shutil
 import subprocess
+import types
 
 import pytest
 
@@ -32,69 +32,66 @@ pytestmark = pytest.mark.skipif(not shutil.which("wine") or not shutil.which("wi
                                 reason="wine or wixl is not installed here")
 
 
+def table(rows):
+    return pytest.mark.parametrize("got, want", [pytest.param(*row[1:], id=row[0]) for row in rows])
+
+
+def logged(log, *commands, env=None):
+    """True when each command in turn succeeds, their output in log."""
+    with open(log, "wb") as out:
+        return all(subprocess.run(command, env=env, stdout=out, stderr=subprocess.STDOUT).returncode == 0
+                   for command in commands)
+
+
 @pytest.fixture(scope="module")
 def tree(windows_build):
     """The linked build's tree, its packages built there and signed as a release is, with a
     certificate of the test's own (its file returned too)."""
-    for tool in ("osslsigncode", "openssl", "msiinfo"):
-        if not shutil.which(tool):
-            pytest.fail(tool + " is not installed here")
-    if not importlib.util.find_spec("pefile"):
-        pytest.fail("python3-pefile is not installed here")
+    missing = [tool for tool in ("osslsigncode", "openssl", "msiinfo") if not shutil.which(tool)]
+    if missing or not importlib.util.find_spec("pefile"):
+        pytest.fail((missing + ["python3-pefile"])[0] + " is not installed here")
     tree = windows_build / (os.environ.get("WINE_ARCH") or e2e.arch())
     if not (tree / "bin" / "lightservice.exe").is_file():
         pytest.fail("%s holds no linked lightservice.exe (run scripts/windows-tests.sh first)" % tree)
     signing = tree.parent / (tree.name + ".signing")
     shutil.rmtree(signing, ignore_errors=True)
     signing.mkdir()
-    with open(signing / "openssl.log", "wb") as log:
-        made = subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", signing / "key.pem",
-                               "-out", signing / "cert.pem", "-days", "2", "-subj", "/CN=" + SUBJECT,
-                               "-addext", "extendedKeyUsage=codeSigning", "-addext", "keyUsage=digitalSignature"],
-                              stdout=log, stderr=log).returncode == 0 and \
-            subprocess.run(["openssl", "pkcs12", "-export", "-inkey", signing / "key.pem", "-in", signing / "cert.pem",
-                            "-out", signing / "cert.p12", "-passout", "pass:throwaway"], stdout=log, stderr=log).returncode == 0
-    if not made:
+    key, cert, p12 = signing / "key.pem", signing / "cert.pem", signing / "cert.p12"
+    if not logged(signing / "openssl.log",
+                  ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                   "-days", "2", "-subj", "/CN=" + SUBJECT, "-addext", "extendedKeyUsage=codeSigning",
+                   "-addext", "keyUsage=digitalSignature"],
+                  ["openssl", "pkcs12", "-export", "-inkey", key, "-in", cert, "-out", p12,
+                   "-passout", "pass:throwaway"]):
         pytest.fail("no test certificate: " + (signing / "openssl.log").read_text())
-    env = dict(os.environ, LAMP_SIGN_PKCS12=str(signing / "cert.p12"), LAMP_SIGN_PASSWORD="throwaway",
-               LAMP_SIGN_TIMESTAMP_URL="", LAMP_SIGN_CAFILE="")
+    env = dict(os.environ, LAMP_SIGN_PKCS12=str(p12), LAMP_SIGN_PASSWORD="throwaway", LAMP_SIGN_TIMESTAMP_URL="",
+               LAMP_SIGN_CAFILE="")
     build_log = tree.parent / (tree.name + ".msi.log")
-    with open(build_log, "wb") as log:
-        built = subprocess.run(["cmake", "--build", tree, "-j", str(min(os.cpu_count(), 2)), "--target", "msi",
-                                "msi_test_packages"], env=env, stdout=log, stderr=subprocess.STDOUT).returncode == 0
-    if not built:
+    if not logged(build_log, ["cmake", "--build", tree, "-j", str(min(os.cpu_count(), 2)), "--target", "msi",
+                              "msi_test_packages"], env=env):
         errors = [line for line in build_log.read_text(errors="replace").splitlines() if "rror" in line]
         pytest.fail("the packages did not build (%s):\n%s" % (build_log, "\n".join(errors[:20])))
-    return tree, signing / "cert.pem"
-
-
-class Packages:
-    def __init__(self, folder):
-        self.folder = folder
-
-        def first(pattern, exclude=None):
-            found = sorted(path for path in folder.glob(pattern) if not (exclude and re.search(exclude, path.name)))
-            return found[0] if found else None
-        self.kiosk = first("norvik-light-[0-9]*.msi")
-        self.trial = first("norvik-light-trial-simulated-chip-*.msi")
-        self.previous = first("test/norvik-light-[0-9]*.msi", "rebuilt|failing")
-        self.rebuilt = first("test/norvik-light-*-rebuilt.msi")
-        self.failing = first("test/norvik-light-*-failing.msi")
-
-    def complete(self):
-        return all((self.kiosk, self.trial, self.previous, self.rebuilt, self.failing))
-
-
-def version_of(package):
-    return re.sub(r"^norvik-light-([0-9.]+)-.*", r"\1", package.name)
+    return tree, cert
 
 
 @pytest.fixture(scope="module")
 def packages(tree):
-    found = Packages(tree[0] / "msi")
-    if not found.complete():
-        pytest.fail("no packages in %s" % found.folder)
+    folder = tree[0] / "msi"
+
+    def first(pattern, exclude=None):
+        found = sorted(path for path in folder.glob(pattern) if not (exclude and re.search(exclude, path.name)))
+        return found[0] if found else None
+    found = types.SimpleNamespace(
+        folder=folder, kiosk=first("norvik-light-[0-9]*.msi"), trial=first("norvik-light-trial-simulated-chip-*.msi"),
+        previous=first("test/norvik-light-[0-9]*.msi", "rebuilt|failing"),
+        rebuilt=first("test/norvik-light-*-rebuilt.msi"), failing=first("test/norvik-light-*-failing.msi"))
+    if not all(vars(found).values()):
+        pytest.fail("no packages in %s" % folder)
     return found
+
+
+def version_of(package):
+    return re.sub(r"^norvik-light-([0-9.]+)-.*", r"\1", package.name)
 
 
 def rows(package, table):
@@ -116,28 +113,43 @@ def after(package, action):
     return "".join(names[i + 1] for i, name in enumerate(names[:-1]) if name == action)
 
 
+def files(folder, *patterns):
+    """The files each pattern names, or the pattern itself where it names none (for the check to fail on)."""
+    return [path for pattern in patterns for path in (sorted(folder.glob(pattern)) or [folder / pattern])]
+
+
+def readme_line(word):
+    """The batch file line of docs/windows-kiosk.md that runs `msiexec WORD` for whatever build is
+    installed. wixl marks no component 64-bit: the x64 test package, too, writes the 32-bit view."""
+    for line in (ROOT / "docs" / "windows-kiosk.md").read_text().splitlines():
+        if re.match(r"for /f .*do msiexec %s " % re.escape(word), line):
+            return line.replace("%p", "%%p")
+    return ""
+
+
 class Session:
     """The prefix's installer, service and tools, as a technician at the kiosk uses them."""
 
-    def __init__(self, wine, work, tree, cert):
-        self.wine, self.work, self.tree, self.cert = wine, work, tree, cert
-        self.folder = wine.prefix / "drive_c" / "Program Files (x86)" / "NORVIK Tessaro Light"
-        shown = wine.output("winepath", "-u", "C:\\Program Files (x86)\\NORVIK Tessaro Light")
-        if shown:
-            self.folder = type(self.folder)(shown)
+    def __init__(self, wine, work, cert, packages):
+        self.wine, self.work, self.cert, self.packages = wine, work, cert, packages
+        self.folder = pathlib.Path(wine.output("winepath", "-u", "C:\\Program Files (x86)\\NORVIK Tessaro Light")
+                                   or wine.prefix / "drive_c" / "Program Files (x86)" / "NORVIK Tessaro Light")
+        self.error = ""
+
+    def log(self, package, action):
+        return self.work / (package.name + action.replace("/", ".", 1) + ".log")
 
     def msiexec(self, action, package, *properties):
         """True when a silent run succeeds."""
-        log = self.work / (package.name + action.replace("/", ".", 1) + ".log")
-        return self.wine.run("msiexec", action, windows_path(package), "/qn", "/l*v", windows_path(log), *properties,
-                             limit=120).returncode == 0
+        return self.wine.run("msiexec", action, windows_path(package), "/qn", "/l*v",
+                             windows_path(self.log(package, action)), *properties, limit=120).returncode == 0
 
     def lightctl(self, *args):
-        """Its exit status, output and error output."""
+        """Its exit status and output; its error output kept in self.error."""
         with open(self.work / "lightctl.err", "wb") as err:
             done = self.wine.run(self.folder / "lightctl.exe", *args, stdout=subprocess.PIPE, stderr=err, limit=30)
-        shown = done.stdout.decode("utf-8", "replace").replace("\r", "").rstrip("\n")
-        return done.returncode, shown, (self.work / "lightctl.err").read_text(errors="replace").replace("\r", "")
+        self.error = (self.work / "lightctl.err").read_text(errors="replace").replace("\r", "")
+        return done.returncode, done.stdout.decode("utf-8", "replace").replace("\r", "").rstrip("\n")
 
     def lampview(self):
         return self.wine.output(self.folder / "lampview.exe", "--plain", stderr=subprocess.STDOUT, limit=30)
@@ -153,33 +165,22 @@ class Session:
         return [line.replace('\\"', "") for line in text.splitlines()
                 if line.startswith('"') and "PreshutdownTimeout" not in line]
 
-    def registered(self):
+    def registration(self):
         want = ['"Description"="%s"' % contract.serviceDescription, '"DisplayName"="%s"' % contract.serviceDisplayName,
                 '"ErrorControl"=dword:00000001', '"ImagePath"="%s"' % PROGRAM.replace("\\", "\\\\"),
                 '"ObjectName"="LocalSystem"', '"Start"=dword:00000002', '"Type"=dword:00000010']
         # The service manager marks a 32-bit service on 64-bit Windows, and Wine does the same.
-        if self.wine.arch == "i686":
-            want.append('"WOW64"=dword:00000001')
-        return self.service_values() == want
+        return want + (['"WOW64"=dword:00000001'] if self.wine.arch == "i686" else [])
 
-    def unregistered(self):
-        return self.wine.run("reg", "query", SERVICE_KEY).returncode != 0
+    def absent(self, key, *args):
+        return self.wine.run("reg", "query", key, *args).returncode != 0
 
     def products(self):
         """The installed products named NORVIK Tessaro Light, one version a line."""
-        shown = "".join(self.wine.output("reg", "query", key, "/s") + "\n" for key in (
-            "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-            "HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"))
-        versions, named = set(), False
-        for line in shown.splitlines():
-            if line.startswith("HKEY"):
-                named = False
-            if re.search(r"DisplayName +REG_SZ +NORVIK Tessaro Light$", line):
-                named = True
-            if named and "DisplayVersion" in line:
-                versions.add(line.split()[2])
-                named = False
-        return "\n".join(sorted(versions))
+        shown = "\n".join(self.wine.output("reg", "query", "HKLM\\Software\\%sMicrosoft\\Windows\\CurrentVersion"
+                                            "\\Uninstall" % view, "/s") for view in ("", "Wow6432Node\\"))
+        return "\n".join(sorted({version for key in re.split(r"^HKEY", shown, flags=re.M) for version in re.findall(
+            r"DisplayName +REG_SZ +NORVIK Tessaro Light$.*?DisplayVersion +\S+ +(\S+)", key, re.M | re.S)}))
 
     def signed(self, *files):
         """Each carries a signature that verifies against the throwaway certificate alone."""
@@ -191,6 +192,25 @@ class Session:
                 print("no good signature: %s\n%s" % (name, done.stdout.decode(errors="replace")[-400:]))
                 return False
         return True
+
+    def tampered(self):
+        """The signed service program with one byte changed."""
+        image = bytearray((self.packages.folder / "kiosk" / "lightservice.exe").read_bytes())
+        image[len(image) // 2] = (image[len(image) // 2] + 1) % 256
+        (self.work / "tampered.exe").write_bytes(image)
+        return self.work / "tampered.exe"
+
+    def version_resources(self):
+        """Those of the installed programs and libraries, a description that begins with a capital as D."""
+        return [re.sub(r"(FileDescription=)[A-Z].*( OriginalFilename=)", r"\1D\2", subprocess.run(
+            ["/usr/bin/python3", ROOT / "tests" / "support" / "pe_version.py", image],
+            stdout=subprocess.PIPE).stdout.decode().rstrip("\n")) for image in files(self.folder, "*.exe", "*.dll")]
+
+    def product_version_resources(self):
+        product, version = (property_of(self.packages.kiosk, name) for name in ("ProductName", "ProductVersion"))
+        return ["%s: fixed=%s.0 ProductName=%s ProductVersion=%s FileVersion=%s FileDescription=D OriginalFilename=%s "
+                "CompanyName=NORVIK" % (image.name, version, product, version, version, image.name)
+                for image in files(self.folder, "*.exe", "*.dll")]
 
     def event_source(self):
         """The event source's values, one "NAME TYPE DATA" a line."""
@@ -208,258 +228,115 @@ class Session:
         done = subprocess.run(["ss", "-Hltn", "sport = :%d" % e2e.PORT], stdout=subprocess.PIPE)
         return str(e2e.PORT).encode() in done.stdout
 
-    def windows_version(self):
+    def windows(self, version):
+        """`ver` once winecfg has made the prefix the version."""
+        self.wine.run("winecfg", "-v", version)
         return self.wine.output("cmd", "/c", "ver")
 
-
-def files(folder, *patterns):
-    """The files each pattern names, or the pattern itself where it names none (as the shell
-    passes it on, for the check to fail on it)."""
-    return [path for pattern in patterns for path in (sorted(folder.glob(pattern)) or [folder / pattern])]
-
-
-def readme_line(word):
-    """The line of docs/windows-kiosk.md that runs `msiexec WORD` for whatever build is installed,
-    as a batch file's line. wixl marks no component 64-bit: the x64 test package, too, writes the
-    32-bit view."""
-    for line in (ROOT / "docs" / "windows-kiosk.md").read_text().splitlines():
-        if re.match(r"for /f .*do msiexec %s " % re.escape(word), line):
-            return line.replace("%p", "%%p")
-    return ""
+    def noted(self):
+        """Itself, what Wine left printed."""
+        print("Wine left: products '%s', service registered %s, port open %s" % (
+            self.products().replace("\n", " "), self.service_values() == self.registration(), self.listening()))
+        return self
 
 
 @pytest.fixture(scope="module")
 def msi(tree, packages, wine, work):
-    return Session(wine, work, *tree)
+    return Session(wine, work, tree[1], packages)
 
 
-def test_the_old_version_is_removed_inside_the_transaction_before_anything_is_written(packages):
-    assert after(packages.kiosk, "InstallInitialize") == "RemoveExistingProducts"
+@table([
+    ("the old version is removed inside the transaction before anything is written",
+     lambda p: after(p.kiosk, "InstallInitialize"), "RemoveExistingProducts"),
+    ("failure actions configured between installing and starting the service",
+     lambda p: after(p.kiosk, "InstallServices") + after(p.kiosk, "MsiConfigureServices"),
+     "MsiConfigureServicesStartServices"),
+    ("failure actions restart after 5 s 5 s 60 s and reset after a day",
+     lambda p: rows(p.kiosk, "MsiServiceConfigFailureActions"),
+     ["LightServiceRecovery\t%s\t1\t86400\t\t\t1[~]1[~]1\t5000[~]5000[~]60000\tService" % SERVICE]),
+    ("Windows 7 or later", lambda p: any(re.fullmatch(r"Installed OR VersionNT >= 601\t.*Windows 7 or later.", row)
+                                         for row in rows(p.kiosk, "LaunchCondition")), True),
+])
+def test_package(packages, got, want):
+    assert got(packages) == want
 
 
-def test_failure_actions_configured_between_installing_and_starting_the_service(packages):
-    assert after(packages.kiosk, "InstallServices") + after(packages.kiosk, "MsiConfigureServices") == \
-        "MsiConfigureServicesStartServices"
+def install(package):
+    return lambda s: s.msiexec("/i", getattr(s.packages, package))
 
 
-def test_failure_actions_restart_after_5_s_5_s_60_s_reset_after_a_day(packages):
-    assert rows(packages.kiosk, "MsiServiceConfigFailureActions") == \
-        ["LightServiceRecovery\t%s\t1\t86400\t\t\t1[~]1[~]1\t5000[~]5000[~]60000\tService" % SERVICE]
+def new_version(s):
+    return version_of(s.packages.kiosk)
 
 
-def test_windows_7_or_later(packages):
-    assert any(re.fullmatch(r"Installed OR VersionNT >= 601\t.*Windows 7 or later.", row)
-               for row in rows(packages.kiosk, "LaunchCondition"))
-
-
-def test_every_program_library_and_package_signed(msi, packages):
-    assert msi.signed(*files(packages.folder, "kiosk/*.exe", "kiosk/*.dll", "trial/WinRing0.dll", "*.msi", "test/*.msi"))
-
-
-def test_a_changed_program_fails_verification(msi, packages, work):
-    # One byte of the signed program changed.
-    image = bytearray((packages.folder / "kiosk" / "lightservice.exe").read_bytes())
-    image[len(image) // 2] = (image[len(image) // 2] + 1) % 256
-    (work / "tampered.exe").write_bytes(image)
-    assert not msi.signed(work / "tampered.exe")
-
-
-def test_wine_reports_windows_vista(msi):
-    msi.wine.run("winecfg", "-v", "vista")
-    assert "Windows 6.0." in msi.windows_version()
-
-
-def test_install_refused_on_windows_vista(msi, packages):
-    assert not msi.msiexec("/i", packages.kiosk)
-
-
-def test_refused_by_its_launch_conditions(msi, packages, work):
+@table([
+    ("every program library and package signed", lambda s: s.signed(*files(
+        s.packages.folder, "kiosk/*.exe", "kiosk/*.dll", "trial/WinRing0.dll", "*.msi", "test/*.msi")), True),
+    ("a changed program fails verification", lambda s: s.signed(s.tampered()), False),
+    ("Wine reports Windows Vista", lambda s: "Windows 6.0." in s.windows("vista"), True),
+    ("install refused on Windows Vista", install("kiosk"), False),
     # The log is UTF-16 on Windows, 8-bit text in Wine; success is 1.
-    log = (work / (packages.kiosk.name + ".i.log")).read_bytes().replace(b"\0", b"")
-    assert re.search(rb"LaunchConditions\. Return value [^1]", log)
-
-
-def test_nothing_installed(msi):
-    assert msi.products() == ""
-
-
-def test_windows_10_again(msi):
-    msi.wine.run("winecfg", "-v", "win10")
-    assert "Windows 10." in msi.windows_version()
-
-
-def test_the_simulated_chip_alone_is_refused_without_the_service(msi, packages):
-    assert not msi.msiexec("/i", packages.trial)
-
-
-def test_install_the_lower_version(msi, packages):
-    assert msi.msiexec("/i", packages.previous)
-
-
-def test_service_registered_with_its_settings(msi):
-    assert msi.registered()
-
-
-def test_one_product_the_lower_version(msi, packages):
-    assert msi.products() == version_of(packages.previous)
-
-
-def test_event_source_registered(msi):
-    assert msi.event_source() == "EventMessageFile REG_EXPAND_SZ %s\nTypesSupported REG_DWORD 0x7" % PROGRAM
-
-
-def test_installed_files_signed(msi):
-    assert msi.signed(*files(msi.folder, "*.exe", "*.dll"))
-
-
-def test_answers_without_a_lamp(msi):
+    ("refused by its launch conditions", lambda s: re.search(rb"LaunchConditions\. Return value [^1]", s.log(
+        s.packages.kiosk, "/i").read_bytes().replace(b"\0", b"")) is not None, True),
+    ("nothing installed", Session.products, ""),
+    ("Windows 10 again", lambda s: "Windows 10." in s.windows("win10"), True),
+    ("the simulated chip alone is refused without the service", install("trial"), False),
+    ("install the lower version", install("previous"), True),
+    ("service registered with its settings", Session.service_values, Session.registration),
+    ("one product the lower version", Session.products, lambda s: version_of(s.packages.previous)),
+    ("event source registered", Session.event_source,
+     "EventMessageFile REG_EXPAND_SZ %s\nTypesSupported REG_DWORD 0x7" % PROGRAM),
+    ("installed files signed", lambda s: s.signed(*files(s.folder, "*.exe", "*.dll")), True),
     # Without a port-access module the service runs and says why the lamp is not there.
-    assert msi.lightctl("red")[:2] == (1, contract.initialisationFailed)
-
-
-def test_install_the_trial_package(msi, packages):
-    assert msi.msiexec("/i", packages.trial)
-
-
-def test_red_switched(msi):
-    assert msi.lightctl("red")[:2] == (0, "")
-
-
-def test_lampview_reads_red(msi):
-    assert msi.lampview() == "red=on green=off blue=off"
-
-
-def test_version_resources_name_the_product_and_version(msi, packages):
-    product, version = property_of(packages.kiosk, "ProductName"), property_of(packages.kiosk, "ProductVersion")
-    for image in files(msi.folder, "*.exe", "*.dll"):
-        seen = subprocess.run(["/usr/bin/python3", ROOT / "tests" / "support" / "pe_version.py", image],
-                              stdout=subprocess.PIPE).stdout.decode().rstrip("\n")
-        assert re.fullmatch(re.escape("%s: fixed=%s.0 ProductName=%s ProductVersion=%s FileVersion=%s FileDescription="
-                                      % (image.name, version, product, version, version)) + "[A-Z].*" +
-                            re.escape(" OriginalFilename=%s CompanyName=NORVIK" % image.name), seen), seen
-
-
-def test_upgrade(msi, packages):
-    assert msi.msiexec("/i", packages.kiosk)
-
-
-def test_one_product_the_new_version(msi, packages):
-    assert msi.products() == version_of(packages.kiosk)
-
-
-def test_service_registered_after_the_upgrade(msi):
-    assert msi.registered()
-
-
-def test_lamp_initialised_again(msi):
-    # A new service process initialised the lamp again: all colours off.
-    assert msi.lampview() == "red=off green=off blue=off"
-
-
-def test_green_and_blue_switched(msi):
-    assert msi.lightctl("green", "BLUE")[:2] == (0, "")
-
-
-def test_lampview_reads_green_and_blue(msi):
-    assert msi.lampview() == "red=off green=on blue=on"
-
-
-def test_install_the_same_version_built_again(msi, packages):
+    ("answers without a lamp", lambda s: s.lightctl("red"), (1, contract.initialisationFailed)),
+    ("install the trial package", install("trial"), True),
+    ("red switched", lambda s: s.lightctl("red"), (0, "")),
+    ("lampview reads red", Session.lampview, "red=on green=off blue=off"),
+    ("version resources name the product and version", Session.version_resources,
+     Session.product_version_resources),
+    ("upgrade", install("kiosk"), True),
+    ("one product the new version", Session.products, new_version),
+    ("service registered after the upgrade", Session.service_values, Session.registration),
+    # A new service process initialised the lamp again.
+    ("lamp initialised again", Session.lampview, "red=off green=off blue=off"),
+    ("green and blue switched", lambda s: s.lightctl("green", "BLUE"), (0, "")),
+    ("lampview reads green and blue", Session.lampview, "red=off green=on blue=on"),
     # Each build of a package is a product of its own: it must replace the installed one.
-    assert msi.msiexec("/i", packages.rebuilt)
-
-
-def test_still_one_product_the_new_version(msi, packages):
-    assert msi.products() == version_of(packages.kiosk)
-
-
-def test_service_registered_after_the_reinstall(msi):
-    assert msi.registered()
-
-
-def test_service_answers_after_the_reinstall(msi):
-    assert msi.lightctl("green", "blue")[:2] == (0, "")
-
-
-def test_a_failing_upgrade_ends_in_failure(msi, packages):
+    ("install the same version built again", install("rebuilt"), True),
+    ("still one product the new version", Session.products, new_version),
+    ("service registered after the reinstall", Session.service_values, Session.registration),
+    ("service answers after the reinstall", lambda s: s.lightctl("green", "blue"), (0, "")),
     # Its new service dies at start.
-    assert not msi.msiexec("/i", packages.failing)
-
-
-def test_the_failed_version_is_not_left_installed(msi, packages):
-    assert version_of(packages.failing) not in msi.products().splitlines()
-
-
-def test_install_the_new_version_again_after_the_failed_upgrade(msi, packages):
+    ("a failing upgrade ends in failure", install("failing"), False),
+    ("the failed version is not left installed",
+     lambda s: version_of(s.packages.failing) in s.products().splitlines(), False),
     # Windows Installer rolls the removal of the installed version back with the rest of the run
     # (it runs inside the transaction); Wine 8 runs that removal as an installation of its own,
     # which its rollback does not undo, so here the old version is gone too.
-    print("Wine left: products '%s', service %s, port %s" % (
-        msi.products().replace("\n", " "), "registered" if msi.registered() else "not registered",
-        "open" if msi.listening() else "closed"))
-    assert msi.msiexec("/i", packages.rebuilt)
-
-
-def test_service_answers_again(msi):
-    assert e2e.eventually(msi.listening, tries=50, pause=0.2)
-    assert msi.lightctl("red")[:2] == (0, "")
-
-
-def test_the_readmes_repair_line_names_the_installed_build(msi, packages, work):
+    ("install the new version again after the failed upgrade",
+     lambda s: s.noted().msiexec("/i", s.packages.rebuilt), True),
+    ("service answers again", lambda s: (e2e.eventually(s.listening, tries=50, pause=0.2), s.lightctl("red")),
+     (True, (0, ""))),
     # Wine's msiexec does not repair by product code ("Product code treatment not implemented
     # yet"): the line is run as far as the command it would give.
-    assert msi.run_batch("repair", readme_line("/fa").replace(" do msiexec ", " do echo msiexec "))
-    assert (work / "repair.out").read_text().replace("\r", "").rstrip("\n") == \
-        "msiexec /fa %s /qn" % property_of(packages.rebuilt, "ProductCode")
-
-
-def test_lightctl_wrong_member_type_answers_1(msi):
-    assert msi.lightctl("--json", '{"red":"yes"}')[:2] == (1, contract.redWrongType)
-
-
-def test_lightctl_usage_error_exits_64(msi):
-    assert msi.lightctl("purple")[:2] == (64, "")
-
-
-def test_lightctl_no_service_exits_2(msi):
-    assert msi.lightctl("--port", "1", "red")[:2] == (2, "")
-
-
-def test_lightctl_no_service_is_named(msi, work):
-    assert "cannot reach the light service on 127.0.0.1:1" in (work / "lightctl.err").read_text(errors="replace")
-
-
-def test_the_readmes_remove_line(msi):
-    assert msi.run_batch("remove", readme_line("/x"))
-
-
-def test_service_deleted(msi):
-    assert msi.unregistered()
-
-
-def test_event_source_removed(msi):
-    assert msi.wine.run("reg", "query", EVENT_SOURCE_KEY).returncode != 0
-
-
-def test_product_code_key_removed(msi):
-    assert msi.wine.run("reg", "query", "HKLM\\SOFTWARE\\NORVIK\\NORVIK Tessaro Light", "/reg:32").returncode != 0
-
-
-def test_port_closed(msi):
-    assert not msi.listening()
-
-
-def test_no_product_left(msi):
-    assert msi.products() == ""
-
-
-def test_only_the_trial_files_left(msi):
-    assert sorted(os.listdir(msi.folder)) == ["WinRing0.dll", "lampsim.state"]
-
-
-def test_uninstall_the_trial_package(msi, packages):
-    assert msi.msiexec("/x", packages.trial)
-
-
-def test_program_folder_gone(msi):
-    assert not msi.folder.exists()
+    ("the readme repair line names the installed build", lambda s: (
+        s.run_batch("repair", readme_line("/fa").replace(" do msiexec ", " do echo msiexec ")),
+        (s.work / "repair.out").read_text().replace("\r", "").rstrip("\n")),
+     lambda s: (True, "msiexec /fa %s /qn" % property_of(s.packages.rebuilt, "ProductCode"))),
+    ("lightctl wrong member type answers 1", lambda s: s.lightctl("--json", '{"red":"yes"}'),
+     (1, contract.redWrongType)),
+    ("lightctl usage error exits 64", lambda s: s.lightctl("purple"), (64, "")),
+    ("lightctl no service exits 2", lambda s: s.lightctl("--port", "1", "red"), (2, "")),
+    ("lightctl no service is named", lambda s: "cannot reach the light service on 127.0.0.1:1" in s.error, True),
+    ("the readme remove line", lambda s: s.run_batch("remove", readme_line("/x")), True),
+    ("service deleted", lambda s: s.absent(SERVICE_KEY), True),
+    ("event source removed", lambda s: s.absent(EVENT_SOURCE_KEY), True),
+    ("product code key removed", lambda s: s.absent("HKLM\\SOFTWARE\\NORVIK\\NORVIK Tessaro Light", "/reg:32"), True),
+    ("port closed", Session.listening, False),
+    ("no product left", Session.products, ""),
+    ("only the trial files left", lambda s: sorted(os.listdir(s.folder)), ["WinRing0.dll", "lampsim.state"]),
+    ("uninstall the trial package", lambda s: s.msiexec("/x", s.packages.trial), True),
+    ("program folder gone", lambda s: s.folder.exists(), False),
+])
+def test_session(msi, got, want):
+    assert got(msi) == (want(msi) if callable(want) else want)

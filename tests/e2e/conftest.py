@@ -9,7 +9,7 @@ import subprocess
 
 import pytest
 
-from e2e import ROOT, Client, Lamp, Wine, own_network, windows_path
+from e2e import ROOT, Client, Fixtures, Wine, own_network, windows_path
 
 
 def pytest_addoption(parser):
@@ -39,17 +39,6 @@ def work(request, windows_build):
     return folder
 
 
-def make_base_prefix(base, wine):
-    """The prefix every session copies, made once (about 10 s); its registry files appear once
-    the server has ended."""
-    maker = Wine(base, wine.arch)
-    subprocess.run(["timeout", "120", *maker.command("wineboot", "-i")], env=maker.env,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["timeout", "60", "wineserver", "-w"], env=maker.env)
-    if not (base / "system.reg").exists():
-        pytest.fail("Wine could not create its prefix " + str(base))
-
-
 @pytest.fixture(scope="module")
 def wine(request, network, windows_build):
     """A copy of the base prefix with its server, kept running without programs; its programs
@@ -58,20 +47,30 @@ def wine(request, network, windows_build):
     reads (some 700 MB) and copy the registry, which it rewrites."""
     prefix = windows_build / ("prefix-" + request.module.SESSION)
     base = windows_build / "wineprefix"
-    session = Wine(prefix)
+    wine = Wine(prefix)
     shutil.rmtree(prefix, ignore_errors=True)
     if not (base / "system.reg").exists():
-        make_base_prefix(base, session)
-    if getattr(request.module, "LINKED_PREFIX", True):
-        subprocess.run(["cp", "-al", str(base), str(prefix)], check=True)
-        for registry in base.glob("*.reg"):
-            (prefix / registry.name).unlink()
-            shutil.copy(registry, prefix / registry.name)
-    else:
-        subprocess.run(["cp", "-a", str(base), str(prefix)], check=True)
-    session.server("-p")
-    yield session
-    session.end()
+        # The prefix every session copies, made once (about 10 s); its registry files appear once
+        # the server has ended.
+        maker = Wine(base, wine.arch)
+        maker.run("wineboot", "-i", limit=120)
+        subprocess.run(["timeout", "60", "wineserver", "-w"], env=maker.env)
+        if not (base / "system.reg").exists():
+            pytest.fail("Wine could not create its prefix " + str(base))
+    linked = getattr(request.module, "LINKED_PREFIX", True)
+    subprocess.run(["cp", "-al" if linked else "-a", str(base), str(prefix)], check=True)
+    for registry in base.glob("*.reg") if linked else ():
+        (prefix / registry.name).unlink()
+        shutil.copy(registry, prefix / registry.name)
+    wine.server("-p")
+    yield wine
+    wine.end()
+
+
+@pytest.fixture
+def fixtures(request):
+    """The test's fixtures by name, for step tables."""
+    return Fixtures(request)
 
 
 @pytest.fixture(scope="module")
@@ -88,15 +87,17 @@ def client():
 @pytest.fixture(scope="module")
 def simulated_chip(wine, work):
     """The state file of the simulated chip that the session's Windows programs switch, as Wine
-    names it for them."""
+    names it for them; Wine's errors and traces go to wine.err beside it."""
     wine.env["LAMPSIM_STATE"] = windows_path(work / "lampsim.state")
+    wine.errors = work / "wine.err"
     return wine.env["LAMPSIM_STATE"]
 
 
 @pytest.fixture(scope="module")
 def lamp(simulated_chip, work, windows_build):
-    """That chip's lamp, read from Linux."""
+    """lamp(): that chip's lamp as the Linux lampview reads it."""
     lampview = pathlib.Path(os.environ.get("LAMPVIEW") or ROOT / "build" / "native" / "bin" / "lampview")
     if not os.access(lampview, os.X_OK):
         lampview = windows_build / "native-tools" / "bin" / "lampview"
-    return Lamp(lampview, work / "lampsim.state")
+    command = [lampview, "--plain", "--state", work / "lampsim.state"]
+    return lambda: subprocess.run(command, stdout=subprocess.PIPE).stdout.decode().rstrip("\n")

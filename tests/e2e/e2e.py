@@ -1,16 +1,19 @@
 #!/usr/bin/python3
 """What the end-to-end sessions use: Wine, a TCP client of the service's port, the service's
-process, the simulated chip's lamp. Run as a program it prints the build Wine runs here (i686 or
-x86_64), for the scripts that build it."""
+process, the simulated chip's lamp, step tables. Run as a program it prints the build Wine runs
+here (i686 or x86_64), for the scripts that build it."""
 import contextlib
 import ctypes
 import os
 import pathlib
+import re
 import signal
 import socket
 import subprocess
 import sys
 import time
+
+import pytest
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tests" / "support"))
@@ -18,10 +21,21 @@ import contract  # noqa: E402
 
 PORT = 48888
 OK = contract.successAnswer.encode()
+SERVICE = "norvik-tessaro-light-velk77"
+SERVICE_KEY = "HKLM\\System\\CurrentControlSet\\Services\\" + SERVICE
+ENVIRONMENT = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment"
 
 
 def error_answer(log):
     return (contract.errorAnswerOpening + log + contract.errorAnswerClosing).encode()
+
+
+BAD_TYPE = error_answer(contract.redWrongType)
+
+
+def lit(*colours):
+    """What lampview --plain shows with these colours on."""
+    return " ".join(c + ("=on" if c in colours else "=off") for c in ("red", "green", "blue"))
 
 
 def eventually(check, tries=100, pause=0.1):
@@ -41,9 +55,42 @@ def read(path):
         return b""
 
 
-def lines(path, encoding="utf-8"):
+def lines(path):
     """The file's lines without the CR of the Windows console's line ends."""
-    return read(path).decode(encoding, "replace").replace("\r", "").splitlines()
+    return read(path).decode("utf-8", "replace").replace("\r", "").splitlines()
+
+
+def has_crlf_line(path, line):
+    return line + b"\r" in read(path).split(b"\n")
+
+
+def written(path, text):
+    """True once the file holds the text."""
+    return eventually(lambda: text.encode() in read(path))
+
+
+def steps(*rows):
+    """One test per row (name, step, expected), in order; see Fixtures.outcome."""
+    return pytest.mark.parametrize("step, expected", [pytest.param(s, e, id=name) for name, s, e in rows])
+
+
+class Fixtures:
+    """A test's fixtures by name, each set up when a step first asks for it."""
+
+    def __init__(self, request):
+        self._request = request
+
+    def __getattr__(self, name):
+        if name.startswith("_"):
+            raise AttributeError(name)
+        return self._request.getfixturevalue(name)
+
+    def outcome(self, step, expected):
+        """The step's result: of a request, the answer from the service's port (read as long as
+        expected); of a function, what it returns given these fixtures; of a list, the last part's."""
+        for part in step if isinstance(step, list) else [step]:
+            got = self.client.exchange(part, expected) if isinstance(part, str) else part(self)
+        return got
 
 
 @contextlib.contextmanager
@@ -61,6 +108,18 @@ def own_network():
             yield
         finally:
             libc.setns(previous.fileno(), clone_newnet)
+
+
+def received(s, until=None):
+    """What comes until the peer ends its side or the socket times out, or until bytes have come."""
+    got = b""
+    with contextlib.suppress(OSError):
+        while until is None or len(got) < until:
+            chunk = s.recv(4096)
+            if not chunk:
+                break
+            got += chunk
+    return got
 
 
 class Client:
@@ -82,37 +141,18 @@ class Client:
     def exchange(self, request, expected):
         """What one connection that sends the request gets back: as many bytes as expected, and
         whatever else comes within 0.3 s."""
-        request = request.encode() if isinstance(request, str) else request
         with self.connect() as s:
-            s.sendall(request)
-            got = b""
-            while len(got) < len(expected):
-                chunk = s.recv(4096)
-                if not chunk:
-                    break
-                got += chunk
+            s.sendall(request.encode() if isinstance(request, str) else request)
+            got = received(s, len(expected))
             s.settimeout(0.3)
-            try:
-                got += s.recv(4096)
-            except OSError:
-                pass
-        return got
+            return got + received(s)
 
     def half_closed(self, request, timeout=10):
         """The answer to a client that ends its sending side right after the request."""
         with socket.create_connection(self.address, timeout=timeout) as s:
             s.sendall(request.encode())
             s.shutdown(socket.SHUT_WR)
-            got = b""
-            try:
-                while True:
-                    chunk = s.recv(4096)
-                    if not chunk:
-                        break
-                    got += chunk
-            except OSError:
-                pass
-        return got
+            return received(s)
 
     def refused(self):
         try:
@@ -130,13 +170,10 @@ class Program:
     def __init__(self, process):
         self.process = process
 
-    def running(self):
-        return self.process.poll() is None
-
     def interrupt(self, wait=10):
         """SIGINT, as Ctrl+C in the console; true when the process has ended within wait seconds."""
         self.process.send_signal(signal.SIGINT)
-        return eventually(lambda: not self.running(), tries=int(wait * 10))
+        return eventually(lambda: self.process.poll() is not None, tries=int(wait * 10))
 
     def status(self):
         """Its exit status once it has ended; None when it had to be killed after a minute."""
@@ -147,16 +184,10 @@ class Program:
             self.process.wait()
             return None
 
-
-class Lamp:
-    """The simulated chip's lamp as the Linux lampview reads it from the chip's state file."""
-
-    def __init__(self, lampview, state):
-        self.lampview, self.state = lampview, state
-
-    def reads(self):
-        done = subprocess.run([str(self.lampview), "--plain", "--state", str(self.state)], stdout=subprocess.PIPE)
-        return done.stdout.decode().rstrip("\n")
+    def stop(self):
+        """Its exit status after Ctrl+C."""
+        self.interrupt()
+        return self.status()
 
 
 def arch():
@@ -168,62 +199,77 @@ def arch():
     return "i686" if runs else "x86_64"
 
 
-def loader(architecture):
-    # Debian's wine command starts the 32-bit loader whenever it is installed.
-    return "wine" if architecture == "i686" else "/usr/lib/wine/wine64"
-
-
 def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
 class Wine:
-    """Wine programs in one prefix, with the server that owns their sockets and services."""
+    """Wine programs in one prefix, with the server that owns their sockets and services. Their
+    standard error goes to the file errors names (appended), when one is named."""
 
     def __init__(self, prefix, architecture=None):
         self.arch = architecture or os.environ.get("WINE_ARCH") or arch()
-        self.loader = loader(self.arch)
-        self.prefix = prefix
+        # Debian's wine command starts the 32-bit loader whenever it is installed.
+        self.loader = "wine" if self.arch == "i686" else "/usr/lib/wine/wine64"
+        self.prefix, self.errors, self.children = prefix, None, []
         self.env = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
         if self.arch != "i686":
             self.env["WINELOADER"] = self.loader
-        self.children = []
 
     def command(self, *args, limit=None):
-        """The command line of a Wine program, ended after limit seconds if one is given."""
         return (["timeout", str(limit)] if limit else []) + [self.loader, *map(str, args)]
 
-    def run(self, *args, env=None, limit=None, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw):
-        """Runs a Wine program to its end; standard input is never a pipe (services inherit it)."""
+    def _call(self, how, args, limit=None, env=None, stdout=subprocess.DEVNULL, stderr=None, **kw):
+        # Services inherit standard input: never a pipe unless asked for.
         kw.setdefault("stdin", subprocess.DEVNULL)
-        return subprocess.run(self.command(*args, limit=limit), env=dict(self.env, **(env or {})), stdout=stdout,
-                              stderr=stderr, **kw)
+        with contextlib.ExitStack() as files:
+            if isinstance(stdout, pathlib.Path):
+                stdout = files.enter_context(open(stdout, "wb"))
+            if stderr is None:
+                stderr = files.enter_context(open(self.errors, "ab")) if self.errors else subprocess.DEVNULL
+            return how(self.command(*args, limit=limit), env=dict(self.env, **(env or {})), stdout=stdout,
+                       stderr=stderr, **kw)
+
+    def run(self, *args, **kw):
+        """Runs a Wine program to its end; stdout may name a file, written anew."""
+        return self._call(subprocess.run, args, **kw)
 
     def output(self, *args, **kw):
         """The program's standard output, CRs and the final line ends dropped."""
         done = self.run(*args, stdout=subprocess.PIPE, **kw)
         return done.stdout.decode("utf-8", "replace").replace("\r", "").rstrip("\n")
 
-    def start(self, *args, env=None, **kw):
+    def start(self, *args, **kw):
         """Starts a Wine program that the session ends at its end."""
-        kw.setdefault("stdin", subprocess.DEVNULL)
-        child = subprocess.Popen(self.command(*args), env=dict(self.env, **(env or {})), **kw)
+        child = self._call(subprocess.Popen, args, **kw)
         self.children.append(child)
         return child
+
+    def set_value(self, key, name, data, kind="REG_SZ"):
+        self.run("reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f")
+
+    def has_key(self, key):
+        return self.run("reg", "query", key).returncode == 0
+
+    def registry(self, key):
+        """The key's values as `reg export` writes them, continued lines joined; none without the key."""
+        export = self.prefix / "export.reg"
+        export.unlink(missing_ok=True)
+        if self.run("reg", "export", key, windows_path(export), "/y").returncode != 0:
+            return ""
+        return re.sub(r"\\\n *", "", export.read_bytes().decode("utf-16").replace("\r", ""))
 
     def server(self, *args):
         subprocess.run(["wineserver", *args], env=self.env, stderr=subprocess.DEVNULL)
 
     def restart_server(self):
         """A new server, kept running without programs (installed services live as long as it does)."""
-        self.server("-k")
-        self.server("-w")
-        self.server("-p")
+        for option in ("-k", "-w", "-p"):
+            self.server(option)
 
     def end(self):
         for child in self.children:
-            if child.poll() is None:
-                child.terminate()
+            child.terminate()
         for child in self.children:
             try:
                 child.wait(timeout=10)

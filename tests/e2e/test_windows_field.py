@@ -10,137 +10,63 @@ import subprocess
 import pytest
 
 import contract
-from e2e import OK, PORT, Program, error_answer, eventually, lines, read, windows_path
+from e2e import (BAD_TYPE, ENVIRONMENT, OK, PORT, SERVICE, SERVICE_KEY, Program, error_answer, has_crlf_line,
+                 lines, lit, read, steps, windows_path, written)
 
 SESSION = "field"
-NAME = "norvik-tessaro-light-velk77"
-KEY = "HKLM\\System\\CurrentControlSet\\Services\\" + NAME
-SOURCE = "HKLM\\System\\CurrentControlSet\\Services\\EventLog\\Application\\" + NAME
-ENVIRONMENT = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment"
+SOURCE = "HKLM\\System\\CurrentControlSet\\Services\\EventLog\\Application\\" + SERVICE
 FOLDERS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"
 FAILED_LAMP = error_answer(contract.initialisationFailed)
-BAD_TYPE = error_answer(contract.redWrongType)
+# Wine takes the recovery actions without keeping them; it traces their reset period.
+RECOVERY = b"SERVICE_CONFIG_FAILURE_ACTIONS not implemented: period 86400 msg (null) cmd (null)"
 
 
 class Field:
-    """The kiosk package's files (the program and the driver, no port-access module), a working
-    module in a folder on PATH, and what the session started."""
+    """The kiosk package's files (the program and the driver, no port-access module) and a working
+    module in a folder on PATH; the program run in the console from the kiosk's folder, then as a
+    service from C:\\Лампа."""
 
     def __init__(self, wine, work, windows_bin):
         self.wine, self.work, self.bin = wine, work, windows_bin
-        self.kiosk, self.planted = work / "kiosk", work / "onpath"
-        self.kiosk.mkdir()
-        self.planted.mkdir()
-        for name in ("lightservice.exe", "BrillLamp.dll"):
-            shutil.copy(windows_bin / name, self.kiosk)
-        shutil.copy(windows_bin / "WinRing0.dll", self.planted)
-        self.folder = wine.prefix / "drive_c" / "Лампа"
-        self.console = None
-        self.states, self.all_states = [], []
-
-    def errors(self):
-        return open(self.work / "wine.err", "ab")
+        self.kiosk, self.planted, self.folder = work / "kiosk", work / "onpath", wine.prefix / "drive_c" / "Лампа"
+        for folder, names in ((self.kiosk, ["lightservice.exe", "BrillLamp.dll"]), (self.planted, ["WinRing0.dll"])):
+            folder.mkdir()
+            for name in names:
+                shutil.copy(windows_bin / name, folder)
+        self.states, self.all_states, self.held = [], [], socket.socket()
+        self.run_console()
 
     def run_console(self):
-        """`lightservice run` in the kiosk folder, in the background."""
-        with open(self.work / "run.out", "wb") as out, self.errors() as err:
-            self.console = Program(self.wine.start("lightservice.exe", "run", cwd=self.kiosk, stdout=out, stderr=err,
-                                                   env={"WINEPATH": windows_path(self.planted)}))
-
-    def end_console(self):
-        self.console.interrupt()
-        self.console.status()
-
-    def set_value(self, key, name, data, kind="REG_SZ"):
-        with self.errors() as err:
-            self.wine.run("reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f", stderr=err)
+        self.console = Program(self.wine.start("lightservice.exe", "run", cwd=self.kiosk, stdout=self.work / "run.out",
+                                               env={"WINEPATH": windows_path(self.planted)}))
 
     def word(self, what):
-        with open(self.work / (what + ".out"), "wb") as out, self.errors() as err:
-            self.wine.run("lightservice.exe", what, cwd=self.folder, stdout=out, stderr=err)
+        self.wine.run("lightservice.exe", what, cwd=self.folder, stdout=self.work / (what + ".out"))
         return lines(self.work / (what + ".out"))
-
-    def values(self, key):
-        """The key's values as `reg export` writes them, continued lines joined."""
-        export = self.work / "export.reg"
-        export.unlink(missing_ok=True)
-        if self.wine.run("reg", "export", key, export, "/y").returncode != 0:
-            return []
-        return re.sub(r"\\\n *", "", export.read_bytes().decode("utf-16").replace("\r", "")).splitlines()
 
     def started(self):
         """Starts the service; true once it reports RUNNING or STOPPED. Its states, from
         StartServiceW on, are kept in self.states."""
-        with self.errors() as err:
-            shown = self.wine.output(self.bin / "servicestart.exe", NAME, stderr=err)
-        self.states = [line for line in shown.splitlines() if re.match(r"(START_PENDING|RUNNING|STOPPED|cannot) ", line)]
+        shown = self.wine.output(self.bin / "servicestart.exe", SERVICE).splitlines()
+        self.states = [line for line in shown if re.match(r"(START_PENDING|RUNNING|STOPPED|cannot) ", line)]
         self.all_states += self.states
         return any(re.match(r"(RUNNING|STOPPED) ", line) for line in self.states)
 
-    def stop_service(self):
-        with self.errors() as err:
-            self.wine.run("net", "stop", NAME, stderr=err)
+    def stop(self):
+        self.wine.run("net", "stop", SERVICE)
 
-    def event(self, text):
-        """Wine's trace of an entry the service wrote."""
-        return eventually(lambda: text.encode() in read(self.work / "wine.err"))
+    def hold_port(self):
+        self.wine.set_value(ENVIRONMENT, "LAMPSIM_INIT_DELAY_MS", "0")
+        self.held.bind(("127.0.0.1", PORT))
+        self.held.listen(1)
 
 
 @pytest.fixture(scope="module")
 def field(wine, simulated_chip, work, windows_bin):
     session = Field(wine, work, windows_bin)
     yield session
+    session.held.close()
     (work / "all-states").write_text("".join(line + "\n" for line in session.all_states))
-
-
-def expandable(text):
-    """A REG_EXPAND_SZ value as `reg export` writes it."""
-    return "hex(2):" + ",".join("%02x" % byte for byte in (text + "\0").encode("utf-16le"))
-
-
-def test_a_winring0_in_a_path_folder_is_not_loaded_the_lamp_is_not_initialised(field, client):
-    field.run_console()
-    assert client.exchange('{"red":true}', FAILED_LAMP) == FAILED_LAMP
-
-
-def test_nothing_reached_the_simulated_chip(field, work):
-    assert not (work / "lampsim.state").exists()
-
-
-def test_the_module_beside_the_program_is_loaded(field, client, windows_bin):
-    field.end_console()
-    shutil.copy(windows_bin / "WinRing0.dll", field.kiosk)
-    field.run_console()
-    assert client.exchange('{"red":true}', OK) == OK
-
-
-def test_clients_that_end_their_sending_side_after_the_request_are_answered(client):
-    answers = [client.half_closed('{"red":%s,"green":%s,"blue":false}' % (("true", "false") if i % 2 else ("false", "true")))
-               for i in range(10)]
-    assert answers == [OK] * 10
-
-
-def test_and_the_lamp_follows_them(lamp):
-    assert lamp.reads() == "red=on green=off blue=off"
-
-
-def test_the_protocol_documents_nc_q1_example_gets_its_answer():
-    done = subprocess.run(["nc", "-q1", "127.0.0.1", str(PORT)], input=b'{"red":false,"green":false,"blue":true}',
-                          stdout=subprocess.PIPE)
-    assert done.stdout.rstrip(b"\n") == OK.rstrip(b"\n")
-
-
-def test_blue_lit_by_it(lamp):
-    assert lamp.reads() == "red=off green=off blue=on"
-
-
-def test_a_request_with_cyrillic_text(client):
-    assert client.exchange('{"red":"Лампа"}', BAD_TYPE) == BAD_TYPE
-
-
-def test_its_console_line_in_code_page_866_as_the_logs_console_appender_writes(field, work):
-    field.end_console()
-    assert b'Client data {"red":"\x8b\xa0\xac\xaf\xa0"}\r' in read(work / "run.out").split(b"\n")
 
 
 @pytest.fixture(scope="module")
@@ -149,138 +75,107 @@ def service(field, wine, simulated_chip):
     inherits no environment: the chip's state file, the lamp's start time, the PATH and Wine's
     traces (what ReportEventW is given; the recovery actions Wine's service manager takes without
     keeping them) are set machine-wide, for the service manager too."""
-    field.folder.mkdir(parents=True)
-    for name in field.kiosk.iterdir():
-        shutil.copy(name, field.folder)
-    field.set_value(ENVIRONMENT, "LAMPSIM_STATE", simulated_chip)
-    field.set_value(ENVIRONMENT, "LAMPSIM_INIT_DELAY_MS", "1500")
-    field.set_value(ENVIRONMENT, "WINEDEBUG", "-all,+eventlog,fixme+service")
-    field.set_value(ENVIRONMENT, "PATH", "%SystemRoot%\\system32;%SystemRoot%;" + windows_path(field.planted),
-                    "REG_EXPAND_SZ")
+    shutil.copytree(field.kiosk, field.folder)
+    for name, data in (("LAMPSIM_STATE", simulated_chip), ("LAMPSIM_INIT_DELAY_MS", "1500"),
+                       ("WINEDEBUG", "-all,+eventlog,fixme+service")):
+        wine.set_value(ENVIRONMENT, name, data)
+    wine.set_value(ENVIRONMENT, "PATH", "%SystemRoot%\\system32;%SystemRoot%;" + windows_path(field.planted),
+                   "REG_EXPAND_SZ")
     wine.restart_server()
     return field
 
 
-def test_installed_from_c_lampa_its_line_no_warning(service):
-    assert service.word("install") == [contract.installed]
+def plant_beside_the_program(s):
+    s.field.console.stop()
+    shutil.copy(s.windows_bin / "WinRing0.dll", s.field.kiosk)
+    s.field.run_console()
 
 
-def test_the_services_command_line_the_quoted_program_in_c_lampa(service):
-    assert r'"ImagePath"="\"C:\\Лампа\\lightservice.exe\""' in service.values(KEY)
+def registry_line(key, line):
+    return lambda s: line in s.wine.registry(key).splitlines()
 
 
-def test_event_source_the_program_as_its_message_file(service):
-    assert '"EventMessageFile"=' + expandable("C:\\Лампа\\lightservice.exe") in service.values(SOURCE)
+def expandable(text):
+    """A REG_EXPAND_SZ value as `reg export` writes it."""
+    return "hex(2):" + ",".join("%02x" % byte for byte in (text + "\0").encode("utf-16le"))
 
 
-def test_recovery_actions_handed_to_the_service_manager(service, work):
-    # Wine takes the recovery actions without keeping them; it traces their reset period.
-    assert b"SERVICE_CONFIG_FAILURE_ACTIONS not implemented: period 86400 msg (null) cmd (null)" in read(work / "wine.err")
+def event(text):
+    """Wine's trace of an entry the service wrote."""
+    return lambda s: written(s.work / "wine.err", text)
 
 
-def test_event_source_errors_warnings_and_information(service):
-    assert '"TypesSupported"=dword:00000007' in service.values(SOURCE)
+def started(s):
+    return s.service.started()
 
 
-def test_started_from_c_lampa(service):
-    assert service.started()
+def stop(s):
+    s.service.stop()
 
 
-def test_start_pending_while_the_lamp_is_initialised_with_its_wait_hint(service):
-    assert "START_PENDING checkpoint=2 hint=15000 exit=0 specific=0" in service.states
-
-
-def test_then_running(service):
-    assert service.states[-1:] == ["RUNNING checkpoint=0 hint=0 exit=0 specific=0"]
-
-
-def test_the_service_answers(service, client):
-    assert client.exchange('{"red":true,"green":true,"blue":false}', OK) == OK
-
-
-def test_the_service_switched_the_chip(service, lamp):
-    assert lamp.reads() == "red=on green=on blue=off"
-
-
-def test_event_log_started(service):
-    service.stop_service()
-    assert service.event(contract.serviceStarted)
-
-
-def test_event_log_stopped(service):
-    assert service.event(contract.serviceStopped)
-
-
-@pytest.fixture(scope="module")
-def holder(service):
-    """Another program holds the port at the start."""
-    service.set_value(ENVIRONMENT, "LAMPSIM_INIT_DELAY_MS", "0")
-    held = socket.socket()
-    held.bind(("127.0.0.1", PORT))
-    held.listen(1)
-    yield held
-    held.close()
-
-
-def test_started_while_another_program_holds_the_port(service, holder):
-    assert service.started()
-
-
-def test_event_log_the_port_is_taken_and_what_the_service_does_about_it(service):
-    assert service.event(contract.portTaken)
-
-
-def test_with_the_retry_text(service):
-    assert service.event("the service tries again every second")
-
-
-def test_the_port_freed_the_service_answers(service, holder, client):
-    # Closed before the client connects: a connection the holder's backlog took would be reset.
-    holder.close()
-    assert client.exchange('{"green":true}', OK) == OK
-
-
-def test_event_log_listening_now(service):
-    assert service.event(contract.portOpened)
-
-
-def test_started_without_the_module_beside_it(service):
-    service.stop_service()
-    # Without the module beside the program, the one on PATH stays unloaded in the service too.
-    (service.folder / "WinRing0.dll").unlink()
-    assert service.started()
-
-
-def test_the_planted_module_is_not_loaded_by_the_service(service, client):
-    assert client.exchange('{"red":true}', FAILED_LAMP) == FAILED_LAMP
-
-
-def test_event_log_the_lamps_failure_text(service):
-    assert service.event("The lamp could not be initialised; every request is answered")
-
-
-def test_a_refused_start_stopped_with_the_services_own_exit_code_1(service):
-    service.stop_service()
+def refuse_the_start(s):
     # A log folder the configuration cannot name refuses the start, with its own exit code. The
     # application-data folder named here does not exist yet: the service creates it.
-    service.set_value(FOLDERS, "AppData", "C:\\users\\lamp#1\\AppData\\Roaming", "REG_EXPAND_SZ")
-    service.started()
-    assert service.states[-1:] == ["STOPPED checkpoint=0 hint=0 exit=1066 specific=1"]
+    s.wine.set_value(FOLDERS, "AppData", "C:\\users\\lamp#1\\AppData\\Roaming", "REG_EXPAND_SZ")
 
 
-def test_event_log_why_it_was_refused(service):
-    assert service.event("Light Velk77 service did not start (service-specific exit code 1): "
-                         "Error: Can't name the log folder")
+def half_closed_clients(s):
+    return [s.client.half_closed('{"red":%s,"green":%s,"blue":false}' % (("false", "true"), ("true", "false"))[i % 2])
+            for i in range(10)]
 
 
-def test_removed(service):
-    service.stop_service()
-    assert service.word("remove") == [contract.removed]
+def nc_q1(s):
+    done = subprocess.run(["nc", "-q1", "127.0.0.1", str(PORT)], input=b'{"red":false,"green":false,"blue":true}',
+                          stdout=subprocess.PIPE)
+    return done.stdout.rstrip(b"\n")
 
 
-def test_service_entry_gone(wine):
-    assert wine.run("reg", "query", KEY).returncode != 0
-
-
-def test_event_source_gone(wine):
-    assert wine.run("reg", "query", SOURCE).returncode != 0
+@steps(
+    ("a_winring0_in_a_path_folder_is_not_loaded_the_lamp_is_not_initialised", '{"red":true}', FAILED_LAMP),
+    ("nothing_reached_the_simulated_chip", lambda s: (s.work / "lampsim.state").exists(), False),
+    ("the_module_beside_the_program_is_loaded", [plant_beside_the_program, '{"red":true}'], OK),
+    ("clients_that_end_their_sending_side_after_the_request_are_answered", half_closed_clients, [OK] * 10),
+    ("and_the_lamp_follows_them", lambda s: s.lamp(), lit("red")),
+    ("the_protocol_documents_nc_q1_example_gets_its_answer", nc_q1, OK.rstrip(b"\n")),
+    ("blue_lit_by_it", lambda s: s.lamp(), lit("blue")),
+    ("a_request_with_cyrillic_text", '{"red":"Лампа"}', BAD_TYPE),
+    ("its_console_line_in_code_page_866_as_the_logs_console_appender_writes",
+     [lambda s: s.field.console.stop(),
+      lambda s: has_crlf_line(s.work / "run.out", b'Client data {"red":"\x8b\xa0\xac\xaf\xa0"}')], True),
+    ("installed_from_c_lampa_its_line_no_warning", lambda s: s.service.word("install"), [contract.installed]),
+    ("the_services_command_line_the_quoted_program_in_c_lampa",
+     registry_line(SERVICE_KEY, r'"ImagePath"="\"C:\\Лампа\\lightservice.exe\""'), True),
+    ("event_source_the_program_as_its_message_file",
+     registry_line(SOURCE, '"EventMessageFile"=' + expandable("C:\\Лампа\\lightservice.exe")), True),
+    ("recovery_actions_handed_to_the_service_manager", lambda s: RECOVERY in read(s.work / "wine.err"), True),
+    ("event_source_errors_warnings_and_information", registry_line(SOURCE, '"TypesSupported"=dword:00000007'), True),
+    ("started_from_c_lampa", started, True),
+    ("start_pending_while_the_lamp_is_initialised_with_its_wait_hint",
+     lambda s: "START_PENDING checkpoint=2 hint=15000 exit=0 specific=0" in s.service.states, True),
+    ("then_running", lambda s: s.service.states[-1:], ["RUNNING checkpoint=0 hint=0 exit=0 specific=0"]),
+    ("the_service_answers", '{"red":true,"green":true,"blue":false}', OK),
+    ("the_service_switched_the_chip", lambda s: s.lamp(), lit("red", "green")),
+    ("event_log_started", [stop, event(contract.serviceStarted)], True),
+    ("event_log_stopped", event(contract.serviceStopped), True),
+    ("started_while_another_program_holds_the_port", [lambda s: s.service.hold_port(), started], True),
+    ("event_log_the_port_is_taken_and_what_the_service_does_about_it", event(contract.portTaken), True),
+    ("with_the_retry_text", event("the service tries again every second"), True),
+    # Closed before the client connects: a connection the holder's backlog took would be reset.
+    ("the_port_freed_the_service_answers", [lambda s: s.service.held.close(), '{"green":true}'], OK),
+    ("event_log_listening_now", event(contract.portOpened), True),
+    # Without the module beside the program, the one on PATH stays unloaded in the service too.
+    ("started_without_the_module_beside_it",
+     [stop, lambda s: (s.service.folder / "WinRing0.dll").unlink(), started], True),
+    ("the_planted_module_is_not_loaded_by_the_service", '{"red":true}', FAILED_LAMP),
+    ("event_log_the_lamps_failure_text", event("The lamp could not be initialised; every request is answered"), True),
+    ("a_refused_start_stopped_with_the_services_own_exit_code_1",
+     [stop, refuse_the_start, started, lambda s: s.service.states[-1:]],
+     ["STOPPED checkpoint=0 hint=0 exit=1066 specific=1"]),
+    ("event_log_why_it_was_refused", event("Light Velk77 service did not start (service-specific exit code 1): "
+                                           "Error: Can't name the log folder"), True),
+    ("removed", [stop, lambda s: s.service.word("remove")], [contract.removed]),
+    ("service_entry_gone", lambda s: s.wine.has_key(SERVICE_KEY), False),
+    ("event_source_gone", lambda s: s.wine.has_key(SOURCE), False),
+)
+def test_field(field, fixtures, step, expected):
+    assert fixtures.outcome(step, expected) == expected

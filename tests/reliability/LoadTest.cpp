@@ -183,7 +183,7 @@ TEST_F(Load, AtTheLimitTheLongestIdleConnectionsGiveWay)
         EXPECT_EQ(idle[static_cast<std::size_t>(i)].readAnswer(), notLoaded) << "connection " << i;
     }
     // A line now and then, not one per connection given up.
-    const int lines = countOf(logText(), "closed for a new client: 512 connections are open");
+    const int lines = countOf(logText(), std::string(Contract::connectionsFull));
     EXPECT_GE(lines, 1) << logText();
     EXPECT_LE(lines, 4) << logText();
     idle.clear();

@@ -8,7 +8,7 @@ bash scripts/deps.sh test || exit 1
 
 # What the parts below call, checked once the packages are in: a missing one is named now rather
 # than found as an empty result twenty minutes later.
-needed=(cmake ctest g++ clang clang-format unshare ip ss sysctl iconv getconf timeout script socat python3 nc file
+needed=(cmake ctest g++ clang clang-format unshare flock ip ss sysctl iconv getconf timeout script socat python3 nc file
         objdump readelf dpkg-deb systemd-analyze i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix
         wixl msibuild osslsigncode openssl sha256sum)
 for command in "${needed[@]}"; do
@@ -63,8 +63,11 @@ took() {
 # suite NAME PRESET: configures and builds one Linux build with the presets of CMakePresets.json
 # (build/PRESET; what each builds and which tests it runs is said there), then starts its tests in
 # the background: they wait on sockets, timers and child processes far more than they compute, so
-# the next build runs beside them. Each suite has its own namespace, data folder and chip state.
-# suites_done waits for them and gives each its closing lines.
+# the next build runs beside them. One test run at a time, though: a suite's tests wait for the
+# previous suite's and the Wine sessions for all of them (the lock), so that no timing a test
+# checks meets more than one build beside it. Each suite has its own namespace, data folder and
+# chip state. suites_done waits for them and gives each its closing lines.
+export LAMP_TEST_LOCK=$PWD/build/tests.lock
 pending=()
 suite() {
     local name=$1 preset=$2 dir=build/$2
@@ -82,6 +85,8 @@ suite() {
     took "$name build"
     echo "== $name: test, beside what follows ($dir.ctest.log)"
     (
+        exec 9>"$LAMP_TEST_LOCK"
+        flock 9
         began=$(date +%s)
         XDG_DATA_HOME=$PWD/build/test-data/$preset LAMPSIM_STATE=$PWD/build/test-data/$preset/lampsim.state \
             isolated ctest --preset "$preset" -j "$jobs" >"$dir.ctest.log" 2>&1

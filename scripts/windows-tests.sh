@@ -189,6 +189,13 @@ if [ ! -x "${LAMPVIEW:-$root/build/native/bin/lampview}" ]; then
     export LAMPVIEW=$out/native-tools/bin/lampview
 fi
 
+# The test command's Linux tests may still be running beside this build: the sessions wait for
+# them, as their timings are the product's.
+if [ -n "${LAMP_TEST_LOCK:-}" ]; then
+    exec 9>"$LAMP_TEST_LOCK"
+    flock 9
+fi
+
 status=0
 # The test programs: ctest in the Windows tree runs each case in a process of its own, in a
 # session of its own per program; its count line is the program's.

@@ -1,4 +1,5 @@
 #include "tests/logging/LogTestFiles.h"
+#include "tests/support/Contract.h"
 #include "utils/logging/Logger.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ TEST(LoggerFirstUse, TwoThreadsLoggingFirstAtOnceShareOneLogger)
     static const TempDir scratch; // outlives the Logger
     const std::string home = scratch.path();
     useDataHome(home);
-    const std::string logFile = home + "/NORVIK/tessarodriver/logs/tdriver.log";
+    const std::string logFile = home + std::string(Contract::logFile);
 
     std::atomic<int> ready{0};
     Norvik::Logger* seen[2] = {nullptr, nullptr};

@@ -1,4 +1,5 @@
 #include "tests/logging/LogTestFiles.h"
+#include "tests/support/Contract.h"
 #include "utils/logging/ConsoleWriter.h"
 #include "utils/logging/Logger.h"
 
@@ -48,7 +49,7 @@ TEST(LoggerReconfigure, EditsDeletionAndGarbageTakeEffectWhileRunning)
     useDataHome(home);
     const std::string configFile = home + "/not/there/yet/lamp.properties";
     setenv("DRV_LOG_CONFIG_FILE", configFile.c_str(), 1);
-    const std::string logFile = home + "/NORVIK/tessarodriver/logs/tdriver.log";
+    const std::string logFile = home + std::string(Contract::logFile);
 
     Norvik::Logger::instance().info("SServer", L"%ls", L"before-edit");
     const std::string defaults = Norvik::getDefaultConfiguration();

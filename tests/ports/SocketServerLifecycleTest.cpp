@@ -1,4 +1,5 @@
 #include "tests/ports/ServerFixture.h"
+#include "tests/support/Contract.h"
 #include "utils/logging/ConsoleWriter.h"
 
 #include <arpa/inet.h>
@@ -277,7 +278,7 @@ TEST_F(LifecycleTest, AtTheLimitTheLongestIdleConnectionGivesWay)
     EXPECT_TRUE(waitUntil([&] { return recorder.bytes(busy.localPort()).size() == 2; }));
     EXPECT_TRUE(waitUntil([&] { return clientCount() == static_cast<std::size_t>(SocketServer::maxClients); }));
     // Rate-limited: one line for the three.
-    EXPECT_EQ(log.countContaining("closed for a new client: 512 connections are open"), 1);
+    EXPECT_EQ(log.countContaining(std::string(Contract::connectionsFull)), 1);
 }
 
 std::vector<std::string> otherLocalAddresses()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/reliability/ReliabilitySupport.h"
+#include "tests/support/Contract.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +74,7 @@ protected:
     }
 
     // The log of the programs started by start or startAsIs.
-    std::string logText() const { return readFile(home.file("data") + "/NORVIK/tessarodriver/logs/tdriver.log"); }
+    std::string logText() const { return readFile(home.file("data") + std::string(Contract::logFile)); }
 
     TempDir home;
     std::vector<std::string> outputs;

@@ -3,6 +3,7 @@
 
 #include "tests/light/LightTestSupport.h"
 #include "tests/reliability/ReliabilitySupport.h"
+#include "tests/support/Contract.h"
 #include "light/Server.h"
 
 #include <gtest/gtest.h>
@@ -107,7 +108,7 @@ protected:
 
     char tell(char command) const { return ::write(commands, &command, 1) == 1 ? reply() : 0; }
 
-    std::string logText() const { return readFile(home.path() + "/data/NORVIK/tessarodriver/logs/tdriver.log"); }
+    std::string logText() const { return readFile(home.path() + "/data" + std::string(Contract::logFile)); }
 
     TempDir home;
     unsigned short port = 0;

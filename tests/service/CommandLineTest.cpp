@@ -63,13 +63,13 @@ TEST_F(CommandLineTest, OnlyTheLastWordCounts)
     ChildOptions install = options({"remove", "install"});
     install.environment.push_back({"LIGHTSERVICE_SYSTEMCTL", "/bin/true"});
     result = runProgram(programPath(), install);
-    EXPECT_EQ("Success install service!\n", result.output);
+    EXPECT_EQ(installedLine, result.output);
 
     ChildOptions remove = options({"install", "remove"});
     remove.environment.push_back({"LIGHTSERVICE_SYSTEMCTL", "/bin/true"});
     result = runProgram(programPath(), remove);
     EXPECT_EQ(0, result.status);
-    EXPECT_EQ("Success remove service!\n", result.output);
+    EXPECT_EQ(removedLine, result.output);
     EXPECT_TRUE(unitsEmpty());
 }
 

@@ -73,7 +73,7 @@ TEST_F(InstallerTest, InstallStartRemoveRoundTrip)
 {
     ProgramResult result = run("install");
     EXPECT_EQ(0, result.status);
-    EXPECT_EQ("Success install service!\n", result.output);
+    EXPECT_EQ(installedLine, result.output);
     EXPECT_EQ("enable " + unitName + "\n", calls());
     const std::string unit = readFile(unitPath());
     EXPECT_NE(std::string::npos, unit.find("\nExecStart=\"" + programPath() + "\"\n")) << unit;
@@ -92,7 +92,7 @@ TEST_F(InstallerTest, InstallStartRemoveRoundTrip)
 
     result = run("remove");
     EXPECT_EQ(0, result.status);
-    EXPECT_EQ("Success remove service!\n", result.output);
+    EXPECT_EQ(removedLine, result.output);
     EXPECT_FALSE(fileExists(unitPath()));
     EXPECT_NE(std::string::npos, calls().find("disable " + unitName + "\n"));
 
@@ -119,7 +119,7 @@ TEST_F(InstallerTest, ThePackagedUnitIsStartedAndTakenOutOfUseButKept)
     EXPECT_EQ("start " + unitName + "\n", calls());
 
     result = run("remove", program);
-    EXPECT_EQ("Success remove service!\n", result.output);
+    EXPECT_EQ(removedLine, result.output);
     EXPECT_EQ("start " + unitName + "\ndisable " + unitName + "\nstop " + unitName + "\n", calls());
     EXPECT_EQ("[Service]\n", readFile(packaged));
 
@@ -137,14 +137,14 @@ TEST_F(InstallerTest, FailuresOfSystemctlAreReported)
     EXPECT_FALSE(fileExists(unitPath())) << "a unit that could not be enabled was left behind";
 
     systemctlAnswers(0);
-    EXPECT_EQ("Success install service!\n", run("install").output);
+    EXPECT_EQ(installedLine, run("install").output);
     systemctlAnswers(5);
     result = run("start");
     EXPECT_EQ(0, result.status);
     EXPECT_EQ("Error: Can't start service\n", result.output);
 
     // A failed disable does not keep the unit: the service goes on running until it is stopped.
-    EXPECT_EQ("Success remove service!\n", run("remove").output);
+    EXPECT_EQ(removedLine, run("remove").output);
     EXPECT_FALSE(fileExists(unitPath()));
 }
 
@@ -162,14 +162,14 @@ TEST_F(InstallerTest, AMissingUnitDirectoryIsAnUnreachableManager)
 
 TEST_F(InstallerTest, GeneratedUnitPassesSystemdVerification)
 {
-    ASSERT_EQ("Success install service!\n", run("install").output);
+    ASSERT_EQ(installedLine, run("install").output);
     verifyUnit();
 }
 
 TEST_F(InstallerTest, ProgramPathWithBlanksPercentAndDollarSurvivesInTheUnit)
 {
     const std::string program = copyProgramTo("kiosk apps %i $HOME");
-    ASSERT_EQ("Success install service!\n", run("install", program).output);
+    ASSERT_EQ(installedLine, run("install", program).output);
     verifyUnit();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Contract.h"
 #include "tests/support/Files.h"
 #include "tests/support/NotifySocket.h"
 #include "tests/support/TcpClient.h"
@@ -16,6 +17,10 @@ std::string programPath();
 using TestSupport::ChildOptions;
 using TestSupport::lines;
 using TestSupport::ProgramResult;
+
+// The installer's answers on the console.
+inline const std::string installedLine = std::string(Contract::installed) + "\n";
+inline const std::string removedLine = std::string(Contract::removed) + "\n";
 
 // The program decides its mode from NOTIFY_SOCKET and INVOCATION_ID: the test sets them
 // explicitly or not at all.

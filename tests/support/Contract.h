@@ -32,6 +32,9 @@ inline constexpr std::string_view serviceExists = "Error: ERROR_SERVICE_EXISTS";
 inline constexpr std::string_view removed = "Success remove service!";
 inline constexpr std::string_view cantRemove = "Error: Can't remove service";
 inline constexpr std::string_view portTaken = "Can't listen on port 48888";
+inline constexpr std::string_view connectionsFull = "closed for a new client: 512 connections are open";
+// The service's log file, below the data folder.
+inline constexpr std::string_view logFile = "/NORVIK/tessarodriver/logs/tdriver.log";
 inline constexpr std::string_view portOpened = "Port 48888 is free again: the service listens on it now.";
 // clang-format on
 

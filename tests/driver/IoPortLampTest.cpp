@@ -6,42 +6,30 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
-
-using LampSim::Access;
+#include <cstdio>
 
 namespace {
 
+// The chip's log of unlocking the Super I/O chip and selecting its GPIO device.
+const std::string UnlockAndSelectGpio = "W1 2E=87 W1 2E=1 W1 2E=55 W1 2E=55 W1 2E=7 W1 2F=7";
+
+// The log of setting bits of index registers that read 0, register by register.
+template <std::size_t N>
+std::string setBits(const std::pair<unsigned, unsigned> (&steps)[N])
+{
+    std::string log;
+    char step[48];
+    for (auto [index, bits] : steps) {
+        std::snprintf(step, sizeof step, " W1 2E=%X R1 2F=0 W1 2E=%X W1 2F=%X", index, index, bits);
+        log += step;
+    }
+    return log;
+}
+
 class IoPortLampTest : public ::testing::Test {
 protected:
-    // Expected accesses, written out as the chip's log writes them.
-    void add(Access::Kind kind, std::uint16_t port, std::uint32_t value, std::uint8_t width)
-    {
-        expected += (expected.empty() ? "" : " ") + Access{kind, width, port, value}.toString();
-    }
-    void w(std::uint16_t port, std::uint32_t value, std::uint8_t width = 1) { add(Access::Write, port, value, width); }
-    void r(std::uint16_t port, std::uint32_t value, std::uint8_t width = 1) { add(Access::Read, port, value, width); }
-    void unlockAndSelectGpio()
-    {
-        for (std::uint8_t key : {0x87, 0x01, 0x55, 0x55})
-            w(0x2E, key);
-        w(0x2E, 0x07);
-        w(0x2F, 0x07);
-    }
-    template <std::size_t N>
-    void setBits(const std::pair<std::uint8_t, std::uint8_t> (&steps)[N]) // each register from 0
-    {
-        for (auto [index, bits] : steps) {
-            w(0x2E, index);
-            r(0x2F, 0x00);
-            w(0x2E, index);
-            w(0x2F, bits);
-        }
-    }
-
     DriverTest::Chip chip;
     DriverTest::LampExports lamp;
-    std::string expected;
 };
 
 // Wants the driver as the process loaded it: ctest runs each case alone, and this one comes first.
@@ -60,22 +48,10 @@ TEST_F(IoPortLampTest, LampType6InitProgramsThePinsAndTurnsEverythingOff)
     for (std::uint16_t port : {0xA02, 0xA04, 0xA09})
         chip.setByte(port, 0x00); // all lit, other bits low
     EXPECT_TRUE(lamp.InitBrillLamp(6, 0));
-    unlockAndSelectGpio();
-    setBits({{0x27, 0x80},
-             {0xC2, 0x80},
-             {0xCA, 0x80},
-             {0xD8, 0x08},
-             {0xD7, 0x08},
-             {0x29, 0x10},
-             {0xC4, 0x10},
-             {0xCC, 0x10}});
-    r(0xA09, 0x00);
-    w(0xA09, 0x08);
-    r(0xA04, 0x00);
-    w(0xA04, 0x10);
-    r(0xA02, 0x00);
-    w(0xA02, 0x80);
-    EXPECT_EQ(expected, chip.log());
+    const std::pair<unsigned, unsigned> steps[] = {{0x27, 0x80}, {0xC2, 0x80}, {0xCA, 0x80}, {0xD8, 0x08},
+                                                   {0xD7, 0x08}, {0x29, 0x10}, {0xC4, 0x10}, {0xCC, 0x10}};
+    EXPECT_EQ(UnlockAndSelectGpio + setBits(steps) + " R1 A09=0 W1 A09=8 R1 A04=0 W1 A04=10 R1 A02=0 W1 A02=80",
+              chip.log());
     EXPECT_FALSE(chip.locked()) << "left unlocked until the close";
     EXPECT_EQ(0x80, chip.configRegister(7, 0xC2));
 }
@@ -95,23 +71,10 @@ TEST_F(IoPortLampTest, LampType0InitSetsItsRegistersAndLeavesTheOutputs)
     chip.setByte(0xA00, 0x5A);
     chip.setByte(0xA03, 0x00);
     EXPECT_TRUE(lamp.InitBrillLamp(0, 0));
-    unlockAndSelectGpio();
-    setBits({{0x25, 0x05},
-             {0x26, 0x08},
-             {0x27, 0xC0},
-             {0x28, 0x01},
-             {0x29, 0x42},
-             {0xC0, 0x05},
-             {0xC8, 0x05},
-             {0xC1, 0x08},
-             {0xC9, 0x08},
-             {0xC2, 0xC0},
-             {0xCA, 0xC0},
-             {0xC3, 0x01},
-             {0xCB, 0x01},
-             {0xC4, 0x42},
-             {0xCC, 0x42}});
-    EXPECT_EQ(expected, chip.log());
+    const std::pair<unsigned, unsigned> steps[] = {
+        {0x25, 0x05}, {0x26, 0x08}, {0x27, 0xC0}, {0x28, 0x01}, {0x29, 0x42}, {0xC0, 0x05}, {0xC8, 0x05}, {0xC1, 0x08},
+        {0xC9, 0x08}, {0xC2, 0xC0}, {0xCA, 0xC0}, {0xC3, 0x01}, {0xCB, 0x01}, {0xC4, 0x42}, {0xCC, 0x42}};
+    EXPECT_EQ(UnlockAndSelectGpio + setBits(steps), chip.log());
     EXPECT_EQ(0x5A, chip.readByte(0xA00));
     EXPECT_EQ(0x00, chip.readByte(0xA03));
 }
@@ -122,30 +85,16 @@ TEST_F(IoPortLampTest, LampType1InitWritesItsDwordRegistersInTurn)
     chip.setDword(0x584, 0xFFFFFFFF);
     chip.setDword(0x588, 0x00800000);
     EXPECT_TRUE(lamp.InitBrillLamp(1, 0));
-    unlockAndSelectGpio();
-    r(0x580, 0x00000011, 4);
-    w(0x580, 0x00400011, 4);
-    w(0x580, 0x00C00011, 4);
-    w(0x580, 0x01C00011, 4);
-    r(0x584, 0xFFFFFFFF, 4);
-    w(0x584, 0xFFBFFFFF, 4);
-    w(0x584, 0xFF3FFFFF, 4);
-    w(0x584, 0xFE3FFFFF, 4);
-    EXPECT_EQ(expected, chip.log());
+    EXPECT_EQ(UnlockAndSelectGpio + " R4 580=11 W4 580=400011 W4 580=C00011 W4 580=1C00011" +
+                  " R4 584=FFFFFFFF W4 584=FFBFFFFF W4 584=FF3FFFFF W4 584=FE3FFFFF",
+              chip.log());
     EXPECT_EQ(0x00800000u, chip.readDword(0x588)) << "the lamp keeps its state";
 }
 
 TEST_F(IoPortLampTest, LampType2InitSetsRegisterCFBitByBit)
 {
     EXPECT_TRUE(lamp.InitBrillLamp(2, 0));
-    unlockAndSelectGpio();
-    w(0x2E, 0xCF);
-    r(0x2F, 0x00);
-    for (std::uint8_t value : {0x01, 0x03, 0x07}) {
-        w(0x2E, 0xCF);
-        w(0x2F, value);
-    }
-    EXPECT_EQ(expected, chip.log());
+    EXPECT_EQ(UnlockAndSelectGpio + " W1 2E=CF R1 2F=0 W1 2E=CF W1 2F=1 W1 2E=CF W1 2F=3 W1 2E=CF W1 2F=7", chip.log());
     EXPECT_EQ(0x07, chip.configRegister(7, 0xCF));
 }
 

@@ -4,22 +4,83 @@
 #include "tests/driver/Chip.h"
 #include "tests/driver/LampExports.h"
 #include "tests/driver/SerialLine.h"
-#include "tests/driver/SettingsStore.h"
 
 #include <gtest/gtest.h>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <stdexcept>
+#else
 #include "tests/driver/DriverTestSupport.h"
 
+#include <map>
 #include <stdlib.h>
 #endif
 
 namespace {
 
+const std::string SettingsKey = "SOFTWARE\\BrillDeviceSetting\\1.0\\XDeviceSetting";
 constexpr int Refused = -1;
 
+// The settings start empty where the driver in this process reads them: the key in the registry
+// of the session's Wine prefix (Windows), an INI file of the test's own (Posix).
 class SettingsTest : public ::testing::Test {
 protected:
+#if defined(_WIN32)
+    SettingsTest()
+    {
+        removeKey();
+    }
+    ~SettingsTest() override
+    {
+        removeKey();
+    }
+    static void removeKey()
+    {
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, SettingsKey.c_str(), KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, SettingsKey.c_str(), KEY_WOW64_64KEY, 0);
+    }
+    // The driver reads the registry view of its own bitness: the 32-bit view for the shipped DLL.
+    static void write(const char* name, DWORD type, const void* data, std::size_t size, bool ownView = true)
+    {
+        const REGSAM view = (sizeof(void*) == 8) == ownView ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+        HKEY key = nullptr;
+        LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKey.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr,
+                                      &key, nullptr);
+        if (result == ERROR_SUCCESS) {
+            result = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size));
+            RegCloseKey(key);
+        }
+        if (result != ERROR_SUCCESS)
+            throw std::runtime_error("cannot write the settings, error " + std::to_string(result));
+    }
+    static void text(const char* name, const std::string& value)
+    {
+        write(name, REG_SZ, value.c_str(), value.size() + 1);
+    }
+#else
+    SettingsTest()
+    {
+        ::setenv("BRILLLAMP_SETTINGS", dir.file("settings.ini").c_str(), 1);
+    }
+    ~SettingsTest() override
+    {
+        ::unsetenv("BRILLLAMP_SETTINGS");
+    }
+    // The key's section, written whole.
+    void text(const char* name, const std::string& value)
+    {
+        values[name] = value;
+        std::string section = "[" + SettingsKey + "]\n";
+        for (const auto& entry : values)
+            section += entry.first + "=" + entry.second + "\n";
+        dir.write("settings.ini", section);
+    }
+
+    DriverTest::TempDir dir;
+    std::map<std::string, std::string> values;
+#endif
     // The I/O port that red on touches first after InitAutoBrillLamp: the lamp type reached.
     // 0 when it touches none, Refused when initialisation fails.
     int redPort()
@@ -32,7 +93,6 @@ protected:
         return from < log.size() ? log[static_cast<std::size_t>(from)].port : 0;
     }
 
-    DriverTest::SettingsStore settings;
     DriverTest::Chip chip;
     DriverTest::LampExports lamp;
 };
@@ -54,7 +114,7 @@ TEST_F(SettingsTest, LampTypeIsReadAsAtoiReadsIt)
     } rows[] = {{"6", 0xA09}, {" 6", 0xA09}, {"06", 0xA09}, {"6x", 0xA09}, {"x6", 0xA03},
                 {"", 0xA03},  {"7", 0xA00},  {"2", 0xA07},  {"9", Refused}};
     for (const auto& row : rows) {
-        settings.text("LampType", row.text);
+        text("LampType", row.text);
         EXPECT_EQ(row.redPort, redPort()) << "LampType \"" << row.text << '"';
     }
 }
@@ -62,8 +122,8 @@ TEST_F(SettingsTest, LampTypeIsReadAsAtoiReadsIt)
 TEST_F(SettingsTest, LampComHoldsTheBareNumber)
 {
     DriverTest::SerialLine line;
-    settings.text("LampType", "4");
-    settings.text("LampCOM", std::to_string(line.port()));
+    text("LampType", "4");
+    text("LampCOM", std::to_string(line.port()));
     ASSERT_TRUE(lamp.InitAutoBrillLamp());
     lamp.GreenOpenBrillLamp();
     EXPECT_TRUE(line.received({0xF1}));
@@ -71,29 +131,25 @@ TEST_F(SettingsTest, LampComHoldsTheBareNumber)
     EXPECT_TRUE(line.received({0xF0}));
 
     // "COMn" is not a number: it reads as port 0, which the line does not provide.
-    settings.text("LampCOM", "COM" + std::to_string(line.port()));
+    text("LampCOM", "COM" + std::to_string(line.port()));
     EXPECT_FALSE(lamp.InitAutoBrillLamp());
     lamp.GreenOpenBrillLamp();
     EXPECT_TRUE(line.silent());
 }
 
 #if defined(_WIN32)
-TEST_F(SettingsTest, DwordLampTypeReadsAsLampType0)
+TEST_F(SettingsTest, OnlyTextInTheDriversOwnRegistryViewCounts)
 {
-    settings.number("LampType", 6);
-    EXPECT_EQ(0xA03, redPort());
-}
-
-TEST_F(SettingsTest, OnlyTheDriversOwnRegistryViewCounts)
-{
-    DriverTest::SettingsStore other(DriverTest::SettingsStore::Other);
-    other.text("LampType", "6");
-    EXPECT_EQ(0xA03, redPort());
+    const DWORD six = 6;
+    write("LampType", REG_DWORD, &six, sizeof six);
+    EXPECT_EQ(0xA03, redPort()) << "a number";
+    write("LampType", REG_SZ, "6", 2, false);
+    EXPECT_EQ(0xA03, redPort()) << "text in the other view";
 }
 #else
 TEST_F(SettingsTest, OnlyTheKeysSectionCountsAndNamesIgnoreCase)
 {
-    const std::string section = "[" + DriverTest::SettingsKey + "]\n";
+    const std::string section = "[" + SettingsKey + "]\n";
     const struct {
         std::string file;
         int redPort;
@@ -103,7 +159,7 @@ TEST_F(SettingsTest, OnlyTheKeysSectionCountsAndNamesIgnoreCase)
                 {section + "LampCOM=6\n", 0xA03},
                 {"LampType=5\n[Other]\n" + section + "LampType=6\n[Next]\nLampType=3\n", 0xA09}};
     for (const auto& row : rows) {
-        settings.file(row.file);
+        dir.write("settings.ini", row.file);
         EXPECT_EQ(row.redPort, redPort()) << row.file;
     }
 }
@@ -115,8 +171,8 @@ TEST_F(SettingsTest, ComPortTextReachesPort0)
     DriverTest::Pty com0;
     ports.link(com0.slavePath(), "com0");
     ::setenv("BRILLLAMP_PORTS", ports.path().c_str(), 1);
-    settings.text("LampType", "4");
-    settings.text("LampCOM", "COM5");
+    text("LampType", "4");
+    text("LampCOM", "COM5");
     EXPECT_EQ(0, redPort());
     EXPECT_EQ("F2", DriverTest::hex(com0.readRest()));
     lamp.CloseConnectBrillLamp();

@@ -8,12 +8,22 @@
 
 namespace {
 
-using Reports = std::vector<std::string>;
-
 class ModbusPeerTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(board.start()); }
     void TearDown() override { lamp.CloseConnectBrillLamp(); }
+
+    // Each call, then the board's report after it; none: the call writes nothing, as the next
+    // report shows.
+    void run(const std::vector<std::pair<DriverTest::LampExports::Action, const char*>>& steps)
+    {
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            steps[i].first();
+            if (steps[i].second) {
+                ASSERT_EQ(std::vector<std::string>{steps[i].second}, board.reports(1)) << "step " << i;
+            }
+        }
+    }
 
     DriverTest::RelayBoard board;
     DriverTest::LampExports lamp;
@@ -22,58 +32,44 @@ protected:
 TEST_F(ModbusPeerTest, LampType3SwitchesRedGreenBlueRelays)
 {
     ASSERT_TRUE(lamp.InitBrillLamp(3, board.port()));
-    lamp.RedOpenBrillLamp();
-    lamp.GreenOpenBrillLamp();
-    lamp.BlueOpenBrillLamp();
-    lamp.YellowOpenBrillLamp();
-    lamp.RedCloseBrillLamp();
-    lamp.GreenCloseBrillLamp();
-    const Reports expected = {"coils=100", "coils=110", "coils=111", "coils=011", "coils=001"};
-    EXPECT_EQ(expected, board.reports(expected.size()));
+    run({{lamp.RedOpenBrillLamp, "coils=100"},
+         {lamp.GreenOpenBrillLamp, "coils=110"},
+         {lamp.BlueOpenBrillLamp, "coils=111"},
+         {lamp.YellowOpenBrillLamp, nullptr},
+         {lamp.RedCloseBrillLamp, "coils=011"},
+         {lamp.GreenCloseBrillLamp, "coils=001"}});
 }
 
 TEST_F(ModbusPeerTest, LampType5SwitchesRedYellowGreenRelays)
 {
     ASSERT_TRUE(lamp.InitBrillLamp(5, board.port()));
-    lamp.RedOpenBrillLamp();
-    lamp.YellowOpenBrillLamp();
-    lamp.BlueOpenBrillLamp();
-    lamp.GreenOpenBrillLamp();
-    lamp.YellowCloseBrillLamp();
-    const Reports expected = {"coils=100", "coils=110", "coils=111", "coils=101"};
-    EXPECT_EQ(expected, board.reports(expected.size()));
+    run({{lamp.RedOpenBrillLamp, "coils=100"},
+         {lamp.YellowOpenBrillLamp, "coils=110"},
+         {lamp.BlueOpenBrillLamp, nullptr},
+         {lamp.GreenOpenBrillLamp, "coils=111"},
+         {lamp.YellowCloseBrillLamp, "coils=101"}});
 }
 
 // Type 5 after type 3 on the same port and board: yellow on coil 1, green on coil 2, no blue.
 TEST_F(ModbusPeerTest, RelayBoardFollowsLampTypes3And5)
 {
     ASSERT_TRUE(lamp.InitBrillLamp(3, board.port()));
-    lamp.RedCloseBrillLamp();
-    lamp.GreenCloseBrillLamp();
-    lamp.BlueCloseBrillLamp();
-    ASSERT_EQ((Reports{"coils=000", "coils=000", "coils=000"}), board.reports(3));
-    lamp.RedOpenBrillLamp();
-    ASSERT_EQ(Reports{"coils=100"}, board.reports(1));
-    lamp.BlueOpenBrillLamp();
-    ASSERT_EQ(Reports{"coils=101"}, board.reports(1));
-    lamp.GreenOpenBrillLamp();
-    ASSERT_EQ(Reports{"coils=111"}, board.reports(1));
-    lamp.RedCloseBrillLamp();
-    ASSERT_EQ(Reports{"coils=011"}, board.reports(1));
-    lamp.CloseConnectBrillLamp();
+    run({{lamp.RedCloseBrillLamp, "coils=000"},
+         {lamp.GreenCloseBrillLamp, "coils=000"},
+         {lamp.BlueCloseBrillLamp, "coils=000"},
+         {lamp.RedOpenBrillLamp, "coils=100"},
+         {lamp.BlueOpenBrillLamp, "coils=101"},
+         {lamp.GreenOpenBrillLamp, "coils=111"},
+         {lamp.RedCloseBrillLamp, "coils=011"},
+         {lamp.CloseConnectBrillLamp, nullptr}});
 
     ASSERT_TRUE(lamp.InitBrillLamp(5, board.port()));
-    lamp.GreenCloseBrillLamp();
-    ASSERT_EQ(Reports{"coils=010"}, board.reports(1));
-    lamp.YellowCloseBrillLamp();
-    ASSERT_EQ(Reports{"coils=000"}, board.reports(1));
-    lamp.BlueOpenBrillLamp();
-    lamp.RedOpenBrillLamp();
-    ASSERT_EQ(Reports{"coils=100"}, board.reports(1));
-    lamp.YellowOpenBrillLamp();
-    ASSERT_EQ(Reports{"coils=110"}, board.reports(1));
-    lamp.GreenOpenBrillLamp();
-    ASSERT_EQ(Reports{"coils=111"}, board.reports(1));
+    run({{lamp.GreenCloseBrillLamp, "coils=010"},
+         {lamp.YellowCloseBrillLamp, "coils=000"},
+         {lamp.BlueOpenBrillLamp, nullptr},
+         {lamp.RedOpenBrillLamp, "coils=100"},
+         {lamp.YellowOpenBrillLamp, "coils=110"},
+         {lamp.GreenOpenBrillLamp, "coils=111"}});
 }
 
 } // namespace

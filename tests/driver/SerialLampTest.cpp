@@ -19,6 +19,16 @@ class SerialLampTest : public ::testing::Test {
 protected:
     void TearDown() override { lamp.CloseConnectBrillLamp(); }
 
+    // Each call, then the bytes that must arrive next on the line; none: the line stays silent.
+    void run(const std::vector<std::pair<DriverTest::LampExports::Action, DriverTest::Bytes>>& steps)
+    {
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            steps[i].first();
+            const DriverTest::Bytes& sent = steps[i].second;
+            ASSERT_TRUE(sent.empty() ? line.silent() : line.received(sent)) << "step " << i;
+        }
+    }
+
     SerialLine line;
     DriverTest::LampExports lamp;
 };
@@ -27,77 +37,49 @@ TEST_F(SerialLampTest, LampType3SendsOneFramePerColourCommand)
 {
     ASSERT_TRUE(lamp.InitBrillLamp(3, line.port()));
     ASSERT_TRUE(line.silent()) << "nothing is sent on open";
-    lamp.RedOpenBrillLamp();
-    ASSERT_TRUE(line.received(Coil0On));
-    lamp.RedCloseBrillLamp();
-    ASSERT_TRUE(line.received(Coil0Off));
-    lamp.GreenOpenBrillLamp();
-    ASSERT_TRUE(line.received(Coil1On));
-    lamp.GreenCloseBrillLamp();
-    ASSERT_TRUE(line.received(Coil1Off));
-    lamp.GreenCloseBrillLamp();
-    ASSERT_TRUE(line.received(Coil1Off)) << "again, though already off";
-    lamp.BlueOpenBrillLamp();
-    ASSERT_TRUE(line.received(Coil2On));
-    lamp.BlueCloseBrillLamp();
-    ASSERT_TRUE(line.received(Coil2Off));
-    lamp.YellowOpenBrillLamp();
-    ASSERT_TRUE(line.silent());
-    lamp.CloseConnectBrillLamp();
-    ASSERT_TRUE(line.silent());
-    lamp.RedOpenBrillLamp();
-    ASSERT_TRUE(line.silent());
+    run({{lamp.RedOpenBrillLamp, Coil0On},
+         {lamp.RedCloseBrillLamp, Coil0Off},
+         {lamp.GreenOpenBrillLamp, Coil1On},
+         {lamp.GreenCloseBrillLamp, Coil1Off},
+         {lamp.GreenCloseBrillLamp, Coil1Off}, // again, though already off
+         {lamp.BlueOpenBrillLamp, Coil2On},
+         {lamp.BlueCloseBrillLamp, Coil2Off},
+         {lamp.YellowOpenBrillLamp, {}},
+         {lamp.CloseConnectBrillLamp, {}},
+         {lamp.RedOpenBrillLamp, {}}});
 }
 
 TEST_F(SerialLampTest, LampType5HasYellowOnCoil1AndNoBlue)
 {
     ASSERT_TRUE(lamp.InitBrillLamp(5, line.port()));
-    lamp.GreenOpenBrillLamp();
-    ASSERT_TRUE(line.received(Coil2On));
-    lamp.YellowOpenBrillLamp();
-    ASSERT_TRUE(line.received(Coil1On));
-    lamp.BlueOpenBrillLamp();
-    lamp.BlueCloseBrillLamp();
-    ASSERT_TRUE(line.silent());
-    lamp.RedOpenBrillLamp();
-    ASSERT_TRUE(line.received(Coil0On));
-    lamp.YellowCloseBrillLamp();
-    ASSERT_TRUE(line.received(Coil1Off));
-    lamp.GreenCloseBrillLamp();
-    ASSERT_TRUE(line.received(Coil2Off));
-    lamp.CloseConnectBrillLamp();
-    ASSERT_TRUE(line.silent());
+    run({{lamp.GreenOpenBrillLamp, Coil2On},
+         {lamp.YellowOpenBrillLamp, Coil1On},
+         {lamp.BlueOpenBrillLamp, {}},
+         {lamp.BlueCloseBrillLamp, {}},
+         {lamp.RedOpenBrillLamp, Coil0On},
+         {lamp.YellowCloseBrillLamp, Coil1Off},
+         {lamp.GreenCloseBrillLamp, Coil2Off},
+         {lamp.CloseConnectBrillLamp, {}}});
 }
 
 TEST_F(SerialLampTest, LampType4SendsItsStateByte)
 {
     ASSERT_TRUE(lamp.InitBrillLamp(4, line.port()));
     ASSERT_TRUE(line.silent());
-    lamp.GreenOpenBrillLamp();
-    ASSERT_TRUE(line.received({0xF1}));
-    lamp.RedOpenBrillLamp();
-    ASSERT_TRUE(line.received({0xF3}));
-    lamp.BlueOpenBrillLamp();
-    ASSERT_TRUE(line.received({0xF7}));
-    lamp.GreenCloseBrillLamp();
-    ASSERT_TRUE(line.received({0xF6}));
-    lamp.YellowOpenBrillLamp();
-    ASSERT_TRUE(line.silent());
-    lamp.CloseConnectBrillLamp();
-    ASSERT_TRUE(line.received({0xF0}));
+    run({{lamp.GreenOpenBrillLamp, {0xF1}},
+         {lamp.RedOpenBrillLamp, {0xF3}},
+         {lamp.BlueOpenBrillLamp, {0xF7}},
+         {lamp.GreenCloseBrillLamp, {0xF6}},
+         {lamp.YellowOpenBrillLamp, {}},
+         {lamp.CloseConnectBrillLamp, {0xF0}}});
 
     ASSERT_TRUE(lamp.InitBrillLamp(4, line.port()));
     ASSERT_TRUE(line.silent());
-    lamp.BlueOpenBrillLamp();
-    ASSERT_TRUE(line.received({0xF4}));
-    lamp.BlueCloseBrillLamp();
-    ASSERT_TRUE(line.received({0xF0}));
-    lamp.YellowOpenBrillLamp();
-    ASSERT_TRUE(line.silent());
-    lamp.CloseConnectBrillLamp();
-    ASSERT_TRUE(line.received({0xF0}));
-    lamp.CloseConnectBrillLamp();
-    ASSERT_TRUE(line.silent()) << "the second close finds the port closed";
+    run({{lamp.BlueOpenBrillLamp, {0xF4}},
+         {lamp.BlueCloseBrillLamp, {0xF0}},
+         {lamp.YellowOpenBrillLamp, {}},
+         {lamp.CloseConnectBrillLamp, {0xF0}},
+         {lamp.CloseConnectBrillLamp, {}}}); // the second close finds the port closed
 }
 
 TEST_F(SerialLampTest, PortTenAndAboveReachTheirDevice)

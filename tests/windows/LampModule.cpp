@@ -17,23 +17,6 @@ std::string required(const char* name)
 
 } // namespace
 
-Chip::Chip() : LampSim::StateFile(required("LAMPSIM_STATE"))
-{
-    reset();
-}
-
-std::string Chip::log(std::size_t from) const
-{
-    std::string text;
-    const auto all = accesses();
-    for (std::size_t i = from; i < all.size(); ++i) {
-        if (!text.empty())
-            text += ' ';
-        text += all[i].toString();
-    }
-    return text;
-}
-
 std::string environment(const char* name)
 {
     char value[1024] = {};

@@ -6,7 +6,7 @@
 // file, the COM ports) throws when it is missing: GoogleTest fails the case with the text.
 #include <windows.h>
 
-#include "portaccess/simulated/LampSimState.h"
+#include "tests/driver/Chip.h"
 #include "tests/driver/LampExports.h"
 
 #include <string>
@@ -17,12 +17,7 @@ namespace WinTest {
 using BrillLamp = DriverTest::LampExports;
 
 // The chip's state file named by LAMPSIM_STATE (set by the session), reset to power-on.
-class Chip : public LampSim::StateFile {
-public:
-    Chip();
-    // The accesses after the first `from`, e.g. "W1 2E=87 R1 2F=0 W4 588=800000".
-    std::string log(std::size_t from = 0) const;
-};
+using Chip = DriverTest::Chip;
 
 std::string environment(const char* name); // empty when unset
 int environmentNumber(const char* name); // throws when unset

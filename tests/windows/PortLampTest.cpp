@@ -1,6 +1,7 @@
 #if defined(_WIN32)
 // I/O-port lamp types through the simulated chip's WinRing0.dll, loaded by BrillLamp.dll by
-// its bare name from the program's folder.
+// its bare name from the program's folder: what only Windows runs here (the rest is the driver
+// suite's IoPortLampTest).
 #include "tests/windows/LampModule.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,6 @@ namespace {
 using WinTest::BrillLamp;
 using WinTest::Chip;
 
-const char* const unlockAndSelect = "W1 2E=87 W1 2E=1 W1 2E=55 W1 2E=55 W1 2E=7 W1 2F=7";
-
 DWORD WINAPI switchOn(void* action)
 {
     reinterpret_cast<BrillLamp::Action>(action)();
@@ -19,36 +18,6 @@ DWORD WINAPI switchOn(void* action)
 }
 
 } // namespace
-
-TEST(Main, LampType6ProgramsChipAndSwitchesColours)
-{
-    Chip chip;
-    BrillLamp lamp;
-    chip.setByte(0xA09, 0x00);
-    ASSERT_TRUE(lamp.InitBrillLamp(6, 0));
-    const std::string init = chip.log();
-    ASSERT_EQ(0u, init.rfind(unlockAndSelect, 0)) << init;
-    ASSERT_FALSE(chip.locked());
-    // Initialisation ends with every colour off.
-    ASSERT_EQ(chip.readByte(0xA09) & 0x08, 0x08);
-    ASSERT_EQ(chip.readByte(0xA04) & 0x10, 0x10);
-    ASSERT_EQ(chip.readByte(0xA02) & 0x80, 0x80);
-
-    chip.setByte(0xA09, 0xFF);
-    std::size_t mark = chip.accessCount();
-    lamp.RedOpenBrillLamp();
-    ASSERT_EQ("R1 A09=FF W1 A09=F7", chip.log(mark));
-    mark = chip.accessCount();
-    lamp.RedCloseBrillLamp();
-    ASSERT_EQ("R1 A09=F7 W1 A09=FF", chip.log(mark));
-
-    mark = chip.accessCount();
-    lamp.CloseConnectBrillLamp();
-    ASSERT_EQ("W1 2E=2 W1 2F=2", chip.log(mark));
-    ASSERT_TRUE(chip.locked());
-    lamp.RedOpenBrillLamp();
-    ASSERT_EQ(chip.readByte(0xA09), 0xF7);
-}
 
 TEST(Main, ThreeColoursSwitchTogetherFromThreeThreads)
 {
@@ -69,40 +38,6 @@ TEST(Main, ThreeColoursSwitchTogetherFromThreeThreads)
     ASSERT_EQ(chip.readByte(0xA02) & 0x80, 0);
     // Each colour call waits 50 ms first (the tick count is coarse: allow its step).
     ASSERT_GE(took, 40u);
-}
-
-TEST(Main, LampType1UsesDwordRegister)
-{
-    Chip chip;
-    BrillLamp lamp;
-    ASSERT_TRUE(lamp.InitBrillLamp(1, 0));
-    chip.setDword(0x588, 0);
-    std::size_t mark = chip.accessCount();
-    lamp.GreenOpenBrillLamp();
-    ASSERT_EQ("R4 588=0 W4 588=800000", chip.log(mark));
-    mark = chip.accessCount();
-    lamp.GreenCloseBrillLamp();
-    ASSERT_EQ("R4 588=800000 W4 588=0", chip.log(mark));
-}
-
-TEST(Main, NoColourCallBeforeInitialisationOrOutOfRange)
-{
-    Chip chip;
-    BrillLamp lamp;
-    lamp.RedOpenBrillLamp();
-    lamp.GreenOpenBrillLamp();
-    ASSERT_EQ("", chip.log(0));
-
-    ASSERT_FALSE(lamp.InitBrillLamp(9, 0));
-    ASSERT_FALSE(lamp.InitBrillLamp(-1, 0));
-    const DWORD start = GetTickCount();
-    lamp.RedOpenBrillLamp();
-    lamp.BlueCloseBrillLamp();
-    lamp.YellowOpenBrillLamp();
-    const DWORD took = GetTickCount() - start;
-    lamp.CloseConnectBrillLamp();
-    ASSERT_EQ("", chip.log(0));
-    ASSERT_GE(took, 140u);
 }
 
 TEST(Lacking, ModuleLackingOneNameIsRefused)

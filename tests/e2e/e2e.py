@@ -27,7 +27,7 @@ ENVIRONMENT = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Enviro
 
 
 def error_answer(log):
-    return (contract.errorAnswerOpening + log + contract.errorAnswerClosing).encode()
+    return (contract.failureAnswerHead + log + contract.failureAnswerTail).encode()
 
 
 BAD_TYPE = error_answer(contract.redWrongType)

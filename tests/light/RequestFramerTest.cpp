@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -34,32 +35,39 @@ std::vector<std::string> describe(const std::vector<Frame>& frames)
 
 using Names = std::vector<std::string>;
 
-// One chunk, then the client pauses.
-std::vector<std::string> feedWhole(const std::string& input)
+void append(Names& got, const std::vector<Frame>& frames)
 {
-    RequestFramer framer;
-    std::vector<std::string> got = describe(framer.feed(bytes(input)));
-    for (const std::string& frame : describe(framer.pause()))
+    for (const std::string& frame : describe(frames))
         got.push_back(frame);
-    return got;
 }
 
-// The input cut into pieces of size bytes (the rest last), then a pause. Where the framer says it
-// awaits no pause, the connection waits for none: one there must change nothing.
-std::vector<std::string> feedInPieces(const std::string& input, std::size_t size)
+// The input cut into pieces of size bytes (the rest last). Where the framer says it awaits no
+// pause, the connection waits for none: one there must change nothing.
+Names feedPieces(RequestFramer& framer, const std::string& input, std::size_t size)
 {
-    RequestFramer framer;
-    std::vector<std::string> got;
+    Names got;
     for (std::size_t at = 0; at < input.size(); at += size) {
-        for (const std::string& frame : describe(framer.feed(bytes(input.substr(at, size)))))
-            got.push_back(frame);
+        append(got, framer.feed(bytes(input.substr(at, size))));
         if (!framer.awaitsPause()) {
             EXPECT_EQ(describe(framer.pause()), Names{}) << "after byte " << at + size;
         }
     }
-    for (const std::string& frame : describe(framer.pause()))
-        got.push_back(frame);
     return got;
+}
+
+// The pieces, then the client pauses.
+Names feedInPieces(const std::string& input, std::size_t size)
+{
+    RequestFramer framer;
+    Names got = feedPieces(framer, input, size);
+    append(got, framer.pause());
+    return got;
+}
+
+// One chunk, then the client pauses.
+Names feedWhole(const std::string& input)
+{
+    return feedInPieces(input, std::max<std::size_t>(input.size(), 1));
 }
 
 TEST(RequestFramer, CompleteObjectsComeOutWithTheirExactBytes)
@@ -259,12 +267,7 @@ TEST(RequestFramer, RequestsUpTo64KiBAreWhole)
 {
     const std::string largest = requestOfSize(RequestFramer::maxRequestSize);
     RequestFramer framer;
-    Names got;
-    for (std::size_t at = 0; at < largest.size(); at += 1024) {
-        const auto frames = describe(framer.feed(bytes(largest.substr(at, 1024))));
-        got.insert(got.end(), frames.begin(), frames.end());
-    }
-    EXPECT_EQ(got, Names{"R:" + largest});
+    EXPECT_EQ(feedPieces(framer, largest, 1024), Names{"R:" + largest});
 }
 
 TEST(RequestFramer, OverlongRequestGetsOneTooLongAndItsRestIsSkipped)
@@ -273,12 +276,7 @@ TEST(RequestFramer, OverlongRequestGetsOneTooLongAndItsRestIsSkipped)
     std::string overlong = requestOfSize(RequestFramer::maxRequestSize + 1);
     overlong.insert(overlong.size() - 1, R"(,"inner":{"red":false},"s":"}{")");
     RequestFramer framer;
-    Names got;
-    for (std::size_t at = 0; at < overlong.size(); at += 1024) {
-        const auto frames = describe(framer.feed(bytes(overlong.substr(at, 1024))));
-        got.insert(got.end(), frames.begin(), frames.end());
-    }
-    EXPECT_EQ(got, Names{"TooLong"});
+    EXPECT_EQ(feedPieces(framer, overlong, 1024), Names{"TooLong"});
     EXPECT_FALSE(framer.isPending());
     EXPECT_EQ(describe(framer.feed(bytes(R"({"green":true})"))), Names{R"(R:{"green":true})"});
 

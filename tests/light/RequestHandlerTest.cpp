@@ -69,42 +69,28 @@ TEST(RequestHandler, SwitchStatesFollowTheMembers)
     }
 }
 
+// Refused with the log, and nothing switched.
+void expectRefused(const std::string& request, const std::wstring& log)
+{
+    const Handled handled = handle(request);
+    EXPECT_EQ(handled.answer.error, -1) << request.substr(0, 40);
+    EXPECT_EQ(handled.answer.log, log) << request.substr(0, 40);
+    EXPECT_TRUE(handled.calls.empty()) << request.substr(0, 40);
+}
+
 TEST(RequestHandler, TextThatIsNoObjectIsRefused)
 {
-    const struct {
-        const char* request;
-        std::string_view log;
-    } cases[] = {
-        {"hello", Contract::cannotParse},          {"{\"red\":true", Contract::cannotParse},
-        {"{\"red\" true}", Contract::cannotParse}, {"", Contract::cannotParse},
-        {"[true]", Contract::notAnObject},         {"true", Contract::notAnObject},
-        {"null", Contract::notAnObject},           {"5", Contract::notAnObject},
-        {"\"text\"", Contract::notAnObject},
-    };
-    for (const auto& c : cases) {
-        const Handled handled = handle(c.request);
-        EXPECT_EQ(handled.answer.error, -1) << c.request;
-        EXPECT_EQ(handled.answer.log, wide(c.log)) << c.request;
-        EXPECT_TRUE(handled.calls.empty()) << c.request;
-    }
+    for (const char* request : {"hello", "{\"red\":true", "{\"red\" true}", ""})
+        expectRefused(request, wide(Contract::cannotParse));
+    for (const char* request : {"[true]", "true", "null", "5", "\"text\""})
+        expectRefused(request, wide(Contract::notAnObject));
 }
 
 TEST(RequestHandler, MemberOfWrongTypeIsNamedAndNothingIsSwitched)
 {
-    const struct {
-        const char* request;
-        std::wstring log;
-    } cases[] = {
-        {R"({"red":"yes"})", wide(Contract::redWrongType)},
-        {R"({"red":true,"green":[]})", L"Json member green has a wrong type"},
-        {R"({"red":true,"green":true,"blue":{}})", L"Json member blue has a wrong type"},
-    };
-    for (const auto& c : cases) {
-        const Handled handled = handle(c.request);
-        EXPECT_EQ(handled.answer.error, -1) << c.request;
-        EXPECT_EQ(handled.answer.log, c.log) << c.request;
-        EXPECT_TRUE(handled.calls.empty()) << c.request;
-    }
+    expectRefused(R"({"red":"yes"})", wide(Contract::redWrongType));
+    expectRefused(R"({"red":true,"green":[]})", L"Json member green has a wrong type");
+    expectRefused(R"({"red":true,"green":true,"blue":{}})", L"Json member blue has a wrong type");
 }
 
 // Nesting deeper than the reader goes is text that cannot be parsed; the reader's own message
@@ -113,12 +99,8 @@ TEST(RequestHandler, NestingBeyondTheReaderCannotBeParsed)
 {
     for (const std::string& deep : {"{\"a\":" + std::string(1200, '[') + std::string(1200, ']') + ",\"red\":true}",
                                     "{\"red\":" + std::string(2000, '[') + std::string(2000, ']') + "}",
-                                    std::string(5000, '{') + std::string(5000, '}')}) {
-        const Handled handled = handle(deep);
-        EXPECT_EQ(handled.answer.error, -1);
-        EXPECT_EQ(handled.answer.log, wide(Contract::cannotParse));
-        EXPECT_TRUE(handled.calls.empty());
-    }
+                                    std::string(5000, '{') + std::string(5000, '}')})
+        expectRefused(deep, wide(Contract::cannotParse));
 
     const std::string fine = "{\"a\":" + std::string(500, '[') + std::string(500, ']') + ",\"red\":true}";
     EXPECT_EQ(handle(fine).calls, (Calls{{true, false, false}}));
@@ -128,30 +110,25 @@ TEST(RequestHandler, ServiceResultsAndFailuresReachTheAnswer)
 {
     RecordingLamp service;
     RequestHandler handler(service);
-    const auto request = bytes(R"({"red":true})");
-
-    service.behaviour = [](std::wstring& log) {
-        log = wide(Contract::initialisationFailed);
-        return -1;
+    const struct {
+        std::function<int(std::wstring&)> behaviour;
+        std::wstring log;
+    } cases[] = {
+        {[](std::wstring& log) {
+             log = wide(Contract::initialisationFailed);
+             return -1;
+         },
+         wide(Contract::initialisationFailed)},
+        {[](std::wstring&) -> int { throw Utils::Exception(7, L"лампа"); }, L"лампа"},
+        {[](std::wstring&) -> int { throw std::runtime_error("port gone"); }, L"port gone"},
+        {[](std::wstring&) -> int { throw 42; }, L"Unknown error while handling the request"},
     };
-    Answer answer = handler.handle(request);
-    EXPECT_EQ(answer.error, -1);
-    EXPECT_EQ(answer.log, wide(Contract::initialisationFailed));
-
-    service.behaviour = [](std::wstring&) -> int { throw Utils::Exception(7, L"лампа"); };
-    answer = handler.handle(request);
-    EXPECT_EQ(answer.error, -1);
-    EXPECT_EQ(answer.log, L"лампа");
-
-    service.behaviour = [](std::wstring&) -> int { throw std::runtime_error("port gone"); };
-    answer = handler.handle(request);
-    EXPECT_EQ(answer.error, -1);
-    EXPECT_EQ(answer.log, L"port gone");
-
-    service.behaviour = [](std::wstring&) -> int { throw 42; };
-    answer = handler.handle(request);
-    EXPECT_EQ(answer.error, -1);
-    EXPECT_EQ(answer.log, L"Unknown error while handling the request");
+    for (const auto& c : cases) {
+        service.behaviour = c.behaviour;
+        const Answer answer = handler.handle(bytes(R"({"red":true})"));
+        EXPECT_EQ(answer.error, -1);
+        EXPECT_EQ(answer.log, c.log);
+    }
     EXPECT_EQ(service.calls.size(), 4u);
 }
 

@@ -19,6 +19,7 @@ using Testing::successAnswer;
 using Testing::TcpClient;
 using Testing::TestLamp;
 using Colours = TestLamp::Colours;
+using namespace std::chrono_literals;
 
 class ServerProtocol : public Testing::LampConsoleTest {
 protected:
@@ -37,6 +38,13 @@ protected:
         return static_cast<int>(std::count(lines.begin(), lines.end(), line));
     }
 
+    // Sends the text and reads one answer.
+    static std::string ask(TcpClient& client, const std::string& text)
+    {
+        client.send(text);
+        return client.readAnswer();
+    }
+
     int port = 0;
     std::unique_ptr<Server> server;
 };
@@ -45,14 +53,13 @@ TEST_F(ServerProtocol, RequestInTwoChunksIsAnsweredOnceAfterTheSecond)
 {
     TcpClient client(port);
     client.send(R"({"red":)");
-    EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(100)), "");
-    client.send("true}");
-    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(client.readAvailable(100ms), "");
+    EXPECT_EQ(ask(client, "true}"), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
     EXPECT_EQ(count(R"(Client data {"red":true})"), 1);
     EXPECT_EQ(count("START"), 1);
     EXPECT_EQ(count("STOP"), 1);
-    EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(50)), "");
+    EXPECT_EQ(client.readAvailable(50ms), "");
 }
 
 // A browser may post to the service on behalf of any web page: the body must switch nothing.
@@ -64,52 +71,43 @@ TEST_F(ServerProtocol, ConnectionOpeningWithAnHttpRequestIsClosedWithoutSwitchin
           std::string("GET /{\"red\":true} HTTP/1.1\r\nHost: 127.0.0.1:48888\r\n\r\n")}) {
         TcpClient browser(port);
         browser.send(request);
-        EXPECT_TRUE(browser.seesEnd(std::chrono::seconds(5)));
+        EXPECT_TRUE(browser.seesEnd(5s));
         EXPECT_EQ(browser.partial(), "");
     }
     EXPECT_EQ(lamp->colours(), (Colours{false, false, false}));
     EXPECT_EQ(count("START"), 0);
     TcpClient client(port);
-    client.send(R"({"green":true})");
-    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(ask(client, R"({"green":true})"), successAnswer);
 }
 
 TEST_F(ServerProtocol, TextThatIsNoObjectIsAnsweredWithoutSwitching)
 {
     TcpClient client(port);
-    client.send(R"({"red":true,"green":1,"blue":0.0})");
-    ASSERT_EQ(client.readAnswer(), successAnswer);
+    ASSERT_EQ(ask(client, R"({"red":true,"green":1,"blue":0.0})"), successAnswer);
     ASSERT_EQ(lamp->colours(), (Colours{true, true, false}));
-    client.send(R"({"red":null,"green":true /* on */,"yellow":true})");
-    ASSERT_EQ(client.readAnswer(), successAnswer);
+    ASSERT_EQ(ask(client, R"({"red":null,"green":true /* on */,"yellow":true})"), successAnswer);
 
-    client.send("hello");
-    EXPECT_EQ(client.readAnswer(), failureAnswer(Contract::cannotParse));
-    client.send("[true]");
-    EXPECT_EQ(client.readAnswer(), failureAnswer(Contract::notAnObject));
-    client.send(R"({"red":"yes"})");
-    EXPECT_EQ(client.readAnswer(), failureAnswer(Contract::redWrongType));
-    client.send("{\"a\":" + std::string(1500, '[') + std::string(1500, ']') + ",\"red\":true}");
-    EXPECT_EQ(client.readAnswer(), failureAnswer(Contract::cannotParse));
+    EXPECT_EQ(ask(client, "hello"), failureAnswer(Contract::cannotParse));
+    EXPECT_EQ(ask(client, "[true]"), failureAnswer(Contract::notAnObject));
+    EXPECT_EQ(ask(client, R"({"red":"yes"})"), failureAnswer(Contract::redWrongType));
+    EXPECT_EQ(ask(client, "{\"a\":" + std::string(1500, '[') + std::string(1500, ']') + ",\"red\":true}"),
+              failureAnswer(Contract::cannotParse));
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
 
     EXPECT_EQ(count("Client data hello"), 1);
     EXPECT_EQ(count("START"), 2);
-    client.send(R"({"red":true})");
-    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(ask(client, R"({"red":true})"), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
 }
 
 TEST_F(ServerProtocol, BlankTextAndStrayClosingBracesGetNoAnswer)
 {
     TcpClient client(port);
-    client.send(R"({"red":true})");
-    ASSERT_EQ(client.readAnswer(), successAnswer);
+    ASSERT_EQ(ask(client, R"({"red":true})"), successAnswer);
     client.send("\n");
     client.send("} \r\n");
-    client.send(R"(xx{"green":true})");
-    EXPECT_EQ(client.readAnswer(), successAnswer);
-    EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(100)), "");
+    EXPECT_EQ(ask(client, R"(xx{"green":true})"), successAnswer);
+    EXPECT_EQ(client.readAvailable(100ms), "");
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
     EXPECT_EQ(count(R"(Client data {"green":true})"), 1);
     EXPECT_EQ(count("Client data xx{\"green\":true}"), 0);
@@ -118,11 +116,10 @@ TEST_F(ServerProtocol, BlankTextAndStrayClosingBracesGetNoAnswer)
 TEST_F(ServerProtocol, EveryObjectOfAChunkIsAnsweredInOrder)
 {
     TcpClient client(port);
-    client.send(R"({"red":true}{"red":false}{"note":"}","blue":true})");
+    EXPECT_EQ(ask(client, R"({"red":true}{"red":false}{"note":"}","blue":true})"), successAnswer);
     EXPECT_EQ(client.readAnswer(), successAnswer);
     EXPECT_EQ(client.readAnswer(), successAnswer);
-    EXPECT_EQ(client.readAnswer(), successAnswer);
-    EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(50)), "");
+    EXPECT_EQ(client.readAvailable(50ms), "");
     EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
     EXPECT_EQ(count("START"), 3);
     EXPECT_EQ(count(R"(Client data {"note":"}","blue":true})"), 1);
@@ -134,8 +131,7 @@ TEST_F(ServerProtocol, OddBytesReachTheConsoleEscapedAndLongLinesCut)
 {
     TcpClient client(port);
     const std::string request = "{\"note\":\"\xFF\xC3(\",\"red\":true}";
-    client.send("\xEF\xBB\xBF" + request);
-    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(ask(client, "\xEF\xBB\xBF" + request), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
     EXPECT_EQ(count(R"(Client data {"note":"\xFF\xC3(","red":true})"), 1);
 
@@ -149,8 +145,7 @@ TEST_F(ServerProtocol, OddBytesReachTheConsoleEscapedAndLongLinesCut)
     // Cut after 1,024 bytes of the line, not inside a character; the whole length is said.
     const std::string pad = std::string(992, 'y') + "\xD0\x96" + std::string(3000, 'y');
     const std::string longRequest = R"({"green":true,"p":")" + pad + R"("})";
-    client.send(longRequest);
-    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(ask(client, longRequest), successAnswer);
     const std::string line = "Client data " + longRequest;
     EXPECT_EQ(count(line.substr(0, 1023) + "... [" + std::to_string(line.size()) + " bytes]"), 1);
 }
@@ -159,11 +154,9 @@ TEST_F(ServerProtocol, OverlongRequestGetsOneAnswerAndTheConnectionGoesOn)
 {
     TcpClient client(port);
     std::string overlong = R"({"red":true,"pad":")" + std::string(70 * 1024, 'x') + R"(","inner":{"blue":true}})";
-    client.send(overlong);
-    EXPECT_EQ(client.readAnswer(), failureAnswer(Contract::requestTooLong));
-    client.send(R"({"green":true})");
-    EXPECT_EQ(client.readAnswer(), successAnswer);
-    EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(50)), "");
+    EXPECT_EQ(ask(client, overlong), failureAnswer(Contract::requestTooLong));
+    EXPECT_EQ(ask(client, R"({"green":true})"), successAnswer);
+    EXPECT_EQ(client.readAvailable(50ms), "");
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
     EXPECT_EQ(count("START"), 1);
 }
@@ -173,14 +166,12 @@ TEST_F(ServerProtocol, ConnectionsKeepTheirOwnRequests)
     TcpClient first(port);
     TcpClient second(port);
     first.send(R"({"red":)");
-    EXPECT_EQ(first.readAvailable(std::chrono::milliseconds(50)), "");
-    second.send(R"({"green":true})");
-    EXPECT_EQ(second.readAnswer(), successAnswer);
+    EXPECT_EQ(first.readAvailable(50ms), "");
+    EXPECT_EQ(ask(second, R"({"green":true})"), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
-    first.send(R"(true})");
-    EXPECT_EQ(first.readAnswer(), successAnswer);
+    EXPECT_EQ(ask(first, R"(true})"), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
-    EXPECT_EQ(second.readAvailable(std::chrono::milliseconds(50)), "");
+    EXPECT_EQ(second.readAvailable(50ms), "");
 }
 
 TEST_F(ServerProtocol, ConnectAndDisconnectAreReported)
@@ -191,13 +182,12 @@ TEST_F(ServerProtocol, ConnectAndDisconnectAreReported)
         clientPort = client.localPort();
         EXPECT_TRUE(console->waitForLine("Client connected " + std::to_string(clientPort)));
         client.send(R"({"red":)");
-        EXPECT_EQ(client.readAvailable(std::chrono::milliseconds(50)), "");
+        EXPECT_EQ(client.readAvailable(50ms), "");
     }
     EXPECT_TRUE(console->waitForLine("Client disconnected " + std::to_string(clientPort)));
     // A new connection starts with an empty buffer.
     TcpClient client(port);
-    client.send(R"({"blue":true})");
-    EXPECT_EQ(client.readAnswer(), successAnswer);
+    EXPECT_EQ(ask(client, R"({"blue":true})"), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
 }
 
@@ -214,7 +204,7 @@ TEST_F(ServerProtocol, ConcurrentClientsEachGetEveryAnswerOnce)
                 client.send(r % 2 ? "[1]" : R"({"red":true,"green":true})");
                 received[c] += client.readAnswer();
             }
-            received[c] += client.readAvailable(std::chrono::milliseconds(20));
+            received[c] += client.readAvailable(20ms);
         });
     }
     for (std::thread& worker : workers)
@@ -236,7 +226,7 @@ TEST_F(ServerProtocol, StopDropsTheRequestsStillWaitingForTheLamp)
     for (auto& peer : peers)
         peer->send(R"({"red":true,"green":false,"blue":false})");
     ASSERT_TRUE(console->waitForLine("START"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(100ms);
 
     // Taking the requests one by one would need 20 x 50 ms.
     const auto start = std::chrono::steady_clock::now();
@@ -246,7 +236,7 @@ TEST_F(ServerProtocol, StopDropsTheRequestsStillWaitingForTheLamp)
 
     int answered = 0;
     for (auto& peer : peers) {
-        const std::string rest = peer->readAvailable(std::chrono::milliseconds(200));
+        const std::string rest = peer->readAvailable(200ms);
         EXPECT_TRUE(rest.empty() || rest == successAnswer) << rest;
         answered += rest == successAnswer;
     }
@@ -280,7 +270,7 @@ TEST_F(ServerProtocol, ClientThatLeftStopsDrivingTheLamp)
         atLeaving = count("START");
     }
     EXPECT_TRUE(console->waitForLine("Client disconnected " + std::to_string(leftPort)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(300ms);
     // At most the request that had passed its turn when the client left.
     EXPECT_LE(count("START"), atLeaving + 1);
     EXPECT_GE(atLeaving, 2);

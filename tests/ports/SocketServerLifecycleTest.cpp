@@ -20,12 +20,30 @@
 namespace Norvik::Ports::Testing {
 namespace {
 
-using LifecycleTest = ServerTest;
+// Running from the start; the log watched from before it starts.
+class LifecycleTest : public ServerTest {
+protected:
+    void SetUp() override { startServer(); }
+
+    LogWatch log;
+};
+
+// Started on a port another socket holds, with what it says on the console captured.
+class TakenPortTest : public ServerTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(blocker.held());
+        ::testing::internal::CaptureStdout();
+        ASSERT_NO_THROW(startServer());
+    }
+
+    PortHolder blocker{port};
+    LogWatch log;
+};
 
 TEST_F(LifecycleTest, StopWakesConnectionsBlockedInReceive)
 {
-    startServer();
-    LogWatch log;
     std::vector<TcpClient> peers;
     for (int i = 0; i < 3; ++i) {
         peers.push_back(connectClient());
@@ -54,7 +72,6 @@ TEST_F(LifecycleTest, StopWakesConnectionsBlockedInReceive)
 
 TEST_F(LifecycleTest, StopWhileTheHandlerRunsStillReportsTheEndOnce)
 {
-    startServer();
     std::atomic<bool> inHandler{false};
     recorder.onData = [&](ClientPort, const std::vector<std::uint8_t>&) {
         inHandler = true;
@@ -69,20 +86,14 @@ TEST_F(LifecycleTest, StopWhileTheHandlerRunsStillReportsTheEndOnce)
 
 TEST_F(LifecycleTest, DestroyingARunningServerStopsIt)
 {
-    startServer();
     TcpClient peer = connectClient();
     server.reset();
     EXPECT_EQ(recorder.count(Recorder::Disconnected, peer.localPort()), 1);
     EXPECT_TRUE(peer.seesEnd());
 }
 
-TEST_F(LifecycleTest, TakenPortIsReportedThenServedOnceFreed)
+TEST_F(TakenPortTest, IsReportedThenServedOnceFreed)
 {
-    PortHolder blocker(port);
-    ASSERT_TRUE(blocker.held());
-    LogWatch log;
-    ::testing::internal::CaptureStdout();
-    ASSERT_NO_THROW(startServer());
     std::this_thread::sleep_for(1300ms);
     Utils::ConsoleWriter::flush();
     const std::string console = ::testing::internal::GetCapturedStdout();
@@ -102,13 +113,8 @@ TEST_F(LifecycleTest, TakenPortIsReportedThenServedOnceFreed)
     EXPECT_TRUE(waitUntil([&] { return recorder.count(Recorder::Connected, peer.localPort()) == 1; }));
 }
 
-TEST_F(LifecycleTest, StopIsPromptWhileWaitingToBind)
+TEST_F(TakenPortTest, StopIsPromptWhileWaitingToBind)
 {
-    PortHolder blocker(port);
-    ASSERT_TRUE(blocker.held());
-    LogWatch log;
-    ::testing::internal::CaptureStdout();
-    startServer();
     ASSERT_TRUE(waitUntil([&] { return log.countContaining("Can't listen") == 1; }));
     // Well within the second the retry pause would take.
     const auto start = std::chrono::steady_clock::now();
@@ -119,7 +125,6 @@ TEST_F(LifecycleTest, StopIsPromptWhileWaitingToBind)
 
 TEST_F(LifecycleTest, EndedConnectionsAreReapedWhileTheServerRuns)
 {
-    startServer();
     connectClient().close();
     ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected) == 1; }));
     ASSERT_TRUE(waitUntil([&] { return clientCount() == 0; }));
@@ -159,7 +164,6 @@ TEST_F(LifecycleTest, EndedConnectionsAreReapedWhileTheServerRuns)
 // answers and end, and the accept thread never waits for a handler that is busy.
 TEST_F(LifecycleTest, ConnectionsSharingAPortStayApart)
 {
-    startServer();
     std::atomic<bool> release{false};
     recorder.onData = [&](ClientPort clientPort, const std::vector<std::uint8_t>& data) {
         while (data[0] == 'w' && !release) {
@@ -222,8 +226,6 @@ private:
 
 TEST_F(LifecycleTest, ClientWhoseThreadCannotStartIsClosedAndTheServerGoesOn)
 {
-    startServer();
-    LogWatch log;
     TcpClient refused;
     {
         ThreadCreationFails failing;
@@ -253,8 +255,6 @@ TEST_F(LifecycleTest, AtTheLimitTheLongestIdleConnectionGivesWay)
     ::getrlimit(RLIMIT_NOFILE, &files);
     files.rlim_cur = std::max<rlim_t>(files.rlim_cur, std::min<rlim_t>(files.rlim_max, 4096));
     ::setrlimit(RLIMIT_NOFILE, &files);
-    startServer();
-    LogWatch log;
     std::mutex gate;
     std::unique_lock<std::mutex> held(gate);
     recorder.onData = [&](ClientPort, const std::vector<std::uint8_t>&) { std::lock_guard<std::mutex> pass(gate); };
@@ -303,7 +303,6 @@ std::vector<std::string> otherLocalAddresses()
 
 TEST_F(LifecycleTest, ListensOnTheLoopbackAddressOnly)
 {
-    startServer();
     for (const std::string& address : otherLocalAddresses()) {
         const TcpClient peer = TcpClient::connectTo(port, address.c_str());
         EXPECT_FALSE(peer.connected()) << address;

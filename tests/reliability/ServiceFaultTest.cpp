@@ -6,13 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -24,11 +18,6 @@ namespace Reliability {
 namespace {
 
 const std::string request = R"({"red":true,"green":false,"blue":true})";
-
-std::string moduleOf(const std::string& dir)
-{
-    return dir + "/libWinRing0.so";
-}
 
 using TestSupport::NotifySocket;
 using TestSupport::PortHolder;
@@ -49,10 +38,10 @@ TEST_F(ServiceFaults, MissingOrBrokenLampModulesGetTheirTextAndTheServiceGoesOn)
         {"no-library", {}, cannotLoad},
         {"no-module", {{library, "libBrillLamp.so"}}, cannotInit},
         {"module-lacking-a-name",
-         {{library, "libBrillLamp.so"}, {moduleOf(RELIABILITY_LACKING_NAME_DIR), "libWinRing0.so"}},
+         {{library, "libBrillLamp.so"}, {RELIABILITY_LACKING_NAME_DIR "/libWinRing0.so", "libWinRing0.so"}},
          cannotInit},
         {"module-init-fails",
-         {{library, "libBrillLamp.so"}, {moduleOf(RELIABILITY_INIT_FAILS_DIR), "libWinRing0.so"}},
+         {{library, "libBrillLamp.so"}, {RELIABILITY_INIT_FAILS_DIR "/libWinRing0.so", "libWinRing0.so"}},
          cannotInit},
         {"library-lacking-a-name", {{RELIABILITY_LAMP_LACKING_NAME, "libBrillLamp.so"}}, cannotInit},
     };

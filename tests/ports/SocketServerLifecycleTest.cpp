@@ -285,19 +285,17 @@ std::vector<std::string> otherLocalAddresses()
 {
     std::vector<std::string> result{"127.0.0.2"};
     ifaddrs* interfaces = nullptr;
-    if (::getifaddrs(&interfaces) == 0) {
-        for (const ifaddrs* entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
-            if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET) {
-                char text[INET_ADDRSTRLEN] = {};
-                const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-                ::inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
-                if (std::strcmp(text, "127.0.0.1") != 0) {
-                    result.push_back(text);
-                }
-            }
-        }
-        ::freeifaddrs(interfaces);
+    if (::getifaddrs(&interfaces) != 0)
+        return result;
+    for (const ifaddrs* entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
+            continue;
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr, text, sizeof text);
+        if (std::strcmp(text, "127.0.0.1") != 0)
+            result.push_back(text);
     }
+    ::freeifaddrs(interfaces);
     return result;
 }
 

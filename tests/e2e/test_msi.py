@@ -17,13 +17,11 @@ import pytest
 
 import contract
 import e2e
-from e2e import ROOT, windows_path
+from e2e import ROOT, SERVICE, SERVICE_KEY, windows_path
 
 SESSION = "msi"
 # Packages install into the prefix: a whole copy of its own.
 LINKED_PREFIX = False
-SERVICE = "norvik-tessaro-light-velk77"
-SERVICE_KEY = "HKLM\\System\\CurrentControlSet\\Services\\" + SERVICE
 EVENT_SOURCE_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + SERVICE
 PROGRAM = "C:\\Program Files (x86)\\NORVIK Tessaro Light\\lightservice.exe"
 SUBJECT = "NORVIK throwaway test signing"

@@ -1,5 +1,7 @@
 #include "tests/driver/DriverTestSupport.h"
 
+#include "tests/support/Wait.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -62,10 +64,9 @@ Bytes Pty::read(std::size_t count, std::chrono::milliseconds timeout)
     Bytes bytes;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (bytes.size() < count) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int left = TestSupport::millisecondsLeft(deadline);
         pollfd p{master, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+        if (left <= 0 || ::poll(&p, 1, left) <= 0)
             break;
         std::uint8_t chunk[64];
         const ssize_t n = ::read(master, chunk, std::min(sizeof chunk, count - bytes.size()));

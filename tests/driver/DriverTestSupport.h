@@ -7,8 +7,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstring>
-#include <dlfcn.h>
 #include <string>
 #include <vector>
 
@@ -19,18 +17,6 @@ using TestSupport::Environment;
 using TestSupport::binDir;
 using TestSupport::TempDir;
 std::string libraryPath(); // the built libBrillLamp.so
-
-// An export of a dlopened driver, by name; null when it is missing.
-using VoidCall = void (*)();
-using InitCall = bool (*)(int, int);
-template <typename Call>
-Call entry(void* library, const char* name)
-{
-    void* address = ::dlsym(library, name);
-    Call call = nullptr;
-    std::memcpy(&call, &address, sizeof call);
-    return call;
-}
 
 using TestSupport::ChildProcess;
 

@@ -21,15 +21,12 @@ std::string libraryPath()
     return binDir() + "/libBrillLamp.so";
 }
 
-std::string lampCall(const std::string& library, const std::vector<std::string>& commands, const Environment& env)
+std::string lampCall(const std::string& library, std::vector<std::string> commands, const Environment& env)
 {
-    std::vector<std::string> argv = {binDir() + "/lampcall", library};
-    argv.insert(argv.end(), commands.begin(), commands.end());
-    ChildProcess child(argv, env);
-    child.closeInput();
-    const int status = child.wait();
-    EXPECT_EQ(0, status) << child.unread();
-    return child.unread();
+    commands.insert(commands.begin(), library);
+    const TestSupport::ProgramResult run = TestSupport::runBuilt("lampcall", commands, env);
+    EXPECT_EQ(0, run.status) << run.output;
+    return run.output;
 }
 
 Pty::Pty()

@@ -21,7 +21,7 @@ std::string libraryPath(); // the built libBrillLamp.so
 using TestSupport::ChildProcess;
 
 // Runs lampcall on LIBRARY with COMMANDS; returns its whole output, failing the test on a bad exit.
-std::string lampCall(const std::string& library, const std::vector<std::string>& commands, const Environment& env);
+std::string lampCall(const std::string& library, std::vector<std::string> commands, const Environment& env);
 
 // A pseudo-terminal pair: the driver opens the slave by its path, the test reads the master.
 class Pty {

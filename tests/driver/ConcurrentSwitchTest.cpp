@@ -3,20 +3,16 @@
 // of one register would overlap and undo each other.
 
 #include "tests/driver/DriverTestSupport.h"
+#include "tests/driver/LampExports.h"
 #include "lampdriver/LampWiring.h"
 #include "portaccess/simulated/LampSimState.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <dlfcn.h>
 #include <thread>
 
 namespace {
-
-using DriverTest::entry;
-using DriverTest::InitCall;
-using DriverTest::VoidCall;
 
 bool lit(const LampSim::StateFile& chip, const BrillLamp::LampWiring& wiring, const BrillLamp::LampOutput& output)
 {
@@ -29,22 +25,23 @@ TEST(ConcurrentSwitch, ThreeThreadsSwitchTheirOwnColoursOnEveryIoPortType)
     DriverTest::TempDir dir;
     ::setenv("LAMPSIM_STATE", dir.file("chip.state").c_str(), 1);
     ::setenv("LAMPSIM_READ_DELAY_MS", "5", 1);
-    void* library = ::dlopen(DriverTest::libraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(nullptr, library) << ::dlerror();
+    const DriverTest::LampExports lamp;
     LampSim::StateFile chip(dir.file("chip.state"));
 
-    const char* on[] = {"RedOpenBrillLamp", "GreenOpenBrillLamp", "BlueOpenBrillLamp"};
-    const char* off[] = {"RedCloseBrillLamp", "GreenCloseBrillLamp", "BlueCloseBrillLamp"};
+    const DriverTest::LampExports::Action on[] = {lamp.RedOpenBrillLamp, lamp.GreenOpenBrillLamp,
+                                                  lamp.BlueOpenBrillLamp};
+    const DriverTest::LampExports::Action off[] = {lamp.RedCloseBrillLamp, lamp.GreenCloseBrillLamp,
+                                                   lamp.BlueCloseBrillLamp};
     for (const BrillLamp::LampWiring& wiring : BrillLamp::IoPortLamps) {
         chip.reset();
-        ASSERT_TRUE(entry<InitCall>(library, "InitBrillLamp")(wiring.lampType, 0)) << wiring.lampType;
+        ASSERT_TRUE(lamp.InitBrillLamp(wiring.lampType, 0)) << wiring.lampType;
         // Mixed patterns too: a lost update then shows as one colour in the wrong state.
         const bool patterns[][3] = {{true, true, true},   {false, false, false}, {true, false, true},
                                     {false, true, false}, {true, true, false},   {false, false, true}};
         for (const auto& pattern : patterns) {
             std::vector<std::thread> threads;
             for (int colour = 0; colour < 3; ++colour)
-                threads.emplace_back(entry<VoidCall>(library, pattern[colour] ? on[colour] : off[colour]));
+                threads.emplace_back(pattern[colour] ? on[colour] : off[colour]);
             for (auto& thread : threads)
                 thread.join();
             const std::string where = "type " + std::to_string(wiring.lampType) + " pattern " +
@@ -53,7 +50,7 @@ TEST(ConcurrentSwitch, ThreeThreadsSwitchTheirOwnColoursOnEveryIoPortType)
             EXPECT_EQ(pattern[1], lit(chip, wiring, wiring.green)) << where;
             EXPECT_EQ(pattern[2], lit(chip, wiring, wiring.blue)) << where;
         }
-        entry<VoidCall>(library, "CloseConnectBrillLamp")();
+        lamp.CloseConnectBrillLamp();
         EXPECT_TRUE(chip.locked()) << wiring.lampType;
     }
     ::unsetenv("LAMPSIM_READ_DELAY_MS");

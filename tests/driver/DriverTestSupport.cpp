@@ -1,5 +1,7 @@
 #include "tests/driver/DriverTestSupport.h"
 
+#include "tests/support/Wait.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -19,15 +21,12 @@ std::string libraryPath()
     return binDir() + "/libBrillLamp.so";
 }
 
-std::string lampCall(const std::string& library, const std::vector<std::string>& commands, const Environment& env)
+std::string lampCall(const std::string& library, std::vector<std::string> commands, const Environment& env)
 {
-    std::vector<std::string> argv = {binDir() + "/lampcall", library};
-    argv.insert(argv.end(), commands.begin(), commands.end());
-    ChildProcess child(argv, env);
-    child.closeInput();
-    const int status = child.wait();
-    EXPECT_EQ(0, status) << child.unread();
-    return child.unread();
+    commands.insert(commands.begin(), library);
+    const TestSupport::ProgramResult run = TestSupport::runBuilt("lampcall", commands, env);
+    EXPECT_EQ(0, run.status) << run.output;
+    return run.output;
 }
 
 Pty::Pty()
@@ -62,10 +61,9 @@ Bytes Pty::read(std::size_t count, std::chrono::milliseconds timeout)
     Bytes bytes;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (bytes.size() < count) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int left = TestSupport::millisecondsLeft(deadline);
         pollfd p{master, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+        if (left <= 0 || ::poll(&p, 1, left) <= 0)
             break;
         std::uint8_t chunk[64];
         const ssize_t n = ::read(master, chunk, std::min(sizeof chunk, count - bytes.size()));

@@ -7,8 +7,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstring>
-#include <dlfcn.h>
 #include <string>
 #include <vector>
 
@@ -20,22 +18,10 @@ using TestSupport::binDir;
 using TestSupport::TempDir;
 std::string libraryPath(); // the built libBrillLamp.so
 
-// An export of a dlopened driver, by name; null when it is missing.
-using VoidCall = void (*)();
-using InitCall = bool (*)(int, int);
-template <typename Call>
-Call entry(void* library, const char* name)
-{
-    void* address = ::dlsym(library, name);
-    Call call = nullptr;
-    std::memcpy(&call, &address, sizeof call);
-    return call;
-}
-
 using TestSupport::ChildProcess;
 
 // Runs lampcall on LIBRARY with COMMANDS; returns its whole output, failing the test on a bad exit.
-std::string lampCall(const std::string& library, const std::vector<std::string>& commands, const Environment& env);
+std::string lampCall(const std::string& library, std::vector<std::string> commands, const Environment& env);
 
 // A pseudo-terminal pair: the driver opens the slave by its path, the test reads the master.
 class Pty {

@@ -32,4 +32,9 @@ LampExports::LampExports() : module(open())
     YellowCloseBrillLamp = bound<Action>("YellowCloseBrillLamp");
 }
 
+LampExports::Action LampExports::action(const char* name) const
+{
+    return bound<Action>(name);
+}
+
 } // namespace DriverTest

@@ -22,6 +22,9 @@ struct LampExports {
     Action BlueOpenBrillLamp, BlueCloseBrillLamp;
     Action YellowOpenBrillLamp, YellowCloseBrillLamp;
 
+    // One of the actions by its export's name.
+    Action action(const char* name) const;
+
 private:
     static void* open(); // Windows.../Posix...: the library, or throws
     void* bind(const char* name) const; // Windows.../Posix...: the export, or null

@@ -8,19 +8,9 @@
 
 namespace {
 
-struct ViewRun {
-    int status;
-    std::string output;
-};
-
-ViewRun lampview(const std::vector<std::string>& args, const DriverTest::Environment& env = {})
+TestSupport::ProgramResult lampview(const std::vector<std::string>& args, const DriverTest::Environment& env = {})
 {
-    std::vector<std::string> argv = {DriverTest::binDir() + "/lampview"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    DriverTest::ChildProcess child(argv, env);
-    child.closeInput();
-    const int status = child.wait();
-    return {status, child.unread()};
+    return TestSupport::runBuilt("lampview", args, env);
 }
 
 TEST(LampView, PlainLineFollowsTheColourCalls)
@@ -36,7 +26,7 @@ TEST(LampView, PlainLineFollowsTheColourCalls)
     DriverTest::lampCall(DriverTest::libraryPath(), {"init", "1", "0", "blue-on"}, env);
     EXPECT_EQ("red=off green=off blue=on\n", lampview({"--plain", "--type", "1"}, env).output)
         << "lamp type 1 lights on a set bit";
-    const ViewRun drawn = lampview({"--type", "1"}, env);
+    const TestSupport::ProgramResult drawn = lampview({"--type", "1"}, env);
     EXPECT_EQ(0, drawn.status);
     EXPECT_NE(std::string::npos, drawn.output.find("blue  on"));
     EXPECT_NE(std::string::npos, drawn.output.find("red  off"));
@@ -65,7 +55,7 @@ TEST(LampView, RefusesLampTypesWithoutChipOutputs)
 {
     DriverTest::TempDir dir;
     for (const char* type : {"3", "4", "5", "8", "x"}) {
-        const ViewRun run = lampview({"--plain", "--type", type, "--state", dir.file("chip.state")});
+        const TestSupport::ProgramResult run = lampview({"--plain", "--type", type, "--state", dir.file("chip.state")});
         EXPECT_NE(0, run.status) << type;
         EXPECT_EQ("", run.output) << type;
     }

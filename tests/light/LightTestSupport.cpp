@@ -2,35 +2,20 @@
 
 #include "portaccess/simulated/ChipState.h"
 #include "portaccess/simulated/LampSimState.h"
+#include "tests/support/Files.h"
+#include "tests/support/ServiceLamp.h"
 #include "tests/support/Wait.h"
 #include "utils/logging/ConsoleWriter.h"
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <ostream>
-#include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace Norvik::Testing {
-
-namespace {
-
-// Lamp type 6: each colour is one bit of its own port, lit while the bit is clear.
-struct ColourBit {
-    std::uint16_t port;
-    std::uint8_t bit;
-};
-constexpr ColourBit redBit{0xA09, 0x08};
-constexpr ColourBit greenBit{0xA04, 0x10};
-constexpr ColourBit blueBit{0xA02, 0x80};
-
-} // namespace
 
 TestLamp::TestLamp() : path(dir.file("lampsim.state"))
 {
@@ -38,10 +23,7 @@ TestLamp::TestLamp() : path(dir.file("lampsim.state"))
     state = std::make_unique<LampSim::StateFile>(path);
 }
 
-TestLamp::~TestLamp()
-{
-    state.reset();
-}
+TestLamp::~TestLamp() = default;
 
 bool TestLamp::Colours::operator==(const Colours& other) const
 {
@@ -50,8 +32,9 @@ bool TestLamp::Colours::operator==(const Colours& other) const
 
 TestLamp::Colours TestLamp::colours() const
 {
-    auto lit = [this](ColourBit colour) { return (state->readByte(colour.port) & colour.bit) == 0; };
-    return {lit(redBit), lit(greenBit), lit(blueBit)};
+    auto lit = [this](const TestSupport::LampWire& wire) { return (state->readByte(wire.port) & wire.bit) == 0; };
+    const auto& [red, green, blue] = TestSupport::serviceLampWires;
+    return {lit(red), lit(green), lit(blue)};
 }
 
 std::uint64_t TestLamp::accessCount() const
@@ -90,29 +73,18 @@ std::string CapturedStdout::text() const
 {
     Utils::ConsoleWriter::flush();
     std::fflush(stdout);
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
+    return TestSupport::readFile(path);
 }
 
 std::vector<std::string> CapturedStdout::lines() const
 {
-    std::vector<std::string> result;
-    std::istringstream in(text());
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
+    return TestSupport::lines(text());
 }
 
 bool CapturedStdout::waitForLine(const std::string& line) const
 {
-    return TestSupport::waitUntil(
-        [&] {
-            const std::vector<std::string> written = lines();
-            return std::find(written.begin(), written.end(), line) != written.end();
-        },
-        std::chrono::seconds(5), std::chrono::milliseconds(5));
+    return TestSupport::waitUntil([&] { return TestSupport::hasLine(text(), line); }, std::chrono::seconds(5),
+                                  std::chrono::milliseconds(5));
 }
 
 void LampConsoleTest::SetUp()

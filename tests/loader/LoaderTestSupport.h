@@ -1,12 +1,9 @@
 #pragma once
 
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -32,11 +29,7 @@ inline std::wstring wide(const std::string& ascii)
 
 inline std::vector<std::string> readLines(const std::string& file, std::size_t from = 0)
 {
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
+    std::vector<std::string> lines = TestSupport::lines(TestSupport::readFile(file));
     lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(from, lines.size())));
     return lines;
 }
@@ -59,14 +52,7 @@ class LogCapture {
 public:
     LogCapture()
     {
-        const std::string config = scratchDirectory() + "/log.properties";
-        std::ofstream(config) << "log4cpp.rootCategory=ERROR, dl\nlog4cpp.category.DL=INFO, dl\n"
-                                 "log4cpp.appender.dl=FileAppender\nlog4cpp.appender.dl.fileName="
-                              << file
-                              << "\n"
-                                 "log4cpp.appender.dl.layout=PatternLayout\n"
-                                 "log4cpp.appender.dl.layout.ConversionPattern=%p %m%n\n";
-        setenv("DRV_LOG_CONFIG_FILE", config.c_str(), 1);
+        TestSupport::useLogFile(file, "log4cpp.rootCategory=ERROR, file\nlog4cpp.category.DL=INFO, file\n", "%p %m%n");
     }
     std::vector<std::string> newLines()
     {

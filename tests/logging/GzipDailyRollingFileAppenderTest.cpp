@@ -3,6 +3,8 @@
 #include "tests/logging/LogTestFiles.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <sys/stat.h>
 
 using namespace LogTestFiles;
@@ -57,7 +59,7 @@ TEST_F(GzipDailyRollingFileAppenderTest, DayChangeMovesCompressesAndOpensNewFile
 
     const std::string rolled = logFile + "." + localDate(start);
     EXPECT_EQ(readGzip(rolled + ".gz"), "first day, line one\nfirst day, line two\n");
-    EXPECT_FALSE(exists(rolled)) << "uncompressed dated file left behind";
+    EXPECT_FALSE(fileExists(rolled)) << "uncompressed dated file left behind";
 }
 
 TEST_F(GzipDailyRollingFileAppenderTest, SameDaySeenTwiceKeepsBothArchives)
@@ -100,19 +102,19 @@ TEST_F(GzipDailyRollingFileAppenderTest, RollOverPurgesOnlyOldFilesBeginningWith
     ClockedAppender appender(logFile, 14);
     appender.write("before");
     for (const std::string& path : purged) {
-        EXPECT_TRUE(exists(path)) << "purged before any roll-over: " << path;
+        EXPECT_TRUE(fileExists(path)) << "purged before any roll-over: " << path;
     }
     appender.clock = start + day;
     appender.write("after");
     appender.waitForCompression();
 
     for (const std::string& path : purged) {
-        EXPECT_FALSE(exists(path)) << path;
+        EXPECT_FALSE(fileExists(path)) << path;
     }
     for (const std::string& path : kept) {
-        EXPECT_TRUE(exists(path)) << path;
+        EXPECT_TRUE(fileExists(path)) << path;
     }
-    EXPECT_TRUE(isDirectory(directoryWithName));
+    EXPECT_TRUE(std::filesystem::is_directory(directoryWithName));
     EXPECT_EQ(readGzip(logFile + "." + localDate(start) + ".gz"), "before\n");
 }
 
@@ -127,7 +129,7 @@ TEST_F(GzipDailyRollingFileAppenderTest, CompressorRoundTripsManyBlocksAndKeepsS
     std::wstring wideSource(source.begin(), source.end());
     EXPECT_TRUE(Norvik::Utils::LogCompressor::compress(wideSource, wideSource + L".gz"));
     EXPECT_EQ(readGzip(source + ".gz"), text);
-    EXPECT_FALSE(exists(source));
+    EXPECT_FALSE(fileExists(source));
 
     writeFile(source, text);
     const std::wstring unwritable = wideSource + L".missing-dir/archive.gz";
@@ -135,7 +137,7 @@ TEST_F(GzipDailyRollingFileAppenderTest, CompressorRoundTripsManyBlocksAndKeepsS
     EXPECT_EQ(readFile(source), text) << "the log was lost although no archive was written";
 
     EXPECT_FALSE(Norvik::Utils::LogCompressor::compress(wideSource + L".none", wideSource + L".none.gz"));
-    EXPECT_FALSE(exists(source + ".none.gz"));
+    EXPECT_FALSE(fileExists(source + ".none.gz"));
 }
 
 // A FIFO nobody reads and a link to a device as the log: the appender neither waits on them nor
@@ -167,9 +169,9 @@ TEST_F(GzipDailyRollingFileAppenderTest, OnlyRegularFilesAreOpenedRolledOverOrPu
     ASSERT_EQ(lstat(device.c_str(), &status), 0);
     EXPECT_TRUE(S_ISLNK(status.st_mode));
     for (const std::string& sibling : siblings) {
-        EXPECT_TRUE(exists(sibling)) << sibling;
+        EXPECT_TRUE(fileExists(sibling)) << sibling;
     }
-    EXPECT_TRUE(exists(device + ".regular")) << "purged without a roll-over of the log itself";
-    EXPECT_FALSE(exists(fifo + "." + localDate(old) + ".gz"));
-    EXPECT_FALSE(exists(device + "." + localDate(old) + ".gz"));
+    EXPECT_TRUE(fileExists(device + ".regular")) << "purged without a roll-over of the log itself";
+    EXPECT_FALSE(fileExists(fifo + "." + localDate(old) + ".gz"));
+    EXPECT_FALSE(fileExists(device + "." + localDate(old) + ".gz"));
 }

@@ -5,18 +5,11 @@
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <utime.h>
 #include <vector>
 #include <zlib.h>
 
 namespace LogTestFiles {
-
-bool isDirectory(const std::string& path)
-{
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
 
 void setModificationTime(const std::string& path, std::time_t time)
 {

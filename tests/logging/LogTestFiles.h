@@ -11,14 +11,11 @@
 // Real files in a directory of the test's own for the logging tests.
 namespace LogTestFiles {
 
+using TestSupport::countOf;
+using TestSupport::fileExists;
 using TestSupport::readFile;
 using TestSupport::TempDir;
 using TestSupport::writeFile;
-inline bool exists(const std::string& path)
-{
-    return TestSupport::fileExists(path);
-}
-bool isDirectory(const std::string& path);
 void setModificationTime(const std::string& path, std::time_t time);
 // The whole content of a gzip file; empty when it cannot be read.
 std::string readGzip(const std::string& path);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 
 using namespace LogTestFiles;
 
@@ -75,7 +76,7 @@ TEST(LoggerDefault, FirstLogWritesFoldersDefaultTextAndRootErrors)
     useDataHome(home);
     const std::string data = home + "/NORVIK/tessarodriver";
     const std::string logs = data + "/logs/";
-    ASSERT_FALSE(exists(home + "/NORVIK"));
+    ASSERT_FALSE(fileExists(home + "/NORVIK"));
 
     testing::internal::CaptureStdout();
     Norvik::Logger::instance().error("DL", L"Library loading is failed %ls (%d)", L"libBrillLamp.so", 126);
@@ -84,9 +85,9 @@ TEST(LoggerDefault, FirstLogWritesFoldersDefaultTextAndRootErrors)
     Norvik::Logger::instance().error("Thread", L"%ls - %ls", L"Красный", L"Зелёный");
     const std::string printed = testing::internal::GetCapturedStdout();
 
-    EXPECT_TRUE(isDirectory(home + "/NORVIK"));
-    EXPECT_TRUE(isDirectory(data));
-    EXPECT_TRUE(isDirectory(logs));
+    EXPECT_TRUE(std::filesystem::is_directory(home + "/NORVIK"));
+    EXPECT_TRUE(std::filesystem::is_directory(data));
+    EXPECT_TRUE(std::filesystem::is_directory(logs));
     const std::string written = scratch.path() + "/kiosk${${}HOME}/NORVIK/tessarodriver/logs/";
     EXPECT_EQ(readFile(data + "/tessarodriver_log.properties"), expectedDefaultText(written));
     EXPECT_EQ(Norvik::getDefaultConfiguration(), expectedDefaultText(written));
@@ -103,6 +104,6 @@ TEST(LoggerDefault, FirstLogWritesFoldersDefaultTextAndRootErrors)
         << log;
     EXPECT_EQ(printed, "");
     const char* variable = std::getenv("HOME");
-    EXPECT_FALSE(exists(scratch.path() + "/kiosk" + (variable ? variable : "") + "/NORVIK"))
+    EXPECT_FALSE(fileExists(scratch.path() + "/kiosk" + (variable ? variable : "") + "/NORVIK"))
         << "the log went to the substituted folder";
 }

@@ -37,11 +37,6 @@ TEST(LoggerFirstUse, TwoThreadsLoggingFirstAtOnceShareOneLogger)
     EXPECT_NE(log.find("first call 0\n"), std::string::npos);
     EXPECT_NE(log.find("first call 1\n"), std::string::npos);
     // Serialised calls: every line whole, none lost or doubled.
-    std::size_t lines = 0;
-    for (std::size_t at = log.find(" ERROR [Thread] line "); at != std::string::npos;
-         at = log.find(" ERROR [Thread] line ", at + 1)) {
-        ++lines;
-    }
-    EXPECT_EQ(lines, 100u);
+    EXPECT_EQ(countOf(log, " ERROR [Thread] line "), 100);
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 102);
 }

@@ -19,15 +19,6 @@ bool logContains(const std::string& path, const std::string& text)
     return readFile(path).find(text) != std::string::npos;
 }
 
-std::size_t count(const std::string& text, const std::string& part)
-{
-    std::size_t found = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++found;
-    }
-    return found;
-}
-
 // Logs the marker until it shows up in the file (the watch picks up changes once a second).
 bool infoReaches(const std::string& logFile, const std::string& category, const std::wstring& marker)
 {
@@ -65,7 +56,7 @@ TEST(LoggerReconfigure, EditsDeletionAndGarbageTakeEffectWhileRunning)
                             "\xD0\xBC\xD0\xB8\xD1\x80\n"))
         << readFile(logFile);
     Norvik::Logger::instance().error("SServer", L"%ls", L"error-once");
-    EXPECT_EQ(count(readFile(logFile), "error-once"), 1u) << readFile(logFile);
+    EXPECT_EQ(countOf(readFile(logFile), "error-once"), 1) << readFile(logFile);
 
     // A deleted file comes back with the default text; SServer, no longer named, writes through
     // the root as a new category would: its errors, not its INFO.
@@ -119,7 +110,7 @@ TEST(LoggerReconfigure, EditsDeletionAndGarbageTakeEffectWhileRunning)
     std::this_thread::sleep_for(1500ms);
     Norvik::Logger::instance().error("DL", L"%ls", L"after-fifo");
     EXPECT_TRUE(logContains(logFile, "ERROR [DL] after-fifo\n"));
-    EXPECT_EQ(count(readFile(logFile), "Log configuration refused"), 1u);
+    EXPECT_EQ(countOf(readFile(logFile), "Log configuration refused"), 1);
     struct stat status {};
     ASSERT_EQ(stat(fifo.c_str(), &status), 0);
     EXPECT_TRUE(S_ISFIFO(status.st_mode));

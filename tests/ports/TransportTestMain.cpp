@@ -1,12 +1,11 @@
 #include "tests/ports/TransportTestSupport.h"
 
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 namespace Norvik::Ports::Testing {
 
@@ -28,16 +27,8 @@ int main(int argc, char** argv)
     using namespace Norvik::Ports::Testing;
     const TestSupport::TempDir directory;
     logDirectory = directory.path();
-    const std::filesystem::path config = logDirectory / "log.properties";
-    std::ofstream(config) << "log4cpp.rootCategory=ERROR, file\n"
-                             "log4cpp.category.SServer=INFO, file\n"
-                             "log4cpp.appender.file=FileAppender\n"
-                             "log4cpp.appender.file.fileName="
-                          << logFilePath()
-                          << "\n"
-                             "log4cpp.appender.file.layout=PatternLayout\n"
-                             "log4cpp.appender.file.layout.ConversionPattern=%p [%c] %m%n\n";
-    ::setenv("DRV_LOG_CONFIG_FILE", config.c_str(), 1);
+    TestSupport::useLogFile(logFilePath(), "log4cpp.rootCategory=ERROR, file\nlog4cpp.category.SServer=INFO, file\n",
+                            "%p [%c] %m%n");
 
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -2,12 +2,6 @@
 
 #include "tests/support/Files.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <sstream>
-
 namespace Norvik::Ports::Testing {
 
 void Recorder::add(Event event)
@@ -96,36 +90,20 @@ std::vector<ClientPort> Recorder::clients(unsigned short port) const
 
 namespace {
 
-std::string logText()
+// The log after its first start bytes.
+std::string logTextFrom(std::size_t start)
 {
-    return TestSupport::readFile(logFilePath());
-}
-
-std::size_t entriesIn(const char* directory)
-{
-    std::size_t count = 0;
-    if (DIR* listing = ::opendir(directory)) {
-        while (const dirent* entry = ::readdir(listing)) {
-            count += entry->d_name[0] != '.';
-        }
-        ::closedir(listing);
-    }
-    return count;
+    const std::string text = TestSupport::readFile(logFilePath());
+    return text.size() > start ? text.substr(start) : std::string();
 }
 
 } // namespace
 
-LogWatch::LogWatch() : start(logText().size()) {}
+LogWatch::LogWatch() : start(logTextFrom(0).size()) {}
 
 std::vector<std::string> LogWatch::lines() const
 {
-    const std::string text = logText();
-    std::istringstream fresh(text.size() > start ? text.substr(start) : std::string());
-    std::vector<std::string> result;
-    for (std::string line; std::getline(fresh, line);) {
-        result.push_back(line);
-    }
-    return result;
+    return TestSupport::lines(logTextFrom(start));
 }
 
 int LogWatch::countContaining(const std::string& text) const
@@ -139,22 +117,7 @@ int LogWatch::countContaining(const std::string& text) const
 
 bool LogWatch::waitForLine(const std::string& line, std::chrono::milliseconds timeout) const
 {
-    return waitUntil(
-        [&] {
-            const std::vector<std::string> logged = lines();
-            return std::find(logged.begin(), logged.end(), line) != logged.end();
-        },
-        timeout, 10ms);
-}
-
-std::size_t openDescriptorCount()
-{
-    return entriesIn("/proc/self/fd");
-}
-
-std::size_t threadCount()
-{
-    return entriesIn("/proc/self/task");
+    return waitUntil([&] { return TestSupport::hasLine(logTextFrom(start), line); }, timeout, 10ms);
 }
 
 std::vector<std::uint8_t> pattern(std::size_t size, std::uint8_t seed)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ports/IServerDataCallback.h"
+#include "tests/support/Proc.h"
 #include "tests/support/TcpClient.h"
 #include "tests/support/Wait.h"
 
@@ -9,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace Norvik::Ports::Testing {
@@ -70,8 +72,14 @@ private:
 };
 
 std::string logFilePath();
-std::size_t openDescriptorCount();
-std::size_t threadCount();
+inline std::size_t openDescriptorCount()
+{
+    return static_cast<std::size_t>(TestSupport::openDescriptors(::getpid()));
+}
+inline std::size_t threadCount()
+{
+    return static_cast<std::size_t>(TestSupport::statusField(::getpid(), "Threads"));
+}
 std::vector<std::uint8_t> pattern(std::size_t size, std::uint8_t seed);
 
 } // namespace Norvik::Ports::Testing

@@ -143,14 +143,6 @@ TEST_F(Load, TwoHundredConnectionsOfFiveRequestsAreEachAnsweredOnce)
     EXPECT_TRUE(service->running());
 }
 
-int countOf(const std::string& text, const std::string& part)
-{
-    int count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
 // One runaway client can neither take every descriptor nor lock others out: at the limit the
 // connection idle longest gives way to the newcomer.
 TEST_F(Load, AtTheLimitTheLongestIdleConnectionsGiveWay)

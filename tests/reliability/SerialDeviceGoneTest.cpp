@@ -2,15 +2,12 @@
 // keep returning, and once the device is back the next initialisation works.
 
 #include "tests/driver/DriverTestSupport.h"
+#include "tests/driver/LampExports.h"
 #include "tests/reliability/ReliabilitySupport.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <filesystem>
-#include <stdexcept>
-#include <thread>
 
 namespace Reliability {
 namespace {
@@ -34,38 +31,6 @@ private:
     DriverTest::Pty pty;
 };
 
-class Driver {
-public:
-    Driver() : library(::dlopen(DriverTest::libraryPath().c_str(), RTLD_NOW | RTLD_LOCAL))
-    {
-        if (!library)
-            throw std::runtime_error(::dlerror());
-    }
-    ~Driver() { ::dlclose(library); }
-
-    bool init(int lampType) { return call<DriverTest::InitCall>("InitBrillLamp")(lampType, comNumber); }
-    void close() { call<DriverTest::VoidCall>("CloseConnectBrillLamp")(); }
-    // Returns how long the export took.
-    std::chrono::milliseconds colour(const char* name)
-    {
-        const auto begun = std::chrono::steady_clock::now();
-        call<DriverTest::VoidCall>(name)();
-        return elapsedSince(begun);
-    }
-
-private:
-    template <typename Function>
-    Function call(const char* name)
-    {
-        const Function function = DriverTest::entry<Function>(library, name);
-        if (!function)
-            throw std::runtime_error(std::string("missing ") + name);
-        return function;
-    }
-
-    void* library;
-};
-
 class SerialDeviceGone : public ::testing::Test {
 protected:
     void SetUp() override
@@ -74,52 +39,60 @@ protected:
         ::setenv("LAMPSIM_STATE", ports.file("chip.state").c_str(), 1);
     }
     std::string link() const { return ports.file("com" + std::to_string(comNumber)); }
+    bool init(int lampType) { return lamp.InitBrillLamp(lampType, comNumber); }
+    // Returns how long the export took.
+    std::chrono::milliseconds colour(const char* name)
+    {
+        const auto begun = std::chrono::steady_clock::now();
+        lamp.action(name)();
+        return elapsedSince(begun);
+    }
 
     TempDir ports;
-    Driver driver;
+    const DriverTest::LampExports lamp;
 };
 
 TEST_F(SerialDeviceGone, StateByteLampKeepsAnsweringAndComesBack)
 {
     auto device = std::make_unique<Device>(link());
-    ASSERT_TRUE(driver.init(4));
-    driver.colour("RedOpenBrillLamp");
+    ASSERT_TRUE(init(4));
+    colour("RedOpenBrillLamp");
     EXPECT_EQ(device->read(1), Bytes{0xF2});
 
     device->unplug();
     std::filesystem::remove(link());
     for (const char* call : {"RedCloseBrillLamp", "GreenOpenBrillLamp", "BlueOpenBrillLamp", "GreenCloseBrillLamp"})
-        EXPECT_LT(driver.colour(call), 1000ms) << call;
-    driver.close();
+        EXPECT_LT(colour(call), 1000ms) << call;
+    lamp.CloseConnectBrillLamp();
     // Gone for good: the port cannot be opened.
-    EXPECT_FALSE(driver.init(4));
+    EXPECT_FALSE(init(4));
 
     device = std::make_unique<Device>(link());
-    ASSERT_TRUE(driver.init(4));
-    driver.colour("GreenOpenBrillLamp");
+    ASSERT_TRUE(init(4));
+    colour("GreenOpenBrillLamp");
     EXPECT_EQ(device->read(1), Bytes{0xF1});
-    driver.close();
+    lamp.CloseConnectBrillLamp();
     EXPECT_EQ(device->read(1), Bytes{0xF0});
 }
 
 TEST_F(SerialDeviceGone, RelayBoardKeepsAnsweringAndComesBack)
 {
     auto device = std::make_unique<Device>(link());
-    ASSERT_TRUE(driver.init(3));
-    driver.colour("RedOpenBrillLamp");
+    ASSERT_TRUE(init(3));
+    colour("RedOpenBrillLamp");
     EXPECT_EQ(device->read(8), (Bytes{0xFE, 0x05, 0x00, 0x00, 0xFF, 0x00, 0x98, 0x35}));
 
     device->unplug();
     for (const char* call : {"RedCloseBrillLamp", "GreenOpenBrillLamp", "BlueOpenBrillLamp"})
-        EXPECT_LT(driver.colour(call), 1000ms) << call;
+        EXPECT_LT(colour(call), 1000ms) << call;
 
     // Back under the same name, as a re-plugged adapter would be.
     device = std::make_unique<Device>(link());
-    driver.close();
-    ASSERT_TRUE(driver.init(3));
-    driver.colour("GreenOpenBrillLamp");
+    lamp.CloseConnectBrillLamp();
+    ASSERT_TRUE(init(3));
+    colour("GreenOpenBrillLamp");
     EXPECT_EQ(device->read(8), (Bytes{0xFE, 0x05, 0x00, 0x01, 0xFF, 0x00, 0xC9, 0xF5}));
-    driver.close();
+    lamp.CloseConnectBrillLamp();
 }
 
 } // namespace

@@ -1,9 +1,7 @@
 #pragma once
 
 #include "tests/reliability/ReliabilitySupport.h"
-#include "tests/support/Contract.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/ServiceTest.h"
 
 #include <filesystem>
 #include <memory>
@@ -12,12 +10,9 @@
 
 namespace Reliability {
 
-// Runs copies or the built program lightservice in a temporary home of its own: its own data
-// folder, simulated chip file and output file.
-class ServiceFixture : public ::testing::Test {
+// Runs copies or the built program lightservice in the test's home; their outputs are files there.
+class ServiceFixture : public TestSupport::ServiceTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(waitForFreePort(servicePort, 60s)) << "another program holds port 48888"; }
-
     void TearDown() override
     {
         // A sanitizer report in a child fails the test that started it.
@@ -48,18 +43,13 @@ protected:
 
     // The program, without waiting for anything.
     std::unique_ptr<Service> startAsIs(const std::string& binDirectory, const std::vector<std::string>& words,
-                                       Environment env = {})
+                                       const Environment& env = {})
     {
-        std::vector<std::string> argv{binDirectory + "/lightservice"};
-        argv.insert(argv.end(), words.begin(), words.end());
-        env.emplace("XDG_DATA_HOME", home.file("data"));
-        env.emplace("LAMPSIM_STATE", home.file("chip.state"));
-        // Sanitizer runtimes wrap dlopen, so the bare-name loads need the directory named.
-        env.emplace("LD_LIBRARY_PATH", binDirectory);
-        env.emplace("NOTIFY_SOCKET", "");
-        env.emplace("INVOCATION_ID", "");
+        TestSupport::ChildOptions options = serviceOptions(words, binDirectory);
+        options.environment.insert(options.environment.end(), env.begin(), env.end());
         outputs.push_back(home.file("output-" + std::to_string(outputs.size()) + ".txt"));
-        return std::make_unique<Service>(argv, env, outputs.back());
+        options.outputFile = options.errorFile = outputs.back();
+        return std::make_unique<Service>(binDirectory + "/lightservice", options);
     }
 
     // A bin folder holding a copy of the program and the given files under their names.
@@ -73,10 +63,6 @@ protected:
         return dir;
     }
 
-    // The log of the programs started by start or startAsIs.
-    std::string logText() const { return readFile(home.file("data") + std::string(Contract::logFile)); }
-
-    TempDir home;
     std::vector<std::string> outputs;
 };
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
+#include <filesystem>
 
 namespace ServiceTests {
 namespace {
@@ -24,18 +24,10 @@ protected:
         return result;
     }
 
-    bool unitsEmpty() const
-    {
-        DIR* dir = opendir(units.path().c_str());
-        int entries = 0;
-        while (dirent* entry = readdir(dir))
-            entries += std::string(entry->d_name) != "." && std::string(entry->d_name) != "..";
-        closedir(dir);
-        return entries == 0;
-    }
+    bool unitsEmpty() const { return std::filesystem::is_empty(units.path()); }
 
-    TempDirectory units;
-    TempDirectory scratch;
+    TempDir units;
+    TempDir scratch;
 };
 
 TEST_F(CommandLineTest, WordsOutsideTheTableAndOtherCaseDoNothing)

@@ -11,15 +11,11 @@ class ConsoleRunTest : public LampFixture {};
 
 TEST_F(ConsoleRunTest, ServesUntilInterruptedThenClosesTheLamp)
 {
-    ChildProcess child(programPath(), options({"run"}));
+    ChildProcess child(programPath(), serviceOptions({"run"}));
     ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
     EXPECT_TRUE(child.waitForOutput(startedLine, 10000));
     EXPECT_EQ(0u, child.output().find(startedLine)) << child.output();
-    {
-        TcpClient client(servicePort);
-        client.send("{\"green\":1}");
-        EXPECT_EQ(successAnswer, client.receive(successAnswer.size(), std::chrono::seconds(5)));
-    }
+    EXPECT_EQ(successAnswer, answerWithin(servicePort, "{\"green\":1}"));
     EXPECT_EQ("red=off green=on blue=off", state());
     // The server's own lines show in the console (connection lines may come between them).
     EXPECT_TRUE(child.waitForOutput("\nSTOP\n", 10000)) << child.output();
@@ -35,7 +31,7 @@ TEST_F(ConsoleRunTest, ServesUntilInterruptedThenClosesTheLamp)
 
 TEST_F(ConsoleRunTest, IdleRunDoesNotSpinAndEndsOnSigterm)
 {
-    ChildProcess child(programPath(), options({"run"}));
+    ChildProcess child(programPath(), serviceOptions({"run"}));
     ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
     const long before = cpuTicks(child.pid());
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
@@ -51,23 +47,23 @@ TEST_F(ConsoleRunTest, IdleRunDoesNotSpinAndEndsOnSigterm)
 TEST_F(ConsoleRunTest, RefusesADataFolderTheLogConfigurationCannotName)
 {
     // '#' starts a comment in the log configuration: the log would go to "kiosk" instead.
-    ChildOptions refused = options({"run"});
-    refused.environment.push_back({"XDG_DATA_HOME", scratch.file("kiosk#2")});
+    ChildOptions refused = serviceOptions({"run"});
+    refused.environment.push_back({"XDG_DATA_HOME", home.file("kiosk#2")});
     const ProgramResult result = runProgram(programPath(), refused);
     EXPECT_EQ(1, result.status);
     EXPECT_EQ("Error: Can't name the log folder in the log configuration, its path holds '#' or a line "
               "break: " +
-                  scratch.file("kiosk#2") + "/NORVIK/tessarodriver/logs/\n",
+                  home.file("kiosk#2") + "/NORVIK/tessarodriver/logs/\n",
               result.output);
-    EXPECT_FALSE(fileExists(scratch.file("kiosk")));
-    EXPECT_FALSE(fileExists(scratch.file("kiosk#2/NORVIK/tessarodriver/tessarodriver_log.properties")));
+    EXPECT_FALSE(fileExists(home.file("kiosk")));
+    EXPECT_FALSE(fileExists(home.file("kiosk#2/NORVIK/tessarodriver/tessarodriver_log.properties")));
     EXPECT_FALSE(fileExists(statePath())) << "the lamp was opened";
 }
 
 TEST_F(ConsoleRunTest, ADataFolderThatIsNotUtf8KeepsItsBytes)
 {
-    ChildOptions latin1 = options({"run"});
-    const std::string folder = scratch.file("caf\xE9");
+    ChildOptions latin1 = serviceOptions({"run"});
+    const std::string folder = home.file("caf\xE9");
     latin1.environment.push_back({"XDG_DATA_HOME", folder});
     ChildProcess child(programPath(), latin1);
     ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
@@ -75,21 +71,17 @@ TEST_F(ConsoleRunTest, ADataFolderThatIsNotUtf8KeepsItsBytes)
     EXPECT_TRUE(fileExists(data + "/logs/tdriver.log"));
     const std::string configuration = readFile(data + "/tessarodriver_log.properties");
     EXPECT_NE(std::string::npos, configuration.find("fileName=" + data + "/logs/tdriver.log\n")) << configuration;
-    EXPECT_FALSE(fileExists(scratch.file("caf")));
+    EXPECT_FALSE(fileExists(home.file("caf")));
     child.signal(SIGTERM);
     EXPECT_EQ(0, child.wait(10000));
 }
 
 TEST_F(ConsoleRunTest, AClosedTerminalStopsTheRunCleanly)
 {
-    ChildProcess child(programPath(), options({"run"}));
+    ChildProcess child(programPath(), serviceOptions({"run"}));
     ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
     child.closeOutput();
-    {
-        TcpClient client(servicePort);
-        client.send("{\"blue\":1}");
-        EXPECT_EQ(successAnswer, client.receive(successAnswer.size(), std::chrono::seconds(5)));
-    }
+    EXPECT_EQ(successAnswer, answerWithin(servicePort, "{\"blue\":1}"));
     EXPECT_EQ("red=off green=off blue=on", state());
     // Closing the terminal: the console goes away, then SIGHUP comes.
     child.signal(SIGHUP);
@@ -101,7 +93,7 @@ TEST_F(ConsoleRunTest, AClosedTerminalStopsTheRunCleanly)
 // the lines that could not go out are counted once the console is read again.
 TEST_F(ConsoleRunTest, AConsoleNobodyReadsHoldsUpNeitherRequestsNorTheStop)
 {
-    ChildProcess child(programPath(), options({"run"}));
+    ChildProcess child(programPath(), serviceOptions({"run"}));
     ASSERT_TRUE(waitForListener(servicePort, 15000));
     {
         // Not JSON: answered without the lamp, each with a "Client data" line of about 1 KB, far
@@ -114,11 +106,7 @@ TEST_F(ConsoleRunTest, AConsoleNobodyReadsHoldsUpNeitherRequestsNorTheStop)
             ASSERT_EQ(refused, flood.readAnswer()) << "request " << sent;
         }
     }
-    {
-        TcpClient client(servicePort);
-        client.send("{\"red\":1}");
-        EXPECT_EQ(successAnswer, client.readAnswer());
-    }
+    EXPECT_EQ(successAnswer, answerWithin(servicePort, "{\"red\":1}"));
     EXPECT_EQ("red=on green=off blue=off", state());
     EXPECT_TRUE(child.waitForOutput(" console lines dropped: the console was not read\n", 10000));
     child.signal(SIGTERM);
@@ -128,7 +116,7 @@ TEST_F(ConsoleRunTest, AConsoleNobodyReadsHoldsUpNeitherRequestsNorTheStop)
 
 TEST_F(ConsoleRunTest, StopSignalsDuringTheShutdownAreAbsorbed)
 {
-    ChildProcess child(programPath(), options({"run"}));
+    ChildProcess child(programPath(), serviceOptions({"run"}));
     ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
     child.signal(SIGTERM);
     // Signals keep coming until the process has ended, whatever part of its clean-up it is in.

@@ -64,8 +64,8 @@ protected:
         return program;
     }
 
-    TempDirectory units;
-    TempDirectory scratch;
+    TempDir units;
+    TempDir scratch;
     std::string unitDirectory = units.path();
 };
 

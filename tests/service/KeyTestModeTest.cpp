@@ -22,7 +22,7 @@ protected:
 
 TEST_F(KeyTestModeTest, KeysOnOneLineSwitchInOrderAndUnknownKeysAreIgnored)
 {
-    ChildProcess child(programPath(), options({"test"}));
+    ChildProcess child(programPath(), serviceOptions({"test"}));
     child.write("R G B\nx\n");
     ASSERT_TRUE(waitForState("red=on green=on blue=on", 10000)) << child.output();
     const std::vector<std::string> switchedOn{"red on", "green on", "blue on"};
@@ -59,7 +59,7 @@ TEST_F(KeyTestModeTest, KeysOnOneLineSwitchInOrderAndUnknownKeysAreIgnored)
 
 TEST_F(KeyTestModeTest, EndOfInputEndsTheTestAllOff)
 {
-    const ProgramResult result = runProgram(programPath(), options({"test"}), "G B");
+    const ProgramResult result = runProgram(programPath(), serviceOptions({"test"}), "G B");
     EXPECT_EQ(0, result.status) << result.output;
     const std::vector<std::string> happened = events();
     ASSERT_EQ(4u, happened.size()) << ::testing::PrintToString(happened);
@@ -74,7 +74,7 @@ TEST_F(KeyTestModeTest, EndOfInputEndsTheTestAllOff)
 
 TEST_F(KeyTestModeTest, CapitalEEndsTooAndLaterKeysAreNotTaken)
 {
-    const ProgramResult result = runProgram(programPath(), options({"test"}), "B E R");
+    const ProgramResult result = runProgram(programPath(), serviceOptions({"test"}), "B E R");
     EXPECT_EQ(0, result.status) << result.output;
     EXPECT_EQ((std::vector<std::string>{"blue on", "blue off"}), events());
 }

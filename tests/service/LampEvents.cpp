@@ -1,22 +1,11 @@
 #include "tests/service/LampEvents.h"
 
+#include "tests/support/ServiceLamp.h"
+
 #include <cstdint>
 #include <map>
 
 namespace ServiceTests {
-
-namespace {
-
-// Lamp type 6: each colour is one bit of an output port, lit when the bit is clear.
-struct Wire {
-    const char* colour;
-    std::uint16_t port;
-    std::uint8_t bit;
-};
-
-const Wire wires[] = {{"red", 0xA09, 0x08}, {"green", 0xA04, 0x10}, {"blue", 0xA02, 0x80}};
-
-} // namespace
 
 std::vector<std::string> lampEvents(const std::vector<LampSim::Access>& accesses)
 {
@@ -32,7 +21,7 @@ std::vector<std::string> lampEvents(const std::vector<LampSim::Access>& accesses
         const auto read = lastRead.find(access.port);
         if (read == lastRead.end())
             continue;
-        for (const Wire& wire : wires) {
+        for (const TestSupport::LampWire& wire : TestSupport::serviceLampWires) {
             if (wire.port == access.port && ((read->second ^ access.value) & wire.bit))
                 events.push_back(std::string(wire.colour) + ((access.value & wire.bit) ? " off" : " on"));
         }
@@ -43,7 +32,7 @@ std::vector<std::string> lampEvents(const std::vector<LampSim::Access>& accesses
 std::string lampState(const LampSim::StateFile& chip)
 {
     std::string state;
-    for (const Wire& wire : wires) {
+    for (const TestSupport::LampWire& wire : TestSupport::serviceLampWires) {
         if (!state.empty())
             state += " ";
         state += std::string(wire.colour) + ((chip.readByte(wire.port) & wire.bit) ? "=off" : "=on");

@@ -11,9 +11,9 @@ class ServiceModeTest : public LampFixture {};
 
 TEST_F(ServiceModeTest, ReportsReadyServesAndStopsCleanlyOnSigterm)
 {
-    NotifySocket notify(scratch.file("notify"));
-    ChildOptions service = options({});
-    service.environment.push_back({"NOTIFY_SOCKET", scratch.file("notify")});
+    NotifySocket notify(home.file("notify"));
+    ChildOptions service = serviceOptions({});
+    service.environment.push_back({"NOTIFY_SOCKET", home.file("notify")});
     ChildProcess child(programPath(), service);
 
     ASSERT_TRUE(notify.waitFor("READY=1", std::chrono::seconds(15))) << child.output();
@@ -46,7 +46,7 @@ TEST_F(ServiceModeTest, ReportsReadyServesAndStopsCleanlyOnSigterm)
 
 TEST_F(ServiceModeTest, StartedByTheManagerWithoutNotificationSocketStopsOnSigint)
 {
-    ChildOptions service = options({});
+    ChildOptions service = serviceOptions({});
     service.environment.push_back({"INVOCATION_ID", "0123456789abcdef0123456789abcdef"});
     ChildProcess child(programPath(), service);
 

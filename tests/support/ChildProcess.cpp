@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
-#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -275,13 +274,10 @@ ProgramResult runChild(const std::vector<std::string>& argv, const Environment& 
     return runChild(argv.at(0), withEnvironment(argv, environment, options), "", 24 * 3600 * 1000);
 }
 
-std::vector<std::string> lines(const std::string& text)
+ProgramResult runBuilt(const std::string& name, std::vector<std::string> arguments, const Environment& environment)
 {
-    std::vector<std::string> result;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        result.push_back(line);
-    return result;
+    arguments.insert(arguments.begin(), binDir() + "/" + name);
+    return runChild(arguments, environment);
 }
 
 } // namespace TestSupport

@@ -83,7 +83,8 @@ struct ProgramResult {
 ProgramResult runChild(const std::string& program, const ChildOptions& options, const std::string& input = "",
                        int timeoutMs = 10000);
 ProgramResult runChild(const std::vector<std::string>& argv, const Environment& environment = {});
-
-std::vector<std::string> lines(const std::string& text);
+// The same for a program of the build (in binDir()).
+ProgramResult runBuilt(const std::string& name, std::vector<std::string> arguments,
+                       const Environment& environment = {});
 
 } // namespace TestSupport

@@ -3,6 +3,7 @@
 #include "tests/support/Wait.h"
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -220,6 +222,28 @@ bool waitForListener(int port, int timeoutMs)
 {
     return waitUntil([port] { return TcpClient(static_cast<unsigned short>(port)).connected(); },
                      std::chrono::milliseconds(timeoutMs), std::chrono::milliseconds(20));
+}
+
+bool waitForFreePort(unsigned short port, std::chrono::milliseconds timeout)
+{
+    return waitUntil([port] { return PortHolder(port).held(); }, timeout);
+}
+
+std::string answerWithin(unsigned short port, const std::string& request, std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    do {
+        TcpClient connection(port);
+        if (connection.connected() && connection.trySend(request)) {
+            // Sent, it is answered however busy the machine: only an ended connection is tried again.
+            const auto left = std::chrono::milliseconds(millisecondsLeft(deadline));
+            const std::string answer = connection.readAnswer(std::max(left, std::chrono::milliseconds(200)));
+            if (!answer.empty())
+                return answer;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (Clock::now() < deadline);
+    return "";
 }
 
 unsigned short freeTcpPort()

@@ -10,6 +10,9 @@
 
 namespace TestSupport {
 
+// The service's fixed port.
+constexpr unsigned short servicePort = 48888;
+
 // The test's end of a TCP connection; connected() is false when nothing listens on the port.
 class TcpClient {
 public:
@@ -65,6 +68,13 @@ bool connectLoopback(int fd, int port);
 
 // Tries to connect until something listens on the port or the time is up.
 bool waitForListener(int port, int timeoutMs);
+
+// Waits until no program holds the port (it can be bound), or the time is up.
+bool waitForFreePort(unsigned short port, std::chrono::milliseconds timeout);
+
+// Sends request on fresh connections until one is answered or the time is up; empty then.
+std::string answerWithin(unsigned short port, const std::string& request,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 // A port nothing listens on at the moment of the call.
 unsigned short freeTcpPort();

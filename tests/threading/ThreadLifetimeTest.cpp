@@ -1,10 +1,10 @@
 #include "utils/logging/Logger.h"
+#include "tests/support/Proc.h"
 #include "tests/threading/TestRoutines.h"
 #include "utils/threading/Thread.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -18,14 +18,7 @@ namespace {
 
 long virtualMemoryKb()
 {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmSize:", 0) == 0) {
-            return std::stol(line.substr(7));
-        }
-    }
-    return -1;
+    return TestSupport::statusField(getpid(), "VmSize");
 }
 
 constexpr uid_t unprivilegedId = 65534;

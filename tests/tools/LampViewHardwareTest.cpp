@@ -16,9 +16,7 @@ namespace {
 
 ToolTest::Run lampview(const std::vector<std::string>& args, const ToolTest::Environment& env = {})
 {
-    std::vector<std::string> argv = {ToolTest::binDir() + "/lampview"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return ToolTest::runChild(argv, env);
+    return ToolTest::runBuilt("lampview", args, env);
 }
 
 // lampview run as the unprivileged user "nobody" (when the test runs as root) or as the test's own user.

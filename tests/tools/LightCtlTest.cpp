@@ -13,9 +13,8 @@ using ToolTest::FakeService;
 
 ToolTest::Run lightctl(unsigned short port, std::vector<std::string> args)
 {
-    std::vector<std::string> argv = {ToolTest::binDir() + "/lightctl", "--port", std::to_string(port)};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return ToolTest::runChild(argv);
+    args.insert(args.begin(), {"--port", std::to_string(port)});
+    return ToolTest::runBuilt("lightctl", args);
 }
 
 TEST(LightCtl, SendsExactlyTheRequestObjectAndExitsZeroOnSuccess)
@@ -106,13 +105,11 @@ TEST(LightCtl, UsageErrorsExitSixtyFourWithoutConnecting)
         {"--frobnicate"},
     };
     for (const auto& args : wrong) {
-        std::vector<std::string> argv = {ToolTest::binDir() + "/lightctl"};
-        argv.insert(argv.end(), args.begin(), args.end());
-        const ToolTest::Run run = ToolTest::runChild(argv);
+        const ToolTest::Run run = ToolTest::runBuilt("lightctl", args);
         EXPECT_EQ(64, run.status) << (args.empty() ? "(none)" : args[0]);
         EXPECT_NE(std::string::npos, run.error.find("usage: lightctl")) << run.error;
     }
-    const ToolTest::Run help = ToolTest::runChild({ToolTest::binDir() + "/lightctl", "--help"});
+    const ToolTest::Run help = ToolTest::runBuilt("lightctl", {"--help"});
     EXPECT_EQ(0, help.status);
     EXPECT_NE(std::string::npos, help.output.find("usage: lightctl"));
     EXPECT_EQ(0, lightctl(service.port(), {"red"}).status) << "the service was not used up by the usage errors";

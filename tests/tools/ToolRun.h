@@ -9,6 +9,7 @@ namespace ToolTest {
 using Run = TestSupport::ProgramResult;
 using TestSupport::binDir;
 using TestSupport::Environment;
+using TestSupport::runBuilt;
 using TestSupport::runChild;
 using TestSupport::TempDir;
 

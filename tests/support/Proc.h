@@ -1,0 +1,14 @@
+#pragma once
+
+#include <sys/types.h>
+
+namespace TestSupport {
+
+// What /proc shows of a process; -1 when it cannot be read.
+// A field of its status in the field's own unit: "VmRSS" in KiB, "Threads" a count.
+long statusField(pid_t pid, const char* name);
+long openDescriptors(pid_t pid);
+// Processor time used so far, in clock ticks (user and system).
+long cpuTicks(pid_t pid);
+
+} // namespace TestSupport

@@ -100,8 +100,12 @@ suites_done() {
     local entry name dir pid at
     for entry in "${pending[@]}"; do
         read -r name dir pid at <<<"$entry"
-        wait "$pid" || failed=1
         echo "== $name: test ($dir.ctest.log)"
+        if ! wait "$pid"; then
+            failed=1
+            # What ctest said of each test that failed, its output included.
+            awk '/^ *Start +[0-9]+: |tests passed, /{show=0} /^[0-9]+\/[0-9]+ Test +#/{show=/\*\*\*/} show' "$dir.ctest.log"
+        fi
         sed -n '/tests passed, /,$p' "$dir.ctest.log"
         summaries[$at]="$name: $(result_of "$dir.ctest.log" 'tests passed')"
         times+=("$name tests: $(cat "$dir.ctest.time" 2>/dev/null || echo '?') s, beside the rest")

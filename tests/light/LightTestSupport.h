@@ -1,5 +1,6 @@
 #pragma once
 
+#include "light/Server.h"
 #include "tests/support/Contract.h"
 #include "tests/support/TcpClient.h"
 #include "tests/support/TempDir.h"
@@ -73,6 +74,21 @@ using TestSupport::TcpClient;
 using TestSupport::freeTcpPort;
 
 using Contract::failureAnswer;
-inline const std::string successAnswer{Contract::successAnswer};
+using Contract::successAnswer;
+
+// A request server on a free port over the test's own lamp.
+class LampServerTest : public LampConsoleTest {
+protected:
+    void SetUp() override
+    {
+        LampConsoleTest::SetUp();
+        server = std::make_unique<Server>(port);
+    }
+
+    void stopServing() override { server.reset(); }
+
+    unsigned short port = freeTcpPort();
+    std::unique_ptr<Server> server;
+};
 
 } // namespace Norvik::Testing

@@ -1,4 +1,5 @@
 #include "light/RequestFramer.h"
+#include "tests/support/Contract.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 namespace Norvik {
 namespace {
 
+using Contract::requestOfSize;
 using Frame = RequestFramer::Frame;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -254,13 +256,6 @@ TEST(RequestFramer, DeepNestingNeedsNoRecursion)
     const auto frames = feedWhole(input);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0], "R:" + input);
-}
-
-std::string requestOfSize(std::size_t size)
-{
-    const std::string head = R"({"red":true,"pad":")";
-    const std::string tail = R"("})";
-    return head + std::string(size - head.size() - tail.size(), 'x') + tail;
 }
 
 TEST(RequestFramer, RequestsUpTo64KiBAreWhole)

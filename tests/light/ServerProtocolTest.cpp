@@ -1,5 +1,4 @@
 #include "tests/light/LightTestSupport.h"
-#include "light/Server.h"
 #include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -21,17 +20,8 @@ using Testing::TestLamp;
 using Colours = TestLamp::Colours;
 using namespace std::chrono_literals;
 
-class ServerProtocol : public Testing::LampConsoleTest {
+class ServerProtocol : public Testing::LampServerTest {
 protected:
-    void SetUp() override
-    {
-        LampConsoleTest::SetUp();
-        port = Testing::freeTcpPort();
-        server = std::make_unique<Server>(port);
-    }
-
-    void stopServing() override { server.reset(); }
-
     int count(const std::string& line) const
     {
         const auto lines = console->lines();
@@ -44,9 +34,6 @@ protected:
         client.send(text);
         return client.readAnswer();
     }
-
-    int port = 0;
-    std::unique_ptr<Server> server;
 };
 
 TEST_F(ServerProtocol, RequestInTwoChunksIsAnsweredOnceAfterTheSecond)
@@ -209,7 +196,8 @@ TEST_F(ServerProtocol, ConcurrentClientsEachGetEveryAnswerOnce)
     }
     for (std::thread& worker : workers)
         worker.join();
-    const std::string expected = successAnswer + failureAnswer(Contract::notAnObject) + successAnswer;
+    const std::string expected =
+        std::string(successAnswer) + failureAnswer(Contract::notAnObject).append(successAnswer);
     for (int c = 0; c < clients; ++c)
         EXPECT_EQ(received[c], expected) << "client " << c;
     EXPECT_EQ(count("START"), clients * 2);
@@ -279,7 +267,7 @@ TEST_F(ServerProtocol, ClientThatLeftStopsDrivingTheLamp)
     halfClosed.send(R"({"red":true}{"green":true}{"blue":true})");
     halfClosed.shutdownSending();
     EXPECT_EQ(halfClosed.readAnswer() + halfClosed.readAnswer() + halfClosed.readAnswer(),
-              successAnswer + successAnswer + successAnswer);
+              std::string(successAnswer).append(successAnswer).append(successAnswer));
     EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
 
     // The end of its sending completes text outside any object, as a pause does.

@@ -45,4 +45,12 @@ protected:
     std::unique_ptr<SocketServer> server;
 };
 
+// Running from the start; the log watched from before it starts.
+class StartedServerTest : public ServerTest {
+protected:
+    void SetUp() override { startServer(); }
+
+    LogWatch log;
+};
+
 } // namespace Norvik::Ports::Testing

@@ -17,13 +17,7 @@ std::string logLine(const char* level, const char* format, int code)
 
 const char* const receiveError = "Ошибка при получении данных ";
 
-// Running from the start; the log watched from before it starts.
-class DataTest : public ServerTest {
-protected:
-    void SetUp() override { startServer(); }
-
-    LogWatch log;
-};
+using DataTest = StartedServerTest;
 
 TEST_F(DataTest, LongMessageArrivesInOrderedChunksOfAtMost1024Bytes)
 {

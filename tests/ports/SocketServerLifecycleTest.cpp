@@ -20,13 +20,7 @@
 namespace Norvik::Ports::Testing {
 namespace {
 
-// Running from the start; the log watched from before it starts.
-class LifecycleTest : public ServerTest {
-protected:
-    void SetUp() override { startServer(); }
-
-    LogWatch log;
-};
+using LifecycleTest = StartedServerTest;
 
 // Started on a port another socket holds, with what it says on the console captured.
 class TakenPortTest : public ServerTest {

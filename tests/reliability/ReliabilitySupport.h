@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 using TestSupport::Environment;
 
 using Contract::failureAnswer;
-inline const std::string successAnswer{Contract::successAnswer};
+using Contract::successAnswer;
 
 using TestSupport::answerWithin;
 using TestSupport::binDir;

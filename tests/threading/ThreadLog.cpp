@@ -5,13 +5,11 @@
 
 #include <cstdlib>
 #include <memory>
-#include <fstream>
-
-#include <unistd.h>
 
 namespace {
 
-// Death-test children run this program again and inherit the directory of their parent.
+// Death-test children run this program again and inherit the directory and the configuration
+// of their parent.
 constexpr const char* directoryVariable = "THREADING_TESTS_DIR";
 std::unique_ptr<TestSupport::TempDir> ownDirectory;
 
@@ -28,19 +26,9 @@ void useOwnLogFile()
     if (directory().empty()) {
         ownDirectory = std::make_unique<TestSupport::TempDir>();
         setenv(directoryVariable, ownDirectory->path().c_str(), 1);
+        TestSupport::useLogFile(ownDirectory->path() + "/thread.log", "log4cpp.rootCategory=ERROR, file\n",
+                                "%p [%c] %m%n");
     }
-    const std::string dir = directory();
-    const std::string config = dir + "/log.properties";
-    if (ownDirectory) {
-        std::ofstream(config) << "log4cpp.rootCategory=ERROR, testlog\n"
-                                 "log4cpp.appender.testlog=FileAppender\n"
-                                 "log4cpp.appender.testlog.fileName="
-                              << dir
-                              << "/thread.log\n"
-                                 "log4cpp.appender.testlog.layout=PatternLayout\n"
-                                 "log4cpp.appender.testlog.layout.ConversionPattern=%p [%c] %m%n\n";
-    }
-    setenv("DRV_LOG_CONFIG_FILE", config.c_str(), 1);
 }
 
 std::string readOwnLogFile()

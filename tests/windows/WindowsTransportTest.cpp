@@ -2,7 +2,8 @@
 // WindowsSocketServer and WindowsClient over real loopback sockets, a Winsock client at the
 // other end.
 #include "ports/SocketServer.h"
-#include "ports/IServerDataCallback.h"
+#include "tests/ports/Recorder.h"
+#include "tests/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -10,18 +11,16 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <algorithm>
 #include <functional>
 #include <future>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 using Norvik::Ports::ClientPort;
 using Norvik::Ports::SocketServer;
+using Norvik::Ports::Testing::Recorder;
+using TestSupport::waitUntil;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -30,46 +29,6 @@ struct Winsock {
     Winsock() { WSAStartup(MAKEWORD(2, 2), &data); }
     ~Winsock() { WSACleanup(); }
     WSADATA data{};
-};
-
-// Every report of the transport, in order.
-class Recorder : public Norvik::Ports::IServerDataCallback {
-public:
-    void onDataReceived(ClientPort port, const Bytes& data) override
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            chunks.push_back(data);
-            received[port].insert(received[port].end(), data.begin(), data.end());
-            changed.notify_all();
-        }
-        if (onData)
-            onData(port);
-    }
-    void onClientConnected(ClientPort port) override { note(connected, port); }
-    void onClientDisconnected(ClientPort port) override { note(disconnected, port); }
-
-    bool waitFor(const std::function<bool()>& condition)
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(5), condition);
-    }
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<ClientPort> connected, disconnected;
-    std::vector<Bytes> chunks;
-    std::map<ClientPort, Bytes> received;
-    // Runs on the connection's receive thread after each chunk, as the request server's handler.
-    std::function<void(ClientPort)> onData;
-
-private:
-    void note(std::vector<ClientPort>& list, ClientPort port)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        list.push_back(port);
-        changed.notify_all();
-    }
 };
 
 class Peer {
@@ -171,16 +130,9 @@ protected:
     {
         EXPECT_TRUE(peer.connected);
         const unsigned short localPort = peer.localPort();
-        ClientPort reported;
-        EXPECT_TRUE(recorder.waitFor([&] {
-            const auto found = std::find_if(recorder.connected.begin(), recorder.connected.end(),
-                                            [&](const ClientPort& c) { return c.port() == localPort; });
-            if (found == recorder.connected.end())
-                return false;
-            reported = *found;
-            return true;
-        }));
-        return reported;
+        EXPECT_TRUE(waitUntil([&] { return !recorder.clients(localPort).empty(); }));
+        const std::vector<ClientPort> named = recorder.clients(localPort);
+        return named.empty() ? ClientPort() : named.front();
     }
 
     Winsock winsock;
@@ -198,13 +150,12 @@ TEST_F(WindowsTransport, DataArrivesInOrderedChunksAndAnswersGoBack)
     const ClientPort clientPort = connect(peer);
     const Bytes sent = pattern(5000);
     peer.send(sent);
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.received[clientPort].size() >= sent.size(); }));
-    {
-        std::lock_guard<std::mutex> lock(recorder.mutex);
-        EXPECT_EQ(recorder.received[clientPort], sent);
-        for (const Bytes& chunk : recorder.chunks) {
-            EXPECT_GE(chunk.size(), 1u);
-            EXPECT_LE(chunk.size(), 1024u);
+    ASSERT_TRUE(waitUntil([&] { return recorder.bytes(clientPort.port()).size() >= sent.size(); }));
+    EXPECT_EQ(recorder.bytes(clientPort.port()), sent);
+    for (const Recorder::Event& event : recorder.events()) {
+        if (event.kind == Recorder::Data) {
+            EXPECT_GE(event.data.size(), 1u);
+            EXPECT_LE(event.data.size(), 1024u);
         }
     }
     const Bytes answer = pattern(70000);
@@ -221,11 +172,10 @@ TEST_F(WindowsTransport, PeerCloseAndCloseClientEachEndTheConnectionOnce)
     first.close();
     server->closeClient(secondPort);
     EXPECT_TRUE(second.seesEnd());
-    ASSERT_TRUE(recorder.waitFor([&] { return recorder.disconnected.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return recorder.count(Recorder::Disconnected) == 2; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::lock_guard<std::mutex> lock(recorder.mutex);
-    EXPECT_EQ(std::count(recorder.disconnected.begin(), recorder.disconnected.end(), firstPort), 1);
-    EXPECT_EQ(std::count(recorder.disconnected.begin(), recorder.disconnected.end(), secondPort), 1);
+    EXPECT_EQ(recorder.count(Recorder::Disconnected, firstPort), 1);
+    EXPECT_EQ(recorder.count(Recorder::Disconnected, secondPort), 1);
 }
 
 // The request server asks whether a client has left before it switches the lamp for it. A client
@@ -244,7 +194,7 @@ TEST_F(WindowsTransport, HalfClosedClientIsStillThereResetClientHasLeft)
         std::atomic<bool> seen{false};
     };
     Turn half, reset;
-    recorder.onData = [&](ClientPort client) {
+    recorder.onData = [&](ClientPort client, const Bytes&) {
         if (client == halfPort && !half.seen.exchange(true)) {
             half.entered.set_value();
             half.peerDone.get_future().wait();
@@ -284,7 +234,7 @@ TEST_F(WindowsTransport, StopWakesConnectionsBlockedInReceivePromptly)
     const auto before = std::chrono::steady_clock::now();
     server->stop();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
-    EXPECT_EQ(recorder.disconnected.size(), 2u);
+    EXPECT_EQ(recorder.count(Recorder::Disconnected), 2);
     EXPECT_TRUE(a.seesEnd());
     EXPECT_TRUE(b.seesEnd());
 }
@@ -303,6 +253,6 @@ TEST_F(WindowsTransport, TakenPortIsServedOnceFreed)
     Peer peer(port);
     const ClientPort clientPort = connect(peer);
     peer.send({'{', '}'});
-    EXPECT_TRUE(recorder.waitFor([&] { return recorder.received[clientPort].size() == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return recorder.bytes(clientPort.port()).size() == 2; }));
 }
 #endif

@@ -5,7 +5,9 @@
 #include "tests/logging/LogTestFiles.h"
 
 #include <gtest/gtest.h>
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 using namespace LogTestFiles;
 
@@ -139,4 +141,17 @@ TEST(CodePageConsoleAppender, LinuxConsoleGetsTheUtf8Unchanged)
     appender.setLayout(layout);
     appender.doAppend(log4cpp::LoggingEvent("DL", "Красный", "", log4cpp::Priority::ERROR));
     EXPECT_EQ(console.str(), "ERROR Красный\n");
+}
+
+// The last lines before an exit reach the console however long it had nothing to take before them.
+TEST(ConsoleWriter, FlushWritesWhatCameAfterAnIdleSpell)
+{
+    using Norvik::Utils::ConsoleWriter;
+    testing::internal::CaptureStdout();
+    ConsoleWriter::writeLine("before");
+    ConsoleWriter::flush();
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ConsoleWriter::writeLine("FINISH");
+    ConsoleWriter::flush();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "before\nFINISH\n");
 }

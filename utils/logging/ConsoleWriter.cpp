@@ -54,6 +54,10 @@ public:
 private:
     void push(std::string text)
     {
+        // A console that had nothing to take is not stalled: its wait starts with this line.
+        if (lines.empty() && !writing) {
+            lastProgress = Clock::now();
+        }
         bytes += text.size();
         lines.push_back(std::move(text));
     }

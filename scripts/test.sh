@@ -99,7 +99,7 @@ suites_done() {
         if ! wait "$pid"; then
             failed=1
             # What ctest said of each test that failed, its output included.
-            awk '/^ *Start +[0-9]+: |tests passed, /{show=0} /^[0-9]+\/[0-9]+ Test +#/{show=/\*\*\*/} show' "$dir.ctest.log"
+            awk '/^ *Start +[0-9]+: |tests passed, /{show=0} /^ *[0-9]+\/[0-9]+ Test +#/{show=/\*\*\*/} show' "$dir.ctest.log"
         fi
         sed -n '/tests passed, /,$p' "$dir.ctest.log"
         summaries[$at]="$name: $(result_of "$dir.ctest.log" 'tests passed')"

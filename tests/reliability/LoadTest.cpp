@@ -220,8 +220,12 @@ TEST_F(Load, OutOfDescriptorsTheServiceServesAgainOnceClientsLeave)
     std::this_thread::sleep_for(1100ms);
     EXPECT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
     const std::string log = logText();
-    EXPECT_EQ(countOf(log, "Can't accept a connection on port 48888: Too many open files"), 1) << log;
-    EXPECT_EQ(countOf(log, "Accepting connections on port 48888 again after "), 1) << log;
+    // One line a spell of failures, however many attempts failed; on a loaded machine the
+    // connections still queued may fill the table again for a moment, a spell of its own.
+    const int spells = countOf(log, "Can't accept a connection on port 48888: Too many open files");
+    EXPECT_GE(spells, 1) << log;
+    EXPECT_LE(spells, 3) << log;
+    EXPECT_EQ(countOf(log, "Accepting connections on port 48888 again after "), spells) << log;
     std::printf("%d connections under a limit of 64 descriptors: %ld held at the peak, %ld before, %ld after; "
                 "served again %lld ms after they closed\n",
                 storm, full, before, service->descriptors(), static_cast<long long>(served.count()));

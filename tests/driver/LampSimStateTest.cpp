@@ -32,10 +32,16 @@ protected:
     }
     void write(std::uint16_t port, std::uint8_t value) { chip->portWrite(1, port, value); }
     std::uint8_t read(std::uint16_t port) { return static_cast<std::uint8_t>(chip->portRead(1, port)); }
-    void unlock()
+    void key(std::initializer_list<std::uint8_t> bytes)
     {
-        for (std::uint8_t key : {0x87, 0x01, 0x55, 0x55})
-            write(0x2E, key);
+        for (std::uint8_t byte : bytes)
+            write(0x2E, byte);
+    }
+    void unlock() { key({0x87, 0x01, 0x55, 0x55}); }
+    void configWrite(std::uint8_t index, std::uint8_t value)
+    {
+        write(0x2E, index);
+        write(0x2F, value);
     }
     std::uint8_t configRead(std::uint8_t index)
     {
@@ -58,30 +64,26 @@ TEST_F(LampSimStateTest, PowersOnLockedWithOutputsHigh)
 
 TEST_F(LampSimStateTest, UnlocksOnlyAfterTheWholeKeyInOrder)
 {
-    for (std::uint8_t key : {0x87, 0x01, 0x55, 0x87, 0x01, 0x55}) // broken after three bytes
-        write(0x2E, key);
+    key({0x87, 0x01, 0x55, 0x87, 0x01, 0x55}); // broken after three bytes
     EXPECT_TRUE(chip->locked());
     write(0x2E, 0x55);
     EXPECT_FALSE(chip->locked()) << "a restarted key counts from its first byte";
 
     chip->reset();
-    for (std::uint8_t key : {0x01, 0x87, 0x55, 0x55})
-        write(0x2E, key);
+    key({0x01, 0x87, 0x55, 0x55});
     EXPECT_TRUE(chip->locked());
 }
 
 TEST_F(LampSimStateTest, ConfigurationRegistersAnswerOnlyWhileUnlocked)
 {
-    write(0x2E, 0x27);
-    write(0x2F, 0x80); // ignored: locked
+    configWrite(0x27, 0x80); // ignored: locked
     EXPECT_EQ(0xFF, read(0x2F));
     unlock();
     EXPECT_EQ(0x87, configRead(0x20));
     EXPECT_EQ(0x00, configRead(0x27));
     write(0x2F, 0x80);
     EXPECT_EQ(0x80, configRead(0x27));
-    write(0x2E, 0x02);
-    write(0x2F, 0x02);
+    configWrite(0x02, 0x02);
     EXPECT_TRUE(chip->locked());
     EXPECT_EQ(0xFF, configRead(0x27));
     EXPECT_EQ(0x80, chip->configRegister(7, 0x27)) << "locking keeps the registers";
@@ -90,14 +92,10 @@ TEST_F(LampSimStateTest, ConfigurationRegistersAnswerOnlyWhileUnlocked)
 TEST_F(LampSimStateTest, DeviceRegistersBelongToTheSelectedLogicalDevice)
 {
     unlock();
-    write(0x2E, 0x07);
-    write(0x2F, 0x07);
-    write(0x2E, 0xC2);
-    write(0x2F, 0x80);
-    write(0x2E, 0x29);
-    write(0x2F, 0x10);
-    write(0x2E, 0x07);
-    write(0x2F, 0x04);
+    configWrite(0x07, 0x07);
+    configWrite(0xC2, 0x80);
+    configWrite(0x29, 0x10);
+    configWrite(0x07, 0x04);
     EXPECT_EQ(0x04, chip->logicalDevice());
     EXPECT_EQ(0x00, configRead(0xC2));
     EXPECT_EQ(0x10, configRead(0x29)) << "global registers are shared";
@@ -220,10 +218,7 @@ TEST_F(LampSimStateTest, ALockAbandonedInTheFileIsTakenOver)
 TEST_F(LampSimStateTest, ReplacesAFileThatIsNoStateFile)
 {
     chip.reset();
-    FILE* f = std::fopen(path.c_str(), "w");
-    ASSERT_NE(nullptr, f);
-    std::fputs("not a chip", f);
-    std::fclose(f);
+    ASSERT_TRUE(std::ofstream(path) << "not a chip");
     chip = std::make_unique<StateFile>(path);
     EXPECT_TRUE(chip->locked());
     EXPECT_EQ(0xFF, chip->readByte(0xA09));

@@ -81,9 +81,8 @@ std::function<int()> driveVariant(const std::string& variant, bool expectInit)
     return [=] {
         BrillLampLibrary& lamp = BrillLampLibrary::instance();
         lamp.load(wide(libraryDirectory(variant)));
-        if (!lamp.isLoaded() || lamp.getDirectory() != wide(libraryDirectory(variant))) {
+        if (!lamp.isLoaded() || lamp.getDirectory() != wide(libraryDirectory(variant)))
             return 1;
-        }
         const bool ready = lamp.initBrillLamp(6, 0);
         switchEverything(lamp);
         return ready == expectInit ? 0 : 2;
@@ -96,9 +95,8 @@ TEST(BrillLampLibrary, NothingIsCalledWhileNotLoaded)
 {
     EXPECT_TRUE(recorded("unloaded", [] {
                     BrillLampLibrary& lamp = BrillLampLibrary::instance();
-                    if (&lamp != &BrillLampLibrary::instance() || lamp.isLoaded() || lamp.initBrillLamp(6, 0)) {
+                    if (&lamp != &BrillLampLibrary::instance() || lamp.isLoaded() || lamp.initBrillLamp(6, 0))
                         return 1;
-                    }
                     try {
                         lamp.loadFile(wide(libraryDirectory("unresolved") + "/libBrillLamp.so"));
                         return 2;
@@ -163,16 +161,13 @@ TEST(BrillLampLibrary, RealDriverByBareNameSwitchesTheSimulatedLamp)
     EXPECT_EQ(inFreshProcess([&] {
                   BrillLampLibrary& lamp = BrillLampLibrary::instance();
                   lamp.load(L"");
-                  if (!lamp.isLoaded() || lamp.getDirectory() != L"" || lamp.getFileName() != L"libBrillLamp.so") {
+                  if (!lamp.isLoaded() || lamp.getDirectory() != L"" || lamp.getFileName() != L"libBrillLamp.so")
                       return 1;
-                  }
-                  if (!lamp.initBrillLamp(6, 0) || redLit() || greenLit()) {
+                  if (!lamp.initBrillLamp(6, 0) || redLit() || greenLit())
                       return 2;
-                  }
                   lamp.redOpenBrillLamp();
-                  if (!redLit() || greenLit()) {
+                  if (!redLit() || greenLit())
                       return 3;
-                  }
                   lamp.redCloseBrillLamp();
                   lamp.closeConnectBrillLamp();
                   return !redLit() && LampSim::StateFile(state).locked() ? 0 : 4;

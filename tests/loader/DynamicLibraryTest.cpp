@@ -37,9 +37,8 @@ protected:
     void loadMethods() override
     {
         ++bindCalls;
-        if (requiredExport != nullptr && getMethod(requiredExport) == nullptr) {
+        if (requiredExport != nullptr && getMethod(requiredExport) == nullptr)
             throw Norvik::Utils::Exception(3, L"нет точки входа " + wide(requiredExport));
-        }
     }
     std::list<std::wstring> getLibraryNames() const override
     {
@@ -62,9 +61,8 @@ std::string lampIn(const std::string& variant)
 bool mapped(const std::string& file)
 {
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle != nullptr) {
+    if (handle != nullptr)
         dlclose(handle);
-    }
     return handle != nullptr;
 }
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
 
 using namespace LogTestFiles;
@@ -25,6 +27,11 @@ public:
     void write(const std::string& message)
     {
         doAppend(log4cpp::LoggingEvent("DL", message, "", log4cpp::Priority::ERROR));
+    }
+    void writeAt(std::time_t when, const std::string& message)
+    {
+        clock = when;
+        write(message);
     }
     std::time_t clock = std::time(nullptr);
 
@@ -50,8 +57,7 @@ TEST_F(GzipDailyRollingFileAppenderTest, DayChangeMovesCompressesAndOpensNewFile
         appender.write("first day, line one");
         appender.write("first day, line two");
         EXPECT_EQ(readFile(logFile), "first day, line one\nfirst day, line two\n");
-        appender.clock = start + day;
-        appender.write("second day");
+        appender.writeAt(start + day, "second day");
         appender.waitForCompression();
         EXPECT_EQ(readFile(logFile), "second day\n");
     }
@@ -65,13 +71,10 @@ TEST_F(GzipDailyRollingFileAppenderTest, DayChangeMovesCompressesAndOpensNewFile
 TEST_F(GzipDailyRollingFileAppenderTest, SameDaySeenTwiceKeepsBothArchives)
 {
     ClockedAppender appender(logFile, 14);
-    appender.write("one");
-    appender.clock = start + day;
-    appender.write("two");
-    appender.clock = start;
-    appender.write("three");
-    appender.clock = start + day;
-    appender.write("four");
+    appender.writeAt(start, "one");
+    appender.writeAt(start + day, "two");
+    appender.writeAt(start, "three");
+    appender.writeAt(start + day, "four");
     appender.waitForCompression();
 
     const std::string first = logFile + "." + localDate(start);
@@ -84,15 +87,14 @@ TEST_F(GzipDailyRollingFileAppenderTest, SameDaySeenTwiceKeepsBothArchives)
 TEST_F(GzipDailyRollingFileAppenderTest, RollOverPurgesOnlyOldFilesBeginningWithTheName)
 {
     const std::time_t old = start - 20 * day;
-    const std::string purged[] = {logFile + ".2020-01-01.gz", logFile + ".old"};
-    const std::string kept[] = {logFile + ".recent", directory + "/copy-of-tdriver.log", directory + "/other.txt"};
-    for (const std::string& path : purged) {
-        writeFile(path, "x");
-        setModificationTime(path, old);
-    }
-    for (const std::string& path : kept) {
-        writeFile(path, "x");
-        setModificationTime(path, old);
+    const std::vector<std::string> purged = {logFile + ".2020-01-01.gz", logFile + ".old"};
+    const std::vector<std::string> kept = {logFile + ".recent", directory + "/copy-of-tdriver.log",
+                                           directory + "/other.txt"};
+    for (const auto* group : {&purged, &kept}) {
+        for (const std::string& path : *group) {
+            writeFile(path, "x");
+            setModificationTime(path, old);
+        }
     }
     setModificationTime(logFile + ".recent", start - 5 * day);
     const std::string directoryWithName = logFile + ".d";
@@ -101,19 +103,15 @@ TEST_F(GzipDailyRollingFileAppenderTest, RollOverPurgesOnlyOldFilesBeginningWith
 
     ClockedAppender appender(logFile, 14);
     appender.write("before");
-    for (const std::string& path : purged) {
+    for (const std::string& path : purged)
         EXPECT_TRUE(fileExists(path)) << "purged before any roll-over: " << path;
-    }
-    appender.clock = start + day;
-    appender.write("after");
+    appender.writeAt(start + day, "after");
     appender.waitForCompression();
 
-    for (const std::string& path : purged) {
+    for (const std::string& path : purged)
         EXPECT_FALSE(fileExists(path)) << path;
-    }
-    for (const std::string& path : kept) {
+    for (const std::string& path : kept)
         EXPECT_TRUE(fileExists(path)) << path;
-    }
     EXPECT_TRUE(std::filesystem::is_directory(directoryWithName));
     EXPECT_EQ(readGzip(logFile + "." + localDate(start) + ".gz"), "before\n");
 }
@@ -121,9 +119,8 @@ TEST_F(GzipDailyRollingFileAppenderTest, RollOverPurgesOnlyOldFilesBeginningWith
 TEST_F(GzipDailyRollingFileAppenderTest, CompressorRoundTripsManyBlocksAndKeepsSourceOnFailure)
 {
     std::string text;
-    for (int i = 0; text.size() < 5000; ++i) {
+    for (int i = 0; text.size() < 5000; ++i)
         text += "line " + std::to_string(i * 7919 % 1000) + " Зелёный\n";
-    }
     const std::string source = directory + "/tdriver.log.2026-01-02";
     writeFile(source, text);
     std::wstring wideSource(source.begin(), source.end());
@@ -157,10 +154,8 @@ TEST_F(GzipDailyRollingFileAppenderTest, OnlyRegularFilesAreOpenedRolledOverOrPu
 
     for (const std::string& target : {fifo, device}) {
         ClockedAppender appender(target, 14);
-        appender.clock = old;
-        appender.write("first");
-        appender.clock = start + day;
-        appender.write("second");
+        appender.writeAt(old, "first");
+        appender.writeAt(start + day, "second");
         appender.waitForCompression();
     }
     struct stat status {};
@@ -168,9 +163,8 @@ TEST_F(GzipDailyRollingFileAppenderTest, OnlyRegularFilesAreOpenedRolledOverOrPu
     EXPECT_TRUE(S_ISFIFO(status.st_mode));
     ASSERT_EQ(lstat(device.c_str(), &status), 0);
     EXPECT_TRUE(S_ISLNK(status.st_mode));
-    for (const std::string& sibling : siblings) {
+    for (const std::string& sibling : siblings)
         EXPECT_TRUE(fileExists(sibling)) << sibling;
-    }
     EXPECT_TRUE(fileExists(device + ".regular")) << "purged without a roll-over of the log itself";
     EXPECT_FALSE(fileExists(fifo + "." + localDate(old) + ".gz"));
     EXPECT_FALSE(fileExists(device + "." + localDate(old) + ".gz"));

@@ -187,10 +187,10 @@ bool ChildProcess::readSome(int timeoutMs)
     return true;
 }
 
-bool ChildProcess::waitForOutput(const std::string& text, int timeoutMs)
+bool ChildProcess::readWhile(const std::function<bool()>& more, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (captured.find(text) == std::string::npos) {
+    while (more()) {
         if (!outputPipe || millisecondsLeft(deadline) == 0)
             return false;
         readSome(millisecondsLeft(deadline));
@@ -198,22 +198,19 @@ bool ChildProcess::waitForOutput(const std::string& text, int timeoutMs)
     return true;
 }
 
+bool ChildProcess::waitForOutput(const std::string& text, int timeoutMs)
+{
+    return readWhile([&] { return captured.find(text) == std::string::npos; }, timeoutMs);
+}
+
 std::string ChildProcess::readLine(int timeoutMs)
 {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const std::size_t newline = captured.find('\n', taken);
-        if (newline != std::string::npos) {
-            std::string line = captured.substr(taken, newline - taken);
-            taken = newline + 1;
-            return line;
-        }
-        if (!outputPipe)
-            return "<eof>";
-        if (millisecondsLeft(deadline) == 0)
-            return "<timeout>";
-        readSome(millisecondsLeft(deadline));
-    }
+    if (!readWhile([&] { return captured.find('\n', taken) == std::string::npos; }, timeoutMs))
+        return outputPipe ? "<timeout>" : "<eof>";
+    const std::size_t newline = captured.find('\n', taken);
+    std::string line = captured.substr(taken, newline - taken);
+    taken = newline + 1;
+    return line;
 }
 
 void ChildProcess::signal(int number)

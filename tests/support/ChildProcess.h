@@ -3,6 +3,7 @@
 #include "utils/handle/PosixDescriptor.h"
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <sys/types.h>
@@ -62,6 +63,8 @@ public:
 
 private:
     bool readSome(int timeoutMs);
+    // Reads while more() holds; false when the time ran out or the output ended first.
+    bool readWhile(const std::function<bool()>& more, int timeoutMs);
 
     pid_t child = -1;
     Norvik::Utils::UniqueFd input;

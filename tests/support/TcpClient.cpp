@@ -23,15 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-sockaddr_in loopback(int port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 sockaddr_in addressOf(const char* address, unsigned short port)
 {
     sockaddr_in result{};
@@ -40,6 +31,11 @@ sockaddr_in addressOf(const char* address, unsigned short port)
     if (inet_pton(AF_INET, address, &result.sin_addr) != 1)
         throw std::invalid_argument(address);
     return result;
+}
+
+sockaddr_in loopback(int port)
+{
+    return addressOf("127.0.0.1", static_cast<unsigned short>(port));
 }
 
 } // namespace
@@ -151,14 +147,20 @@ bool TcpClient::readSome(int timeoutMs)
     return true;
 }
 
-std::string TcpClient::receive(std::size_t count, std::chrono::milliseconds timeout)
+bool TcpClient::readWhile(const std::function<bool()>& more, std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;
-    while (pending.size() < count) {
+    while (more()) {
         const int left = millisecondsLeft(deadline);
         if (left <= 0 || !readSome(left))
-            break;
+            return false;
     }
+    return true;
+}
+
+std::string TcpClient::receive(std::size_t count, std::chrono::milliseconds timeout)
+{
+    readWhile([&] { return pending.size() < count; }, timeout);
     std::string received = pending.substr(0, count);
     pending.erase(0, received.size());
     return received;
@@ -166,18 +168,11 @@ std::string TcpClient::receive(std::size_t count, std::chrono::milliseconds time
 
 std::string TcpClient::receiveUntil(const std::string& end, std::chrono::milliseconds timeout)
 {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        const std::size_t found = pending.find(end);
-        if (found != std::string::npos) {
-            std::string answer = pending.substr(0, found + end.size());
-            pending.erase(0, answer.size());
-            return answer;
-        }
-        const int left = millisecondsLeft(deadline);
-        if (left <= 0 || !readSome(left))
-            return "";
-    }
+    if (!readWhile([&] { return pending.find(end) == std::string::npos; }, timeout))
+        return "";
+    std::string answer = pending.substr(0, pending.find(end) + end.size());
+    pending.erase(0, answer.size());
+    return answer;
 }
 
 std::string TcpClient::readAnswer(std::chrono::milliseconds timeout)
@@ -195,13 +190,7 @@ std::string TcpClient::readAvailable(std::chrono::milliseconds quiet)
 
 bool TcpClient::seesEnd(std::chrono::milliseconds timeout)
 {
-    const auto deadline = Clock::now() + timeout;
-    while (!peerEnded && fd) {
-        const int left = millisecondsLeft(deadline);
-        if (left <= 0)
-            return false;
-        readSome(left);
-    }
+    readWhile([this] { return !peerEnded && fd; }, timeout);
     return peerEnded;
 }
 

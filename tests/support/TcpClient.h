@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,8 @@ public:
 private:
     // One read of what is waiting within timeoutMs into pending; false on time-out, close or error.
     bool readSome(int timeoutMs);
+    // Reads while more() holds; false when the time ran out or the connection ended first.
+    bool readWhile(const std::function<bool()>& more, std::chrono::milliseconds timeout);
 
     Norvik::Utils::UniqueFd fd;
     int connectError = 0;

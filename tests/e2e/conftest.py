@@ -2,6 +2,7 @@
 in a network namespace of its own, with a fresh copy of the base Wine prefix and its own
 wineserver, which owns the sockets of Wine programs: 127.0.0.1:48888 there is the session's alone.
 Everything the session started is ended before the next one begins."""
+import ctypes
 import os
 import pathlib
 import shutil
@@ -9,7 +10,7 @@ import subprocess
 
 import pytest
 
-from e2e import ROOT, Client, Fixtures, Wine, own_network, windows_path
+from e2e import PORT, ROOT, Client, Fixtures, Wine, windows_path
 
 
 def pytest_addoption(parser):
@@ -26,8 +27,19 @@ def windows_build(request):
 
 @pytest.fixture(scope="module")
 def network():
-    with own_network():
-        yield
+    """A network namespace of this process's own for the session: loopback up, and port 48888
+    reserved, so that no program elsewhere holds it and no client socket is given it."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    clone_newnet = 0x40000000
+    with open("/proc/self/ns/net") as previous:
+        if libc.unshare(clone_newnet) != 0:
+            raise OSError(ctypes.get_errno(), "no network namespace of its own (run as root)")
+        try:
+            subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+            subprocess.run(["sysctl", "-qw", "net.ipv4.ip_local_reserved_ports=%d" % PORT], check=True)
+            yield
+        finally:
+            libc.setns(previous.fileno(), clone_newnet)
 
 
 @pytest.fixture(scope="module")
@@ -69,13 +81,11 @@ def wine(request, network, windows_build):
 
 @pytest.fixture
 def fixtures(request):
-    """The test's fixtures by name, for step tables."""
     return Fixtures(request)
 
 
 @pytest.fixture(scope="module")
 def windows_bin(wine, windows_build):
-    """The linked build Wine runs here."""
     return windows_build / wine.arch / "bin"
 
 

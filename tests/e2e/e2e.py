@@ -3,7 +3,6 @@
 process, the simulated chip's lamp, step tables. Run as a program it prints the build Wine runs
 here (i686 or x86_64), for the scripts that build it."""
 import contextlib
-import ctypes
 import os
 import pathlib
 import re
@@ -23,6 +22,7 @@ PORT = 48888
 OK = contract.successAnswer.encode()
 SERVICE = "norvik-tessaro-light-velk77"
 SERVICE_KEY = "HKLM\\System\\CurrentControlSet\\Services\\" + SERVICE
+EVENT_SOURCE = "HKLM\\System\\CurrentControlSet\\Services\\EventLog\\Application\\" + SERVICE
 ENVIRONMENT = "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment"
 
 
@@ -39,7 +39,6 @@ def lit(*colours):
 
 
 def eventually(check, tries=100, pause=0.1):
-    """True once check() is, within tries x pause seconds."""
     for _ in range(tries):
         if check():
             return True
@@ -48,7 +47,6 @@ def eventually(check, tries=100, pause=0.1):
 
 
 def read(path):
-    """The file's bytes, or none when it does not exist (yet)."""
     try:
         return pathlib.Path(path).read_bytes()
     except FileNotFoundError:
@@ -65,13 +63,13 @@ def has_crlf_line(path, line):
 
 
 def written(path, text):
-    """True once the file holds the text."""
     return eventually(lambda: text.encode() in read(path))
 
 
 def steps(*rows):
-    """One test per row (name, step, expected), in order; see Fixtures.outcome."""
-    return pytest.mark.parametrize("step, expected", [pytest.param(s, e, id=name) for name, s, e in rows])
+    """One test per row (name, step, expected[, marks]), in order; see Fixtures.outcome."""
+    return pytest.mark.parametrize("step, expected", [pytest.param(*row[1:3], id=row[0], marks=row[3:])
+                                                      for row in rows])
 
 
 class Fixtures:
@@ -92,22 +90,9 @@ class Fixtures:
             got = self.client.exchange(part, expected) if isinstance(part, str) else part(self)
         return got
 
-
-@contextlib.contextmanager
-def own_network():
-    """A network namespace of this process's own while the block runs: loopback up, and port
-    48888 reserved, so that no program elsewhere holds it and no client socket is given it."""
-    libc = ctypes.CDLL(None, use_errno=True)
-    clone_newnet = 0x40000000
-    with open("/proc/self/ns/net") as previous:
-        if libc.unshare(clone_newnet) != 0:
-            raise OSError(ctypes.get_errno(), "no network namespace of its own (run as root)")
-        try:
-            subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
-            subprocess.run(["sysctl", "-qw", "net.ipv4.ip_local_reserved_ports=%d" % PORT], check=True)
-            yield
-        finally:
-            libc.setns(previous.fileno(), clone_newnet)
+    def want(self, expected):
+        """What the step should give: expected, or what it returns given these fixtures."""
+        return expected(self) if callable(expected) else expected
 
 
 def received(s, until=None):
@@ -124,9 +109,7 @@ def received(s, until=None):
 
 class Client:
     """Connections to the service's port from Linux."""
-
-    def __init__(self, host="127.0.0.1", port=PORT):
-        self.address = (host, port)
+    address = ("127.0.0.1", PORT)
 
     def connect(self, wait=20):
         until = time.time() + wait
@@ -185,7 +168,6 @@ class Program:
             return None
 
     def stop(self):
-        """Its exit status after Ctrl+C."""
         self.interrupt()
         return self.status()
 
@@ -216,9 +198,6 @@ class Wine:
         if self.arch != "i686":
             self.env["WINELOADER"] = self.loader
 
-    def command(self, *args, limit=None):
-        return (["timeout", str(limit)] if limit else []) + [self.loader, *map(str, args)]
-
     def _call(self, how, args, limit=None, env=None, stdout=subprocess.DEVNULL, stderr=None, **kw):
         # Services inherit standard input: never a pipe unless asked for.
         kw.setdefault("stdin", subprocess.DEVNULL)
@@ -227,8 +206,8 @@ class Wine:
                 stdout = files.enter_context(open(stdout, "wb"))
             if stderr is None:
                 stderr = files.enter_context(open(self.errors, "ab")) if self.errors else subprocess.DEVNULL
-            return how(self.command(*args, limit=limit), env=dict(self.env, **(env or {})), stdout=stdout,
-                       stderr=stderr, **kw)
+            command = (["timeout", str(limit)] if limit else []) + [self.loader, *map(str, args)]
+            return how(command, env=dict(self.env, **(env or {})), stdout=stdout, stderr=stderr, **kw)
 
     def run(self, *args, **kw):
         """Runs a Wine program to its end; stdout may name a file, written anew."""
@@ -248,8 +227,8 @@ class Wine:
     def set_value(self, key, name, data, kind="REG_SZ"):
         self.run("reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f")
 
-    def has_key(self, key):
-        return self.run("reg", "query", key).returncode == 0
+    def has_key(self, key, *args):
+        return self.run("reg", "query", key, *args).returncode == 0
 
     def registry(self, key):
         """The key's values as `reg export` writes them, continued lines joined; none without the key."""

@@ -1,9 +1,7 @@
 """The Debian package of one Linux build tree (--build-dir, --sanitized 1 for a sanitizer's):
 built as a release is, its control fields and contents checked, installed and removed by dpkg in
 a scratch tree, and the extracted service run against the simulated chip. ctest runs it in each
-tree (tests/package).
-Each step is a row (name, got, want) and checks got(f) == want, or want(f) where it is callable; f
-names the module's fixtures, each set up when a step first asks for it."""
+tree (tests/package)."""
 import hashlib
 import os
 import pathlib
@@ -17,9 +15,9 @@ import types
 import pytest
 
 import contract
-from e2e import Program, read
+from e2e import SERVICE, Program, read, steps
 
-UNIT = "norvik-tessaro-light-velk77.service"
+UNIT = SERVICE + ".service"
 UNITS = "usr/lib/systemd/system"
 LIB = "usr/lib/lightservice"
 DEPENDENCIES = ["liblog4cpp5v5", "libjsoncpp25", "zlib1g", "libsystemd0"]
@@ -28,6 +26,10 @@ FILES = ["/usr/bin/lampview", "/usr/bin/lightctl", "/usr/bin/lightservice", "/us
          "/usr/share/doc/norvik-light/README.md", "/usr/share/doc/norvik-light/docs/driver.md",
          "/usr/share/doc/norvik-light/docs/linux.md", "/usr/share/doc/norvik-light/docs/protocol.md"]
 needs_root = pytest.mark.skipif(os.getuid() != 0, reason="the rest needs root (lightservice checks for it)")
+
+
+def output(*command, **kw):
+    return subprocess.run(command, stdout=subprocess.PIPE, **kw).stdout.decode().rstrip("\n")
 
 
 @pytest.fixture(scope="module")
@@ -144,7 +146,6 @@ class ExtractedService:
         self.program = None
 
     def lightctl(self, *args):
-        """Its exit status and output."""
         done = subprocess.run([self.root / "usr/bin/lightctl", *args], env=self.env, stdout=subprocess.PIPE,
                               stderr=subprocess.STDOUT)
         (self.scratch / "lightctl.out").write_bytes(done.stdout)
@@ -183,7 +184,6 @@ class ExtractedService:
         pytest.fail("the extracted service did not answer:\n" + read(self.output).decode(errors="replace"))
 
     def stop(self):
-        """SIGINT, as Ctrl+C in the console; true when it has ended within 5 s."""
         ended = self.program.interrupt(wait=5)
         self.program.status()
         self.program = None
@@ -207,10 +207,6 @@ def without_driver(service, root):
     service.start()
     before = service.lamp()
     return types.SimpleNamespace(service=service, before=before, answer=service.lightctl("red"))
-
-
-def output(*command, **kw):
-    return subprocess.run(command, stdout=subprocess.PIPE, **kw).stdout.decode().rstrip("\n")
 
 
 def field(deb, name):
@@ -308,16 +304,6 @@ AS_ROOT = [
 ]
 
 
-class Fixtures:
-    def __init__(self, request):
-        self.request = request
-
-    def __getattr__(self, name):
-        return self.request.getfixturevalue(name)
-
-
-@pytest.mark.parametrize("got, want", [pytest.param(*row[1:], id=row[0]) for row in STEPS] +
-                         [pytest.param(*row[1:], id=row[0], marks=needs_root) for row in AS_ROOT])
-def test_step(request, got, want):
-    f = Fixtures(request)
-    assert got(f) == (want(f) if callable(want) else want)
+@steps(*STEPS, *[row + (needs_root,) for row in AS_ROOT])
+def test_step(fixtures, step, expected):
+    assert fixtures.outcome(step, expected) == fixtures.want(expected)

@@ -3,8 +3,7 @@ installed service listens on 127.0.0.1:48888), signed with a throwaway certifica
 upgraded, repaired and removed by the lines of docs/windows-kiosk.md (shipped as README.txt).
 Wine runs the build of the architecture this machine executes (scripts/windows-tests.sh links it
 first): the kiosk's 32-bit packages from BUILD_DIR/i686, or, where the kernel runs no 32-bit
-program, the same packages made for x86_64 in BUILD_DIR/x86_64.
-Each step is a row (name, got, want) and checks got(x) == want, or want(x) where it is callable."""
+program, the same packages made for x86_64 in BUILD_DIR/x86_64."""
 import importlib.util
 import os
 import pathlib
@@ -17,21 +16,16 @@ import pytest
 
 import contract
 import e2e
-from e2e import ROOT, SERVICE, SERVICE_KEY, windows_path
+from e2e import EVENT_SOURCE, PORT, ROOT, SERVICE, SERVICE_KEY, eventually, read, steps, windows_path
 
 SESSION = "msi"
 # Packages install into the prefix: a whole copy of its own.
 LINKED_PREFIX = False
-EVENT_SOURCE_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + SERVICE
 PROGRAM = "C:\\Program Files (x86)\\NORVIK Tessaro Light\\lightservice.exe"
 SUBJECT = "NORVIK throwaway test signing"
 
 pytestmark = pytest.mark.skipif(not shutil.which("wine") or not shutil.which("wixl"),
                                 reason="wine or wixl is not installed here")
-
-
-def table(rows):
-    return pytest.mark.parametrize("got, want", [pytest.param(*row[1:], id=row[0]) for row in rows])
 
 
 def logged(log, *commands, env=None):
@@ -125,14 +119,16 @@ def readme_line(word):
     return ""
 
 
-class Session:
-    """The prefix's installer, service and tools, as a technician at the kiosk uses them."""
+@pytest.fixture(scope="module")
+def folder(wine):
+    """The program folder, as Linux names it."""
+    return pathlib.Path(wine.output("winepath", "-u", "C:\\Program Files (x86)\\NORVIK Tessaro Light")
+                        or wine.prefix / "drive_c" / "Program Files (x86)" / "NORVIK Tessaro Light")
 
-    def __init__(self, wine, work, cert, packages):
-        self.wine, self.work, self.cert, self.packages = wine, work, cert, packages
-        self.folder = pathlib.Path(wine.output("winepath", "-u", "C:\\Program Files (x86)\\NORVIK Tessaro Light")
-                                   or wine.prefix / "drive_c" / "Program Files (x86)" / "NORVIK Tessaro Light")
-        self.error = ""
+
+class Session(e2e.Fixtures):
+    """The test's fixtures, and the prefix's installer, service and tools as a technician at the
+    kiosk uses them."""
 
     def log(self, package, action):
         return self.work / (package.name + action.replace("/", ".", 1) + ".log")
@@ -143,24 +139,17 @@ class Session:
                              windows_path(self.log(package, action)), *properties, limit=120).returncode == 0
 
     def lightctl(self, *args):
-        """Its exit status and output; its error output kept in self.error."""
+        """Its exit status and output; its error output kept in lightctl.err."""
         with open(self.work / "lightctl.err", "wb") as err:
             done = self.wine.run(self.folder / "lightctl.exe", *args, stdout=subprocess.PIPE, stderr=err, limit=30)
-        self.error = (self.work / "lightctl.err").read_text(errors="replace").replace("\r", "")
         return done.returncode, done.stdout.decode("utf-8", "replace").replace("\r", "").rstrip("\n")
 
     def lampview(self):
         return self.wine.output(self.folder / "lampview.exe", "--plain", stderr=subprocess.STDOUT, limit=30)
 
     def service_values(self):
-        """The service's key as `reg export` writes it (UTF-16, so the Cyrillic description survives)."""
-        export = self.work / "service.reg"
-        export.unlink(missing_ok=True)
-        if self.wine.run("reg", "export", SERVICE_KEY, windows_path(export), "/y").returncode != 0:
-            return []
-        text = export.read_bytes().decode("utf-16").replace("\r", "")
         # Windows quotes a program path with spaces, Wine 8 does not.
-        return [line.replace('\\"', "") for line in text.splitlines()
+        return [line.replace('\\"', "") for line in self.wine.registry(SERVICE_KEY).splitlines()
                 if line.startswith('"') and "PreshutdownTimeout" not in line]
 
     def registration(self):
@@ -169,9 +158,6 @@ class Session:
                 '"ObjectName"="LocalSystem"', '"Start"=dword:00000002', '"Type"=dword:00000010']
         # The service manager marks a 32-bit service on 64-bit Windows, and Wine does the same.
         return want + (['"WOW64"=dword:00000001'] if self.wine.arch == "i686" else [])
-
-    def absent(self, key, *args):
-        return self.wine.run("reg", "query", key, *args).returncode != 0
 
     def products(self):
         """The installed products named NORVIK Tessaro Light, one version a line."""
@@ -183,7 +169,7 @@ class Session:
     def signed(self, *files):
         """Each carries a signature that verifies against the throwaway certificate alone."""
         for name in files:
-            done = subprocess.run(["osslsigncode", "verify", "-in", name, "-CAfile", self.cert],
+            done = subprocess.run(["osslsigncode", "verify", "-in", name, "-CAfile", self.tree[1]],
                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
             (self.work / "verify.log").write_bytes(done.stdout)
             if done.returncode != 0 or b"Subject: /CN=" + SUBJECT.encode() not in done.stdout:
@@ -192,7 +178,6 @@ class Session:
         return True
 
     def tampered(self):
-        """The signed service program with one byte changed."""
         image = bytearray((self.packages.folder / "kiosk" / "lightservice.exe").read_bytes())
         image[len(image) // 2] = (image[len(image) // 2] + 1) % 256
         (self.work / "tampered.exe").write_bytes(image)
@@ -212,7 +197,7 @@ class Session:
 
     def event_source(self):
         """The event source's values, one "NAME TYPE DATA" a line."""
-        shown = self.wine.output("reg", "query", EVENT_SOURCE_KEY)
+        shown = self.wine.output("reg", "query", EVENT_SOURCE)
         return "\n".join(re.sub(" {4}", " ", line[4:]) for line in shown.splitlines() if re.match(r" {4}[^ ]", line))
 
     def run_batch(self, name, line):
@@ -223,8 +208,8 @@ class Session:
                                  stderr=subprocess.STDOUT, limit=120).returncode == 0
 
     def listening(self):
-        done = subprocess.run(["ss", "-Hltn", "sport = :%d" % e2e.PORT], stdout=subprocess.PIPE)
-        return str(e2e.PORT).encode() in done.stdout
+        done = subprocess.run(["ss", "-Hltn", "sport = :%d" % PORT], stdout=subprocess.PIPE)
+        return str(PORT).encode() in done.stdout
 
     def windows(self, version):
         """`ver` once winecfg has made the prefix the version."""
@@ -238,25 +223,25 @@ class Session:
         return self
 
 
-@pytest.fixture(scope="module")
-def msi(tree, packages, wine, work):
-    return Session(wine, work, tree[1], packages)
+@pytest.fixture
+def fixtures(request):
+    return Session(request)
 
 
-@table([
+@steps(
     ("the old version is removed inside the transaction before anything is written",
-     lambda p: after(p.kiosk, "InstallInitialize"), "RemoveExistingProducts"),
+     lambda s: after(s.packages.kiosk, "InstallInitialize"), "RemoveExistingProducts"),
     ("failure actions configured between installing and starting the service",
-     lambda p: after(p.kiosk, "InstallServices") + after(p.kiosk, "MsiConfigureServices"),
+     lambda s: after(s.packages.kiosk, "InstallServices") + after(s.packages.kiosk, "MsiConfigureServices"),
      "MsiConfigureServicesStartServices"),
     ("failure actions restart after 5 s 5 s 60 s and reset after a day",
-     lambda p: rows(p.kiosk, "MsiServiceConfigFailureActions"),
+     lambda s: rows(s.packages.kiosk, "MsiServiceConfigFailureActions"),
      ["LightServiceRecovery\t%s\t1\t86400\t\t\t1[~]1[~]1\t5000[~]5000[~]60000\tService" % SERVICE]),
-    ("Windows 7 or later", lambda p: any(re.fullmatch(r"Installed OR VersionNT >= 601\t.*Windows 7 or later.", row)
-                                         for row in rows(p.kiosk, "LaunchCondition")), True),
-])
-def test_package(packages, got, want):
-    assert got(packages) == want
+    ("Windows 7 or later", lambda s: any(re.fullmatch(r"Installed OR VersionNT >= 601\t.*Windows 7 or later.", row)
+                                         for row in rows(s.packages.kiosk, "LaunchCondition")), True),
+)
+def test_package(fixtures, step, expected):
+    assert fixtures.outcome(step, expected) == expected
 
 
 def install(package):
@@ -267,7 +252,7 @@ def new_version(s):
     return version_of(s.packages.kiosk)
 
 
-@table([
+@steps(
     ("every program library and package signed", lambda s: s.signed(*files(
         s.packages.folder, "kiosk/*.exe", "kiosk/*.dll", "trial/WinRing0.dll", "*.msi", "test/*.msi")), True),
     ("a changed program fails verification", lambda s: s.signed(s.tampered()), False),
@@ -313,7 +298,7 @@ def new_version(s):
     # which its rollback does not undo, so here the old version is gone too.
     ("install the new version again after the failed upgrade",
      lambda s: s.noted().msiexec("/i", s.packages.rebuilt), True),
-    ("service answers again", lambda s: (e2e.eventually(s.listening, tries=50, pause=0.2), s.lightctl("red")),
+    ("service answers again", lambda s: (eventually(s.listening, tries=50, pause=0.2), s.lightctl("red")),
      (True, (0, ""))),
     # Wine's msiexec does not repair by product code ("Product code treatment not implemented
     # yet"): the line is run as far as the command it would give.
@@ -325,16 +310,18 @@ def new_version(s):
      (1, contract.redWrongType)),
     ("lightctl usage error exits 64", lambda s: s.lightctl("purple"), (64, "")),
     ("lightctl no service exits 2", lambda s: s.lightctl("--port", "1", "red"), (2, "")),
-    ("lightctl no service is named", lambda s: "cannot reach the light service on 127.0.0.1:1" in s.error, True),
+    ("lightctl no service is named",
+     lambda s: b"cannot reach the light service on 127.0.0.1:1" in read(s.work / "lightctl.err"), True),
     ("the readme remove line", lambda s: s.run_batch("remove", readme_line("/x")), True),
-    ("service deleted", lambda s: s.absent(SERVICE_KEY), True),
-    ("event source removed", lambda s: s.absent(EVENT_SOURCE_KEY), True),
-    ("product code key removed", lambda s: s.absent("HKLM\\SOFTWARE\\NORVIK\\NORVIK Tessaro Light", "/reg:32"), True),
+    ("service deleted", lambda s: s.wine.has_key(SERVICE_KEY), False),
+    ("event source removed", lambda s: s.wine.has_key(EVENT_SOURCE), False),
+    ("product code key removed",
+     lambda s: s.wine.has_key("HKLM\\SOFTWARE\\NORVIK\\NORVIK Tessaro Light", "/reg:32"), False),
     ("port closed", Session.listening, False),
     ("no product left", Session.products, ""),
     ("only the trial files left", lambda s: sorted(os.listdir(s.folder)), ["WinRing0.dll", "lampsim.state"]),
     ("uninstall the trial package", lambda s: s.msiexec("/x", s.packages.trial), True),
     ("program folder gone", lambda s: s.folder.exists(), False),
-])
-def test_session(msi, got, want):
-    assert got(msi) == (want(msi) if callable(want) else want)
+)
+def test_session(fixtures, step, expected):
+    assert fixtures.outcome(step, expected) == fixtures.want(expected)

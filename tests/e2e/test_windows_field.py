@@ -10,11 +10,10 @@ import subprocess
 import pytest
 
 import contract
-from e2e import (BAD_TYPE, ENVIRONMENT, OK, PORT, SERVICE, SERVICE_KEY, Program, error_answer, has_crlf_line,
-                 lines, lit, read, steps, windows_path, written)
+from e2e import (BAD_TYPE, ENVIRONMENT, EVENT_SOURCE, OK, PORT, SERVICE, SERVICE_KEY, Program, error_answer,
+                 has_crlf_line, lines, lit, read, steps, windows_path, written)
 
 SESSION = "field"
-SOURCE = "HKLM\\System\\CurrentControlSet\\Services\\EventLog\\Application\\" + SERVICE
 FOLDERS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"
 FAILED_LAMP = error_answer(contract.initialisationFailed)
 # Wine takes the recovery actions without keeping them; it traces their reset period.
@@ -85,12 +84,6 @@ def service(field, wine, simulated_chip):
     return field
 
 
-def plant_beside_the_program(s):
-    s.field.console.stop()
-    shutil.copy(s.windows_bin / "WinRing0.dll", s.field.kiosk)
-    s.field.run_console()
-
-
 def registry_line(key, line):
     return lambda s: line in s.wine.registry(key).splitlines()
 
@@ -113,30 +106,19 @@ def stop(s):
     s.service.stop()
 
 
-def refuse_the_start(s):
-    # A log folder the configuration cannot name refuses the start, with its own exit code. The
-    # application-data folder named here does not exist yet: the service creates it.
-    s.wine.set_value(FOLDERS, "AppData", "C:\\users\\lamp#1\\AppData\\Roaming", "REG_EXPAND_SZ")
-
-
-def half_closed_clients(s):
-    return [s.client.half_closed('{"red":%s,"green":%s,"blue":false}' % (("false", "true"), ("true", "false"))[i % 2])
-            for i in range(10)]
-
-
-def nc_q1(s):
-    done = subprocess.run(["nc", "-q1", "127.0.0.1", str(PORT)], input=b'{"red":false,"green":false,"blue":true}',
-                          stdout=subprocess.PIPE)
-    return done.stdout.rstrip(b"\n")
-
-
 @steps(
     ("a_winring0_in_a_path_folder_is_not_loaded_the_lamp_is_not_initialised", '{"red":true}', FAILED_LAMP),
     ("nothing_reached_the_simulated_chip", lambda s: (s.work / "lampsim.state").exists(), False),
-    ("the_module_beside_the_program_is_loaded", [plant_beside_the_program, '{"red":true}'], OK),
-    ("clients_that_end_their_sending_side_after_the_request_are_answered", half_closed_clients, [OK] * 10),
+    ("the_module_beside_the_program_is_loaded",
+     [lambda s: s.field.console.stop(), lambda s: shutil.copy(s.windows_bin / "WinRing0.dll", s.field.kiosk),
+      lambda s: s.field.run_console(), '{"red":true}'], OK),
+    ("clients_that_end_their_sending_side_after_the_request_are_answered",
+     lambda s: [s.client.half_closed(request) for request in
+                ['{"red":false,"green":true,"blue":false}', '{"red":true,"green":false,"blue":false}'] * 5], [OK] * 10),
     ("and_the_lamp_follows_them", lambda s: s.lamp(), lit("red")),
-    ("the_protocol_documents_nc_q1_example_gets_its_answer", nc_q1, OK.rstrip(b"\n")),
+    ("the_protocol_documents_nc_q1_example_gets_its_answer",
+     lambda s: subprocess.run(["nc", "-q1", "127.0.0.1", str(PORT)], input=b'{"red":false,"green":false,"blue":true}',
+                              stdout=subprocess.PIPE).stdout.rstrip(b"\n"), OK.rstrip(b"\n")),
     ("blue_lit_by_it", lambda s: s.lamp(), lit("blue")),
     ("a_request_with_cyrillic_text", '{"red":"Лампа"}', BAD_TYPE),
     ("its_console_line_in_code_page_866_as_the_logs_console_appender_writes",
@@ -146,9 +128,10 @@ def nc_q1(s):
     ("the_services_command_line_the_quoted_program_in_c_lampa",
      registry_line(SERVICE_KEY, r'"ImagePath"="\"C:\\Лампа\\lightservice.exe\""'), True),
     ("event_source_the_program_as_its_message_file",
-     registry_line(SOURCE, '"EventMessageFile"=' + expandable("C:\\Лампа\\lightservice.exe")), True),
+     registry_line(EVENT_SOURCE, '"EventMessageFile"=' + expandable("C:\\Лампа\\lightservice.exe")), True),
     ("recovery_actions_handed_to_the_service_manager", lambda s: RECOVERY in read(s.work / "wine.err"), True),
-    ("event_source_errors_warnings_and_information", registry_line(SOURCE, '"TypesSupported"=dword:00000007'), True),
+    ("event_source_errors_warnings_and_information",
+     registry_line(EVENT_SOURCE, '"TypesSupported"=dword:00000007'), True),
     ("started_from_c_lampa", started, True),
     ("start_pending_while_the_lamp_is_initialised_with_its_wait_hint",
      lambda s: "START_PENDING checkpoint=2 hint=15000 exit=0 specific=0" in s.service.states, True),
@@ -168,14 +151,17 @@ def nc_q1(s):
      [stop, lambda s: (s.service.folder / "WinRing0.dll").unlink(), started], True),
     ("the_planted_module_is_not_loaded_by_the_service", '{"red":true}', FAILED_LAMP),
     ("event_log_the_lamps_failure_text", event("The lamp could not be initialised; every request is answered"), True),
+    # A log folder the configuration cannot name refuses the start, with its own exit code. The
+    # application-data folder named here does not exist yet: the service creates it.
     ("a_refused_start_stopped_with_the_services_own_exit_code_1",
-     [stop, refuse_the_start, started, lambda s: s.service.states[-1:]],
+     [stop, lambda s: s.wine.set_value(FOLDERS, "AppData", "C:\\users\\lamp#1\\AppData\\Roaming", "REG_EXPAND_SZ"),
+      started, lambda s: s.service.states[-1:]],
      ["STOPPED checkpoint=0 hint=0 exit=1066 specific=1"]),
     ("event_log_why_it_was_refused", event("Light Velk77 service did not start (service-specific exit code 1): "
                                            "Error: Can't name the log folder"), True),
     ("removed", [stop, lambda s: s.service.word("remove")], [contract.removed]),
     ("service_entry_gone", lambda s: s.wine.has_key(SERVICE_KEY), False),
-    ("event_source_gone", lambda s: s.wine.has_key(SOURCE), False),
+    ("event_source_gone", lambda s: s.wine.has_key(EVENT_SOURCE), False),
 )
 def test_field(field, fixtures, step, expected):
     assert fixtures.outcome(step, expected) == expected

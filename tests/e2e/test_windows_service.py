@@ -34,12 +34,6 @@ def service_entry(s):
     return [value for value in ENTRY if value in text]
 
 
-def stop_during_a_request(s):
-    # Stopped is reported only once the server is gone: the port is closed by then.
-    return s.wine.run(s.windows_bin / "servicestop.exe", SERVICE, PORT, s.simulated_chip, stdout=s.work / "stop.out",
-                      stderr=subprocess.STDOUT).returncode
-
-
 @steps(
     ("install_line", word("install"), [contract.installed]),
     ("service_entry_name_automatic_start_localsystem_quoted_path_description", service_entry, ENTRY),
@@ -47,7 +41,10 @@ def stop_during_a_request(s):
     ("start_prints_nothing", lambda s: (s.lightservice("start"), read(s.work / "start.out")), ([], b"")),
     ("the_service_answers", '{"red":true,"green":true,"blue":false}', OK),
     ("the_service_switched_the_chip", lambda s: s.lamp(), lit("red", "green")),
-    ("stopped_during_a_request_port_and_lamp_closed_when_reported", stop_during_a_request, 0),
+    # Stopped is reported only once the server is gone: the port is closed by then.
+    ("stopped_during_a_request_port_and_lamp_closed_when_reported",
+     lambda s: s.wine.run(s.windows_bin / "servicestop.exe", SERVICE, PORT, s.simulated_chip,
+                          stdout=s.work / "stop.out", stderr=subprocess.STDOUT).returncode, 0),
     ("the_port_stays_closed", lambda s: s.client.refused(), True),
     ("remove_line", word("remove"), [contract.removed]),
     ("service_entry_gone", lambda s: s.wine.has_key(SERVICE_KEY), False),

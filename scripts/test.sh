@@ -8,7 +8,7 @@ bash scripts/deps.sh test || exit 1
 
 # What the parts below call, checked once the packages are in: a missing one is named now rather
 # than found as an empty result twenty minutes later.
-needed=(cmake ctest g++ clang clang-format unshare flock ip ss sysctl iconv getconf timeout script socat python3 nc file
+needed=(cmake ctest g++ clang clang-format unshare ip ss sysctl iconv getconf timeout script socat python3 nc file
         objdump readelf dpkg-deb systemd-analyze i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix
         wixl msibuild osslsigncode openssl sha256sum)
 for command in "${needed[@]}"; do
@@ -44,68 +44,44 @@ isolated() {
     fi
 }
 
-# Wall seconds of each part; CPU seconds only of the whole, as parts run beside each other.
+# Wall and CPU seconds of each part, CPU counted over the processes this script has waited for.
+clock_tick=$(getconf CLK_TCK)
+cpu_seconds() {
+    local stat
+    read -r -a stat </proc/$$/stat
+    echo $(( (stat[15] + stat[16]) / clock_tick ))
+}
 times=()
-part_began=0
-began=$(date +%s)
-begin() { part_began=$(date +%s); }
+part_began=0 part_cpu=0
+begin() { part_began=$(date +%s) part_cpu=$(cpu_seconds); }
 took() {
-    local wall=$(( $(date +%s) - part_began ))
-    echo "== $1 took $wall s"
-    times+=("$1: $wall s")
+    local wall=$(( $(date +%s) - part_began )) cpu=$(( $(cpu_seconds) - part_cpu ))
+    echo "== $1 took $wall s (CPU $cpu s)"
+    times+=("$1: $wall s, CPU $cpu s")
 }
 
-# suite NAME PRESET: configures and builds one Linux build with the presets of CMakePresets.json
-# (build/PRESET; what each builds and which tests it runs is said there), then starts its tests in
-# the background: they wait on sockets, timers and child processes far more than they compute, so
-# the next build runs beside them. One test run at a time, though: a suite's tests wait for the
-# previous suite's and the Wine sessions for all of them (the lock), so that no timing a test
-# checks meets more than one build beside it. Each suite has its own namespace, data folder and
-# chip state. suites_done waits for them and gives each its closing lines.
-export LAMP_TEST_LOCK=$PWD/build/tests.lock
-pending=()
+# suite NAME PRESET: configures, builds and tests one Linux build with the presets of
+# CMakePresets.json (build/PRESET); what each builds and which tests it runs is said there.
 suite() {
-    local name=$1 preset=$2 dir=build/$2
     begin
+    suite_steps "$@"
+    took "$1"
+}
+suite_steps() {
+    local name=$1 preset=$2 dir=build/$2
     echo "== $name: configure and build in $dir (preset $preset)"
-    mkdir -p "$dir" "build/test-data/$preset"
+    mkdir -p "$dir"
     rm -f "$dir.ctest.log"
-    summaries+=("$name: build failed")
     if ! cmake --preset "$preset" >"$dir.configure.log" 2>&1; then
-        cat "$dir.configure.log"; failed=1; summaries[-1]="$name: configure failed"; took "$name build"; return
+        cat "$dir.configure.log"; failed=1; summaries+=("$name: configure failed"); return
     fi
     if ! cmake --build --preset "$preset" -j "$jobs" >"$dir.build.log" 2>&1; then
-        grep -E 'error|Error' "$dir.build.log" | head -40; failed=1; took "$name build"; return
+        grep -E 'error|Error' "$dir.build.log" | head -40; failed=1; summaries+=("$name: build failed"); return
     fi
-    took "$name build"
-    echo "== $name: test, beside what follows ($dir.ctest.log)"
-    (
-        exec 9>"$LAMP_TEST_LOCK"
-        flock 9
-        start=$(date +%s)
-        XDG_DATA_HOME=$PWD/build/test-data/$preset LAMPSIM_STATE=$PWD/build/test-data/$preset/lampsim.state \
-            isolated ctest --preset "$preset" -j "$jobs" >"$dir.ctest.log" 2>&1
-        status=$?
-        echo $(( $(date +%s) - start )) >"$dir.ctest.time"
-        exit $status
-    ) &
-    pending+=("$name $dir $! $(( ${#summaries[@]} - 1 ))")
-}
-suites_done() {
-    local entry name dir pid at
-    for entry in "${pending[@]}"; do
-        read -r name dir pid at <<<"$entry"
-        echo "== $name: test ($dir.ctest.log)"
-        if ! wait "$pid"; then
-            failed=1
-            # What ctest said of each test that failed, its output included.
-            awk '/^ *Start +[0-9]+: |tests passed, /{show=0} /^ *[0-9]+\/[0-9]+ Test +#/{show=/\*\*\*/} show' "$dir.ctest.log"
-        fi
-        sed -n '/tests passed, /,$p' "$dir.ctest.log"
-        summaries[$at]="$name: $(result_of "$dir.ctest.log" 'tests passed')"
-        times+=("$name tests: $(cat "$dir.ctest.time" 2>/dev/null || echo '?') s, beside the rest")
-    done
-    pending=()
+    echo "== $name: test"
+    isolated ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$dir.ctest.log"
+    [ "${PIPESTATUS[0]}" = 0 ] || failed=1
+    summaries+=("$name: $(result_of "$dir.ctest.log" 'tests passed')")
 }
 
 # result_of LOG PATTERN [N]: the last N (1) lines of LOG matching PATTERN, the runners' own
@@ -135,14 +111,6 @@ checked() {
 }
 
 mkdir -p build
-# The Windows libraries are made from Debian's sources while the Linux suites run: their
-# downloads and configure scripts leave a core idle, and so do the Linux tests.
-windows_deps=
-if [ -f scripts/windows-tests.sh ]; then
-    bash scripts/windows-tests.sh --deps-only build/windows >build/windows-deps.log 2>&1 &
-    windows_deps=$!
-fi
-
 echo "== format: the sources against .clang-format"
 checked format "as .clang-format says" "bash scripts/format.sh --fix" bash scripts/format.sh
 
@@ -153,8 +121,7 @@ suite threads tsan
 if [ -f scripts/windows-tests.sh ]; then
     begin
     echo "== windows: cross build and Wine tests"
-    wait $windows_deps
-    { cat build/windows-deps.log; bash scripts/windows-tests.sh build/windows; } 2>&1 | tee build/windows.log
+    bash scripts/windows-tests.sh build/windows 2>&1 | tee build/windows.log
     [ "${PIPESTATUS[0]}" = 0 ] || failed=1
     summaries+=("windows: $(result_of build/windows.log 'Windows (tests|compile check)' 2)")
     took windows
@@ -172,15 +139,13 @@ fi
 echo "== fuzzing: libFuzzer harnesses for a bounded time (preset fuzz)"
 checked fuzzing "no crash" "see build/fuzz" bash scripts/fuzz.sh
 
-suites_done
-
 echo
 echo "== summary"
 printf '%s\n' "${summaries[@]}"
 echo
 echo "== time"
 printf '%s\n' "${times[@]}"
-# Wall time since the packages were in; CPU of every process the script started, packages included.
-read -r -a stat </proc/$$/stat
-echo "in all: $(( $(date +%s) - began )) s, CPU $(( (stat[15] + stat[16]) / $(getconf CLK_TCK) )) s"
+echo
+echo "== native suite, closing lines"
+sed -n '/tests passed, /,$p' build/native.ctest.log 2>/dev/null
 exit $failed

@@ -7,12 +7,9 @@
 # instead (the i686 tree then holds what the kiosk gets, its images checked from Linux). Under
 # Wine, each session in a network namespace and a Wine prefix of its own: the test programs (run
 # by ctest), the console run and key test, the service cycle, and what kiosks in the field meet.
-# Usage: bash scripts/windows-tests.sh [--deps-only] [BUILD_DIR [ctest ARGS...]]   (default build/windows)
-# --deps-only builds the libraries and stops (the test command runs that beside the Linux suites).
+# Usage: bash scripts/windows-tests.sh [BUILD_DIR [ctest ARGS...]]   (default build/windows)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-deps_only=
-[ "${1:-}" = --deps-only ] && deps_only=1 && shift
 mkdir -p "${1:-build/windows}"
 out=$(cd "${1:-build/windows}" && pwd)
 [ $# -gt 0 ] && shift
@@ -72,7 +69,6 @@ for arch in "${linked[@]}"; do
         exit 1
     fi
 done
-[ -n "$deps_only" ] && exit 0
 say "configure the i686 and x86_64 cross builds (linked: ${linked[*]})"
 for arch in i686 x86_64; do
     if [[ " ${linked[*]} " == *" $arch "* ]]; then
@@ -187,13 +183,6 @@ if [ ! -x "${LAMPVIEW:-$root/build/native/bin/lampview}" ]; then
     cmake -S "$root" -B "$out/native-tools" -DLAMP_BUILD_TESTS=OFF >/dev/null 2>&1 &&
         cmake --build "$out/native-tools" -j "$jobs" --target lampview >/dev/null 2>&1
     export LAMPVIEW=$out/native-tools/bin/lampview
-fi
-
-# The test command's Linux tests may still be running beside this build: the sessions wait for
-# them, as their timings are the product's.
-if [ -n "${LAMP_TEST_LOCK:-}" ]; then
-    exec 9>"$LAMP_TEST_LOCK"
-    flock 9
 fi
 
 status=0

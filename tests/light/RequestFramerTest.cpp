@@ -1,5 +1,5 @@
 #include "light/RequestFramer.h"
-#include "tests/support/Contract.h"
+#include "tests/support/Requests.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 namespace Norvik {
 namespace {
 
-using Contract::requestOfSize;
+using TestSupport::requestOfSize;
 using Frame = RequestFramer::Frame;
 using Bytes = std::vector<std::uint8_t>;
 

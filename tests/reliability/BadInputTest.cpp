@@ -4,6 +4,7 @@
 
 #include "tests/light/LightTestSupport.h"
 #include "tests/reliability/ReliabilitySupport.h"
+#include "tests/support/Requests.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,11 @@
 namespace {
 
 using namespace std::chrono_literals;
-using Contract::requestOfSize;
 using Norvik::Testing::TestLamp;
 using Reliability::failureAnswer;
 using Reliability::successAnswer;
 using Reliability::TcpClient;
+using TestSupport::requestOfSize;
 using Colours = TestLamp::Colours;
 
 const std::string cannotParse = failureAnswer(Contract::cannotParse);

@@ -2,7 +2,6 @@
 // What clients and technicians see of the service, word for word: the tests compare against these
 // and nothing else. tests/support/contract.py reads this file for the Python sessions, so each text
 // stays one line of the form below.
-#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -41,14 +40,6 @@ inline constexpr std::string_view portOpened = "Port 48888 is free again: the se
 inline std::string failureAnswer(std::string_view log)
 {
     return std::string(failureAnswerHead).append(log).append(failureAnswerTail);
-}
-
-// A request that switches red on, padded to exactly size bytes.
-inline std::string requestOfSize(std::size_t size)
-{
-    const std::string head = R"({"red":true,"pad":")";
-    const std::string tail = R"("})";
-    return head + std::string(size - head.size() - tail.size(), 'x') + tail;
 }
 
 } // namespace Contract

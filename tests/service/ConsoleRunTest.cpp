@@ -22,11 +22,8 @@ TEST_F(ConsoleRunTest, ServesUntilInterruptedThenClosesTheLamp)
     EXPECT_LT(child.output().find("\nClient data {\"green\":1}\n"), child.output().find("\nSTART\n"));
     EXPECT_LT(child.output().find("\nSTART\n"), child.output().find("\nSTOP\n"));
 
-    child.signal(SIGINT);
-    EXPECT_EQ(0, child.wait(10000)) << child.output();
-    EXPECT_NE(std::string::npos, child.output().find("\nFINISH\n")) << child.output();
+    expectCleanStop(child, SIGINT, "\nFINISH\n");
     EXPECT_FALSE(TcpClient(servicePort).connected());
-    EXPECT_TRUE(endsWithLock(accesses())) << "the lamp connection was not closed";
 }
 
 TEST_F(ConsoleRunTest, IdleRunDoesNotSpinAndEndsOnSigterm)
@@ -35,10 +32,7 @@ TEST_F(ConsoleRunTest, IdleRunDoesNotSpinAndEndsOnSigterm)
     ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
     EXPECT_LT(idleTicks(child.pid()), 20) << "ticks used while idle";
 
-    child.signal(SIGTERM);
-    EXPECT_EQ(0, child.wait(10000)) << child.output();
-    EXPECT_NE(std::string::npos, child.output().find("\nFINISH\n")) << child.output();
-    EXPECT_TRUE(endsWithLock(accesses()));
+    expectCleanStop(child, SIGTERM, "\nFINISH\n");
 }
 
 TEST_F(ConsoleRunTest, RefusesADataFolderTheLogConfigurationCannotName)
@@ -69,8 +63,7 @@ TEST_F(ConsoleRunTest, ADataFolderThatIsNotUtf8KeepsItsBytes)
     const std::string configuration = readFile(data + "/tessarodriver_log.properties");
     EXPECT_NE(std::string::npos, configuration.find("fileName=" + data + "/logs/tdriver.log\n")) << configuration;
     EXPECT_FALSE(fileExists(home.file("caf")));
-    child.signal(SIGTERM);
-    EXPECT_EQ(0, child.wait(10000));
+    expectCleanStop(child, SIGTERM);
 }
 
 TEST_F(ConsoleRunTest, AClosedTerminalStopsTheRunCleanly)
@@ -81,9 +74,7 @@ TEST_F(ConsoleRunTest, AClosedTerminalStopsTheRunCleanly)
     EXPECT_EQ(successAnswer, answerWithin(servicePort, "{\"blue\":1}"));
     EXPECT_EQ("red=off green=off blue=on", state());
     // Closing the terminal: the console goes away, then SIGHUP comes.
-    child.signal(SIGHUP);
-    EXPECT_EQ(0, child.wait(10000));
-    EXPECT_TRUE(endsWithLock(accesses())) << "the lamp connection was not closed";
+    expectCleanStop(child, SIGHUP);
 }
 
 // Standard output a pipe nobody reads: requests are answered and the stop is clean all the same;
@@ -106,9 +97,7 @@ TEST_F(ConsoleRunTest, AConsoleNobodyReadsHoldsUpNeitherRequestsNorTheStop)
     EXPECT_EQ(successAnswer, answerWithin(servicePort, "{\"red\":1}"));
     EXPECT_EQ("red=on green=off blue=off", state());
     EXPECT_TRUE(child.waitForOutput(" console lines dropped: the console was not read\n", 10000));
-    child.signal(SIGTERM);
-    EXPECT_EQ(0, child.wait(10000));
-    EXPECT_TRUE(endsWithLock(accesses())) << "the lamp connection was not closed";
+    expectCleanStop(child, SIGTERM);
 }
 
 TEST_F(ConsoleRunTest, StopSignalsDuringTheShutdownAreAbsorbed)

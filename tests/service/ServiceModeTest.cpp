@@ -31,12 +31,9 @@ TEST_F(ServiceModeTest, ReportsReadyServesAndStopsCleanlyOnSigterm)
     // The wait for the stop must not spin.
     EXPECT_LT(idleTicks(child.pid()), 20) << "ticks used while idle";
 
-    child.signal(SIGTERM);
-    EXPECT_EQ(0, child.wait(10000)) << child.output();
-    EXPECT_NE(std::string::npos, child.output().find("\nStopped.\n")) << child.output();
+    expectCleanStop(child, SIGTERM, "\nStopped.\n");
     EXPECT_TRUE(notify.waitFor("STOPPING=1", std::chrono::seconds(1))) << notify.received();
     EXPECT_FALSE(TcpClient(servicePort).connected());
-    EXPECT_TRUE(endsWithLock(accesses())) << "the lamp connection was not closed";
     EXPECT_TRUE(LampSim::StateFile(statePath()).locked());
     // The lamp keeps its state over the close.
     EXPECT_EQ("red=on green=off blue=off", state());
@@ -49,10 +46,7 @@ TEST_F(ServiceModeTest, StartedByTheManagerWithoutNotificationSocketStopsOnSigin
     ChildProcess child(programPath(), service);
 
     ASSERT_TRUE(waitForListener(servicePort, 15000)) << child.output();
-    child.signal(SIGINT);
-    EXPECT_EQ(0, child.wait(10000)) << child.output();
-    EXPECT_NE(std::string::npos, child.output().find("\nStopped.\n")) << child.output();
-    EXPECT_TRUE(endsWithLock(accesses()));
+    expectCleanStop(child, SIGINT, "\nStopped.\n");
 }
 
 } // namespace

@@ -33,61 +33,39 @@ sockaddr_in addressOf(const char* address, unsigned short port)
     return result;
 }
 
-sockaddr_in loopback(int port)
-{
-    return addressOf("127.0.0.1", static_cast<unsigned short>(port));
-}
-
 } // namespace
 
-bool connectLoopback(int fd, int port)
-{
-    const sockaddr_in address = loopback(port);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        return false;
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0 && local.sin_port == address.sin_port) {
-        const linger reset{1, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-        return false;
-    }
-    return true;
-}
+TcpClient::TcpClient(unsigned short port) : TcpClient(connectTo(port)) {}
 
-TcpClient::TcpClient(unsigned short port) : fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
-{
-    if (fd && !connectLoopback(fd.get(), port)) {
-        connectError = errno;
-        close();
-    }
-    if (fd) {
-        // Each send leaves as a segment of its own, so chunk borders are where the test puts them.
-        const int on = 1;
-        ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    }
-}
-
+// With nothing listening, Linux may pick the service's port for the local end too (it lies in the
+// ephemeral range) and connect the socket to itself: that counts as refused, and the socket is
+// reset so no TIME_WAIT keeps the service from binding the port.
 TcpClient TcpClient::connectTo(unsigned short port, const char* address, const char* localAddress,
                                unsigned short localPort)
 {
     TcpClient client;
+    const auto failed = [&client](int error) {
+        client.connectError = error;
+        client.close();
+        return std::move(client);
+    };
     client.fd.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+    const int on = 1;
     if (localAddress != nullptr) {
-        const int reuse = 1;
-        ::setsockopt(client.fd.get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+        ::setsockopt(client.fd.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         const sockaddr_in local = addressOf(localAddress, localPort);
-        if (::bind(client.fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-            client.connectError = errno;
-            client.close();
-            return client;
-        }
+        if (::bind(client.fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+            return failed(errno);
     }
     const sockaddr_in remote = addressOf(address, port);
-    if (::connect(client.fd.get(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
-        client.connectError = errno;
-        client.close();
+    if (::connect(client.fd.get(), reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0)
+        return failed(errno);
+    if (client.localPort() == port) {
+        client.reset();
+        return failed(ECONNREFUSED);
     }
+    // Each send leaves as a segment of its own, so chunk borders are where the test puts them.
+    ::setsockopt(client.fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return client;
 }
 
@@ -238,7 +216,7 @@ std::string answerWithin(unsigned short port, const std::string& request, std::c
 unsigned short freeTcpPort()
 {
     const Norvik::Utils::UniqueFd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address = loopback(0);
+    sockaddr_in address = addressOf("127.0.0.1", 0);
     ::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
     socklen_t length = sizeof address;
     ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length);
@@ -249,7 +227,7 @@ PortHolder::PortHolder(unsigned short port) : fd(::socket(AF_INET, SOCK_STREAM |
 {
     const int reuse = 1;
     ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    const sockaddr_in address = loopback(port);
+    const sockaddr_in address = addressOf("127.0.0.1", port);
     if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd.get(), 64) != 0)
         release();

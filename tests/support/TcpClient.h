@@ -64,11 +64,6 @@ private:
     std::string pending;
 };
 
-// Connects fd to 127.0.0.1:port. With nothing listening, Linux may pick the same port as the
-// local end (it lies in the ephemeral range) and connect the socket to itself; that counts as
-// not connected, and the socket is reset so no TIME_WAIT keeps the service from binding the port.
-bool connectLoopback(int fd, int port);
-
 // Tries to connect until something listens on the port or the time is up.
 bool waitForListener(int port, int timeoutMs);
 

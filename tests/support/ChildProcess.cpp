@@ -4,6 +4,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/Wait.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -25,26 +26,20 @@ using Clock = std::chrono::steady_clock;
 
 std::vector<std::string> childEnvironment(const ChildOptions& options)
 {
-    std::vector<std::string> result;
+    std::map<std::string, std::string> variables;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;
-        const std::string name = text.substr(0, text.find('='));
-        bool replaced = false;
-        for (const std::string& removed : options.removed)
-            replaced = replaced || removed == name;
-        for (const auto& pair : options.environment)
-            replaced = replaced || pair.first == name;
-        if (!replaced)
-            result.push_back(text);
+        const std::size_t equals = std::min(text.find('='), text.size());
+        variables[text.substr(0, equals)] = text.substr(std::min(equals + 1, text.size()));
     }
+    for (const std::string& name : options.removed)
+        variables.erase(name);
     // A later setting of the same name wins.
-    for (size_t i = 0; i < options.environment.size(); ++i) {
-        bool overridden = false;
-        for (size_t j = i + 1; j < options.environment.size(); ++j)
-            overridden = overridden || options.environment[j].first == options.environment[i].first;
-        if (!overridden)
-            result.push_back(options.environment[i].first + "=" + options.environment[i].second);
-    }
+    for (const auto& [name, value] : options.environment)
+        variables[name] = value;
+    std::vector<std::string> result;
+    for (const auto& [name, value] : variables)
+        result.push_back(name + "=" + value);
     return result;
 }
 

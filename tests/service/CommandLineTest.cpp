@@ -13,12 +13,12 @@ const std::string adminLine = "This application must be running with administrat
 class CommandLineTest : public ::testing::Test {
 protected:
     // Every run gets a unit directory and a systemctl of its own, so a wrong mode shows.
-    ChildOptions options(std::vector<std::string> arguments)
+    ChildOptions options(std::vector<std::string> arguments, const char* systemctl = "/bin/false")
     {
         ChildOptions result;
         result.arguments = std::move(arguments);
         result.environment = {{"LIGHTSERVICE_UNIT_DIR", units.path()},
-                              {"LIGHTSERVICE_SYSTEMCTL", "/bin/false"},
+                              {"LIGHTSERVICE_SYSTEMCTL", systemctl},
                               {"LAMPSIM_STATE", scratch.file("lamp.state")},
                               {"XDG_DATA_HOME", scratch.path()}};
         return result;
@@ -52,14 +52,10 @@ TEST_F(CommandLineTest, OnlyTheLastWordCounts)
     EXPECT_TRUE(unitsEmpty());
 
     // remove before install: the install is what runs.
-    ChildOptions install = options({"remove", "install"});
-    install.environment.push_back({"LIGHTSERVICE_SYSTEMCTL", "/bin/true"});
-    result = runProgram(programPath(), install);
+    result = runProgram(programPath(), options({"remove", "install"}, "/bin/true"));
     EXPECT_EQ(installedLine, result.output);
 
-    ChildOptions remove = options({"install", "remove"});
-    remove.environment.push_back({"LIGHTSERVICE_SYSTEMCTL", "/bin/true"});
-    result = runProgram(programPath(), remove);
+    result = runProgram(programPath(), options({"install", "remove"}, "/bin/true"));
     EXPECT_EQ(0, result.status);
     EXPECT_EQ(removedLine, result.output);
     EXPECT_TRUE(unitsEmpty());

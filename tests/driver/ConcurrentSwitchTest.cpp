@@ -22,7 +22,7 @@ bool lit(const LampSim::StateFile& chip, const BrillLamp::LampWiring& wiring, co
 
 TEST(ConcurrentSwitch, ThreeThreadsSwitchTheirOwnColoursOnEveryIoPortType)
 {
-    DriverTest::TempDir dir;
+    TestSupport::TempDir dir;
     ::setenv("LAMPSIM_STATE", dir.file("chip.state").c_str(), 1);
     ::setenv("LAMPSIM_READ_DELAY_MS", "5", 1);
     const DriverTest::LampExports lamp;

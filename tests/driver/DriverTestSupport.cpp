@@ -18,10 +18,10 @@ namespace DriverTest {
 
 std::string libraryPath()
 {
-    return binDir() + "/libBrillLamp.so";
+    return TestSupport::binDir() + "/libBrillLamp.so";
 }
 
-std::string lampCall(const std::string& library, std::vector<std::string> commands, const Environment& env)
+std::string lampCall(std::vector<std::string> commands, const TestSupport::Environment& env, const std::string& library)
 {
     commands.insert(commands.begin(), library);
     const TestSupport::ProgramResult run = TestSupport::runBuilt("lampcall", commands, env);
@@ -31,29 +31,20 @@ std::string lampCall(const std::string& library, std::vector<std::string> comman
 
 Pty::Pty()
 {
+    int masterEnd = -1;
+    int slaveEnd = -1;
     char name[128] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
+    if (::openpty(&masterEnd, &slaveEnd, name, nullptr, nullptr) != 0)
         throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
+    master.reset(masterEnd);
+    slave.reset(slaveEnd);
     slaveName = name;
     termios raw{};
-    ::tcgetattr(slave, &raw);
+    ::tcgetattr(slaveEnd, &raw);
     ::cfmakeraw(&raw);
-    ::tcsetattr(slave, TCSANOW, &raw);
-    ::fcntl(master, F_SETFD, FD_CLOEXEC);
-    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
-}
-
-Pty::~Pty()
-{
-    closeMaster();
-    ::close(slave);
-}
-
-void Pty::closeMaster()
-{
-    if (master >= 0)
-        ::close(master);
-    master = -1;
+    ::tcsetattr(slaveEnd, TCSANOW, &raw);
+    ::fcntl(masterEnd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slaveEnd, F_SETFD, FD_CLOEXEC);
 }
 
 Bytes Pty::read(std::size_t count, std::chrono::milliseconds timeout)
@@ -62,11 +53,11 @@ Bytes Pty::read(std::size_t count, std::chrono::milliseconds timeout)
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (bytes.size() < count) {
         const int left = TestSupport::millisecondsLeft(deadline);
-        pollfd p{master, POLLIN, 0};
+        pollfd p{master.get(), POLLIN, 0};
         if (left <= 0 || ::poll(&p, 1, left) <= 0)
             break;
         std::uint8_t chunk[64];
-        const ssize_t n = ::read(master, chunk, std::min(sizeof chunk, count - bytes.size()));
+        const ssize_t n = ::read(master.get(), chunk, std::min(sizeof chunk, count - bytes.size()));
         if (n <= 0)
             break;
         bytes.insert(bytes.end(), chunk, chunk + n);

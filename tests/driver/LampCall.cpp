@@ -16,20 +16,14 @@ using InitCall = bool (*)(int, int);
 using AutoCall = bool (*)();
 using VoidCall = void (*)();
 
-void* symbol(void* library, const char* name)
+template <typename Call>
+Call entry(void* library, const char* name)
 {
     void* address = ::dlsym(library, name);
     if (!address) {
         std::fprintf(stderr, "lampcall: %s missing\n", name);
         std::exit(2);
     }
-    return address;
-}
-
-template <typename Call>
-Call entry(void* library, const char* name)
-{
-    void* address = symbol(library, name);
     Call call;
     std::memcpy(&call, &address, sizeof call);
     return call;
@@ -61,16 +55,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "lampcall: %s\n", ::dlerror());
         return 2;
     }
+    std::cout << std::boolalpha;
     for (int i = 2; i < argc; ++i) {
         const std::string command = argv[i];
         if (command == "init" && i + 2 < argc) {
             const int type = std::atoi(argv[++i]);
             const int port = std::atoi(argv[++i]);
-            const bool ready = entry<InitCall>(library, "InitBrillLamp")(type, port);
-            std::cout << "init=" << (ready ? "true" : "false") << std::endl;
+            std::cout << "init=" << entry<InitCall>(library, "InitBrillLamp")(type, port) << std::endl;
         } else if (command == "auto") {
-            const bool ready = entry<AutoCall>(library, "InitAutoBrillLamp")();
-            std::cout << "auto=" << (ready ? "true" : "false") << std::endl;
+            std::cout << "auto=" << entry<AutoCall>(library, "InitAutoBrillLamp")() << std::endl;
         } else if (command == "close") {
             entry<VoidCall>(library, "CloseConnectBrillLamp")();
             std::cout << "closed" << std::endl;

@@ -17,20 +17,8 @@ T LampExports::bound(const char* name) const
     return call;
 }
 
-LampExports::LampExports() : module(open())
-{
-    InitBrillLamp = bound<Init>("InitBrillLamp");
-    InitAutoBrillLamp = bound<Call>("InitAutoBrillLamp");
-    CloseConnectBrillLamp = bound<Action>("CloseConnectBrillLamp");
-    RedOpenBrillLamp = bound<Action>("RedOpenBrillLamp");
-    RedCloseBrillLamp = bound<Action>("RedCloseBrillLamp");
-    GreenOpenBrillLamp = bound<Action>("GreenOpenBrillLamp");
-    GreenCloseBrillLamp = bound<Action>("GreenCloseBrillLamp");
-    BlueOpenBrillLamp = bound<Action>("BlueOpenBrillLamp");
-    BlueCloseBrillLamp = bound<Action>("BlueCloseBrillLamp");
-    YellowOpenBrillLamp = bound<Action>("YellowOpenBrillLamp");
-    YellowCloseBrillLamp = bound<Action>("YellowCloseBrillLamp");
-}
+// Here, where bound is defined: the members' initialisers bind the exports in their order.
+LampExports::LampExports() = default;
 
 LampExports::Action LampExports::action(const char* name) const
 {

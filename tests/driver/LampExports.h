@@ -13,14 +13,18 @@ struct LampExports {
 
     LampExports();
 
-    void* module;
-    Init InitBrillLamp;
-    Call InitAutoBrillLamp;
-    Action CloseConnectBrillLamp;
-    Action RedOpenBrillLamp, RedCloseBrillLamp;
-    Action GreenOpenBrillLamp, GreenCloseBrillLamp;
-    Action BlueOpenBrillLamp, BlueCloseBrillLamp;
-    Action YellowOpenBrillLamp, YellowCloseBrillLamp;
+    void* module = open();
+    Init InitBrillLamp = bound<Init>("InitBrillLamp");
+    Call InitAutoBrillLamp = bound<Call>("InitAutoBrillLamp");
+    Action CloseConnectBrillLamp = action("CloseConnectBrillLamp");
+    Action RedOpenBrillLamp = action("RedOpenBrillLamp");
+    Action RedCloseBrillLamp = action("RedCloseBrillLamp");
+    Action GreenOpenBrillLamp = action("GreenOpenBrillLamp");
+    Action GreenCloseBrillLamp = action("GreenCloseBrillLamp");
+    Action BlueOpenBrillLamp = action("BlueOpenBrillLamp");
+    Action BlueCloseBrillLamp = action("BlueCloseBrillLamp");
+    Action YellowOpenBrillLamp = action("YellowOpenBrillLamp");
+    Action YellowCloseBrillLamp = action("YellowCloseBrillLamp");
 
     // One of the actions by its export's name.
     Action action(const char* name) const;

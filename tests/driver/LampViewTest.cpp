@@ -8,22 +8,22 @@
 
 namespace {
 
-TestSupport::ProgramResult lampview(const std::vector<std::string>& args, const DriverTest::Environment& env = {})
+TestSupport::ProgramResult lampview(const std::vector<std::string>& args, const TestSupport::Environment& env = {})
 {
     return TestSupport::runBuilt("lampview", args, env);
 }
 
 TEST(LampView, PlainLineFollowsTheColourCalls)
 {
-    DriverTest::TempDir dir;
+    TestSupport::TempDir dir;
     const std::string state = dir.file("chip.state");
-    const DriverTest::Environment env = {{"LAMPSIM_STATE", state}};
-    DriverTest::lampCall(DriverTest::libraryPath(), {"init", "6", "0", "red-on", "blue-on"}, env);
+    const TestSupport::Environment env = {{"LAMPSIM_STATE", state}};
+    DriverTest::lampCall({"init", "6", "0", "red-on", "blue-on"}, env);
     EXPECT_EQ("red=on green=off blue=on\n", lampview({"--plain"}, env).output);
-    DriverTest::lampCall(DriverTest::libraryPath(), {"red-off", "init", "6", "0", "green-on"}, env);
+    DriverTest::lampCall({"red-off", "init", "6", "0", "green-on"}, env);
     EXPECT_EQ("red=off green=on blue=off\n", lampview({"--plain", "--state", state}).output);
 
-    DriverTest::lampCall(DriverTest::libraryPath(), {"init", "1", "0", "blue-on"}, env);
+    DriverTest::lampCall({"init", "1", "0", "blue-on"}, env);
     EXPECT_EQ("red=off green=off blue=on\n", lampview({"--plain", "--type", "1"}, env).output)
         << "lamp type 1 lights on a set bit";
     const TestSupport::ProgramResult drawn = lampview({"--type", "1"}, env);
@@ -34,9 +34,9 @@ TEST(LampView, PlainLineFollowsTheColourCalls)
 
 TEST(LampView, WatchRedrawsOnChangeUntilInterrupted)
 {
-    DriverTest::TempDir dir;
-    const DriverTest::Environment env = {{"LAMPSIM_STATE", dir.file("chip.state")}};
-    DriverTest::ChildProcess view({DriverTest::binDir() + "/lampview", "--watch"}, env);
+    TestSupport::TempDir dir;
+    const TestSupport::Environment env = {{"LAMPSIM_STATE", dir.file("chip.state")}};
+    TestSupport::ChildProcess view({TestSupport::binDir() + "/lampview", "--watch"}, env);
     auto waitFor = [&](const std::string& text) {
         for (std::string line; (line = view.readLine()).find('<') != 0;)
             if (line.find(text) != std::string::npos)
@@ -44,7 +44,7 @@ TEST(LampView, WatchRedrawsOnChangeUntilInterrupted)
         return false;
     };
     EXPECT_TRUE(waitFor("green  off"));
-    DriverTest::lampCall(DriverTest::libraryPath(), {"init", "6", "0", "green-on"}, env);
+    DriverTest::lampCall({"init", "6", "0", "green-on"}, env);
     EXPECT_TRUE(waitFor("green  on")) << "no redraw after the change";
     view.signal(SIGINT);
     view.closeInput();
@@ -53,7 +53,7 @@ TEST(LampView, WatchRedrawsOnChangeUntilInterrupted)
 
 TEST(LampView, RefusesLampTypesWithoutChipOutputs)
 {
-    DriverTest::TempDir dir;
+    TestSupport::TempDir dir;
     for (const char* type : {"3", "4", "5", "8", "x"}) {
         const TestSupport::ProgramResult run = lampview({"--plain", "--type", type, "--state", dir.file("chip.state")});
         EXPECT_NE(0, run.status) << type;

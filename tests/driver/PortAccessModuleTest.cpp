@@ -23,11 +23,11 @@ protected:
 
     std::string call(const std::vector<std::string>& commands)
     {
-        return DriverTest::lampCall(dir.file("libBrillLamp.so"), commands,
-                                    {{"LAMPSIM_STATE", chip.path()}, {"LD_LIBRARY_PATH", ""}});
+        const TestSupport::Environment env = {{"LAMPSIM_STATE", chip.path()}, {"LD_LIBRARY_PATH", ""}};
+        return DriverTest::lampCall(commands, env, dir.file("libBrillLamp.so"));
     }
 
-    DriverTest::TempDir dir;
+    TestSupport::TempDir dir;
     LampSim::StateFile chip;
 };
 
@@ -58,7 +58,7 @@ TEST_F(PortAccessModuleTest, AModuleThatCannotInitialiseIsRefused)
 
 TEST_F(PortAccessModuleTest, TheSimulatedModuleBesideTheDriverIsAccepted)
 {
-    dir.copy(DriverTest::binDir() + "/libWinRing0.so", "libWinRing0.so");
+    dir.copy(TestSupport::binDir() + "/libWinRing0.so", "libWinRing0.so");
     EXPECT_EQ("init=true\n", call({"init", "6", "0"}));
     EXPECT_GT(chip.accessCount(), 0u);
 }
@@ -78,7 +78,7 @@ std::vector<std::string> missingNames(const std::string& module)
 TEST(PortAccessModules, ExportTheirNames)
 {
     ASSERT_EQ(54u, OlsNames.size());
-    EXPECT_EQ(std::vector<std::string>{}, missingNames(DriverTest::binDir() + "/libWinRing0.so"));
+    EXPECT_EQ(std::vector<std::string>{}, missingNames(TestSupport::binDir() + "/libWinRing0.so"));
     if (*LAMP_HARDWARE_MODULE) {
         EXPECT_EQ(std::vector<std::string>{}, missingNames(LAMP_HARDWARE_MODULE));
     }

@@ -8,9 +8,9 @@
 namespace DriverTest {
 
 struct RelayBoard::Parts {
-    TempDir ports;
-    std::unique_ptr<ChildProcess> socat;
-    std::unique_ptr<ChildProcess> board;
+    TestSupport::TempDir ports;
+    std::unique_ptr<TestSupport::ChildProcess> socat;
+    std::unique_ptr<TestSupport::ChildProcess> board;
 };
 
 RelayBoard::RelayBoard() : parts(std::make_unique<Parts>()) {}
@@ -22,23 +22,21 @@ RelayBoard::~RelayBoard()
 
 ::testing::AssertionResult RelayBoard::start()
 {
-    Parts& p = *parts;
-    p.socat = std::make_unique<ChildProcess>(std::vector<std::string>{"/usr/bin/socat",
-                                                                      "PTY,raw,echo=0,link=" + p.ports.file("com3"),
-                                                                      "PTY,raw,echo=0,link=" + p.ports.file("board")},
-                                             Environment{});
-    if (!TestSupport::waitUntil(
-            [&] {
-                return TestSupport::fileExists(p.ports.file("com3")) && TestSupport::fileExists(p.ports.file("board"));
-            },
-            std::chrono::seconds(2), std::chrono::milliseconds(10)))
+    using TestSupport::ChildProcess;
+    const std::string lampEnd = parts->ports.file("com3");
+    const std::string boardEnd = parts->ports.file("board");
+    parts->socat = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"/usr/bin/socat", "PTY,raw,echo=0,link=" + lampEnd, "PTY,raw,echo=0,link=" + boardEnd},
+        TestSupport::Environment{});
+    const auto linked = [&] { return TestSupport::fileExists(lampEnd) && TestSupport::fileExists(boardEnd); };
+    if (!TestSupport::waitUntil(linked, std::chrono::seconds(2), std::chrono::milliseconds(10)))
         return ::testing::AssertionFailure() << "socat made no pseudo-terminal pair";
-    p.board = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"/usr/bin/python3", TEST_SUPPORT_MODBUS_PEER, p.ports.file("board")}, Environment{});
-    const std::string first = p.board->readLine(20000);
+    parts->board = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"/usr/bin/python3", TEST_SUPPORT_MODBUS_PEER, boardEnd}, TestSupport::Environment{});
+    const std::string first = parts->board->readLine(20000);
     if (first != "ready")
         return ::testing::AssertionFailure() << "the board said \"" << first << "\", not ready";
-    ::setenv("BRILLLAMP_PORTS", p.ports.path().c_str(), 1);
+    ::setenv("BRILLLAMP_PORTS", parts->ports.path().c_str(), 1);
     return ::testing::AssertionSuccess();
 }
 

@@ -20,15 +20,17 @@ class PosixSerialLampTest : public ::testing::Test {
 protected:
     PosixSerialLampTest() { ports.link(pty.slavePath(), "com7"); }
 
-    DriverTest::Environment env() const { return {{"BRILLLAMP_PORTS", ports.path()}}; }
-    std::string call(const std::vector<std::string>& commands)
+    TestSupport::Environment env() const { return {{"BRILLLAMP_PORTS", ports.path()}}; }
+    std::string call(const std::vector<std::string>& commands) { return DriverTest::lampCall(commands, env()); }
+    // lampcall running COMMANDS, which end in a pause; its result lines up to the pause are LINES.
+    std::unique_ptr<TestSupport::ChildProcess> start(std::vector<std::string> commands,
+                                                     const std::vector<std::string>& lines)
     {
-        return DriverTest::lampCall(DriverTest::libraryPath(), commands, env());
-    }
-    std::unique_ptr<DriverTest::ChildProcess> start(std::vector<std::string> commands)
-    {
-        commands.insert(commands.begin(), {DriverTest::binDir() + "/lampcall", DriverTest::libraryPath()});
-        return std::make_unique<DriverTest::ChildProcess>(commands, env());
+        commands.insert(commands.begin(), {TestSupport::binDir() + "/lampcall", DriverTest::libraryPath()});
+        auto child = std::make_unique<TestSupport::ChildProcess>(commands, env());
+        for (const std::string& line : lines)
+            EXPECT_EQ(line, child->readLine());
+        return child;
     }
     termios lineSettings() const
     {
@@ -37,7 +39,7 @@ protected:
         return settings;
     }
 
-    DriverTest::TempDir ports;
+    TestSupport::TempDir ports;
     DriverTest::Pty pty;
 };
 
@@ -49,10 +51,7 @@ TEST_F(PosixSerialLampTest, LampType4LeavesTheLineSettingsAsTheyAre)
     before.c_iflag |= INPCK;
     ::cfsetospeed(&before, B1200);
     ASSERT_EQ(0, ::tcsetattr(pty.slaveFd(), TCSANOW, &before));
-    auto child = start({"init", "4", "7", "red-on", "pause"});
-    EXPECT_EQ("init=true", child->readLine());
-    EXPECT_EQ("red-on", child->readLine());
-    EXPECT_EQ("paused", child->readLine());
+    auto child = start({"init", "4", "7", "red-on", "pause"}, {"init=true", "red-on", "paused"});
     const termios after = lineSettings();
     EXPECT_EQ(before.c_iflag, after.c_iflag);
     EXPECT_EQ(before.c_oflag, after.c_oflag);
@@ -72,9 +71,7 @@ TEST_F(PosixSerialLampTest, LampType3SetsTheLineAndKeepsTheParityKind)
     ::cfsetispeed(&before, B115200);
     ::cfsetospeed(&before, B115200);
     ASSERT_EQ(0, ::tcsetattr(pty.slaveFd(), TCSANOW, &before));
-    auto child = start({"init", "3", "7", "pause"});
-    EXPECT_EQ("init=true", child->readLine());
-    EXPECT_EQ("paused", child->readLine());
+    auto child = start({"init", "3", "7", "pause"}, {"init=true", "paused"});
     const termios after = lineSettings();
     EXPECT_TRUE(after.c_cflag & PARODD);
     EXPECT_FALSE(after.c_iflag & INPCK);
@@ -106,9 +103,7 @@ TEST(LampLineSettings, EvenParityStaysWhileItsCheckingGoes)
 TEST_F(PosixSerialLampTest, APortOpenForOneTypeCannotBeOpenedAgain)
 {
     EXPECT_EQ("init=true\ninit=false\ninit=false\n", call({"init", "3", "7", "init", "5", "7", "init", "4", "7"}));
-    auto holder = start({"init", "5", "7", "pause"});
-    EXPECT_EQ("init=true", holder->readLine());
-    EXPECT_EQ("paused", holder->readLine());
+    auto holder = start({"init", "5", "7", "pause"}, {"init=true", "paused"});
     EXPECT_EQ("init=false\n", call({"init", "3", "7"})) << "another process got the port";
     holder->write("\n");
     holder->closeInput();
@@ -120,9 +115,8 @@ TEST_F(PosixSerialLampTest, AFailedWriteDoesNotStopTheNextCommand)
 {
     DriverTest::Pty replacement;
     ports.link(replacement.slavePath(), "com8");
-    auto child = start({"init", "3", "7", "pause", "red-on", "green-on", "close", "init", "3", "8", "blue-on"});
-    EXPECT_EQ("init=true", child->readLine());
-    EXPECT_EQ("paused", child->readLine());
+    auto child = start({"init", "3", "7", "pause", "red-on", "green-on", "close", "init", "3", "8", "blue-on"},
+                       {"init=true", "paused"});
     pty.closeMaster(); // the device goes away: writes on the port fail from now on
     child->write("\n");
     child->closeInput();

@@ -8,7 +8,7 @@
 namespace DriverTest {
 
 struct SerialLine::Parts {
-    TempDir ports;
+    TestSupport::TempDir ports;
     Pty pty;
     int number = 7;
 };

@@ -15,8 +15,6 @@ class RelayBoard {
 public:
     RelayBoard();
     ~RelayBoard();
-    RelayBoard(const RelayBoard&) = delete;
-    RelayBoard& operator=(const RelayBoard&) = delete;
 
     ::testing::AssertionResult start(); // the board answers on the lamp's port
     int port() const; // the COM number the lamp opens

@@ -16,8 +16,6 @@ public:
     enum Number { Low, High }; // below COM10, or COM10 and above
     explicit SerialLine(Number number = Low); // throws when the line cannot be set up
     ~SerialLine();
-    SerialLine(const SerialLine&) = delete;
-    SerialLine& operator=(const SerialLine&) = delete;
 
     int port() const; // the COM number the lamp opens
     ::testing::AssertionResult received(const Bytes& expected); // exactly these bytes arrive next

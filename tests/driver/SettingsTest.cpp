@@ -78,7 +78,7 @@ protected:
         dir.write("settings.ini", section);
     }
 
-    DriverTest::TempDir dir;
+    TestSupport::TempDir dir;
     std::map<std::string, std::string> values;
 #endif
     // The I/O port that red on touches first after InitAutoBrillLamp: the lamp type reached.
@@ -167,7 +167,7 @@ TEST_F(SettingsTest, OnlyTheKeysSectionCountsAndNamesIgnoreCase)
 // Here a port 0 can exist: the text reaches it.
 TEST_F(SettingsTest, ComPortTextReachesPort0)
 {
-    DriverTest::TempDir ports;
+    TestSupport::TempDir ports;
     DriverTest::Pty com0;
     ports.link(com0.slavePath(), "com0");
     ::setenv("BRILLLAMP_PORTS", ports.path().c_str(), 1);

@@ -2,23 +2,14 @@
 #include "tests/driver/RelayBoard.h"
 
 #include "tests/driver/LampFrames.h"
+#include "tests/windows/LampModule.h"
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <stdexcept>
 
 namespace DriverTest {
 namespace {
-
-std::string session(const char* name)
-{
-    const char* value = std::getenv(name);
-    if (!value || !*value)
-        throw std::runtime_error(std::string(name) + " is not set (run through tests/windows/wine-session.sh)");
-    return value;
-}
 
 // The complete lines of the board's report file from byte OFFSET on.
 std::vector<std::string> linesFrom(const std::string& path, std::streamoff offset)
@@ -45,7 +36,7 @@ RelayBoard::~RelayBoard() = default;
 
 ::testing::AssertionResult RelayBoard::start()
 {
-    parts->file = session("LAMPTEST_COILS");
+    parts->file = WinTest::environment("LAMPTEST_COILS");
     std::ifstream in(parts->file, std::ios::binary | std::ios::ate);
     if (!in)
         return ::testing::AssertionFailure() << "no report file " << parts->file;
@@ -73,7 +64,7 @@ RelayBoard::~RelayBoard() = default;
 
 int RelayBoard::port() const
 {
-    return std::atoi(session("LAMPTEST_MODBUS_COM").c_str());
+    return WinTest::environmentNumber("LAMPTEST_MODBUS_COM");
 }
 
 std::vector<std::string> RelayBoard::reports(std::size_t count)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,8 +30,7 @@ private:
     int listener = -1;
     int wakeRead = -1, wakeWrite = -1;
     unsigned short boundPort = 0;
-    std::mutex lock;
-    std::string bytes;
+    std::string bytes; // the worker's alone until it has been joined
     std::thread worker;
 };
 

@@ -4,7 +4,9 @@
 
 #include "portaccess/simulated/LampSimState.h"
 #include "lampdriver/LampWiring.h"
-#include "tests/tools/ToolRun.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,18 +16,21 @@
 
 namespace {
 
-ToolTest::Run lampview(const std::vector<std::string>& args, const ToolTest::Environment& env = {})
+using TestSupport::ProgramResult;
+using TestSupport::TempDir;
+
+ProgramResult lampview(const std::vector<std::string>& args, const TestSupport::Environment& env = {})
 {
-    return ToolTest::runBuilt("lampview", args, env);
+    return TestSupport::runBuilt("lampview", args, env);
 }
 
 // lampview run as the unprivileged user "nobody" (when the test runs as root) or as the test's own user.
 // The build tree may lie where nobody cannot go (a clone in root's home), so it runs from a copy laid
 // out as in the build: the program with the hardware module in hardware/ beside it.
-ToolTest::Run unprivilegedLampview(const std::vector<std::string>& args)
+ProgramResult unprivilegedLampview(const std::vector<std::string>& args)
 {
-    ToolTest::TempDir dir;
-    dir.copy(ToolTest::binDir() + "/lampview", "lampview");
+    TempDir dir;
+    dir.copy(TestSupport::binDir() + "/lampview", "lampview");
     std::vector<std::string> arguments = args;
     if (!std::string(HARDWARE_MODULE).empty()) {
         std::filesystem::create_directory(dir.file("hardware"));
@@ -38,14 +43,14 @@ ToolTest::Run unprivilegedLampview(const std::vector<std::string>& args)
         argv = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     argv.push_back(dir.file("lampview"));
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return ToolTest::runChild(argv);
+    return TestSupport::runChild(argv);
 }
 
 TEST(LampViewHardware, ReadsOnlyTheOutputPortsOfTheLampType)
 {
-    ToolTest::TempDir dir;
+    TempDir dir;
     const std::string state = dir.file("chip.state");
-    const ToolTest::Environment env = {{"LAMPSIM_STATE", state}};
+    const TestSupport::Environment env = {{"LAMPSIM_STATE", state}};
     LampSim::StateFile chip(state);
 
     // Lamp type 6 lights on a cleared bit, type 1 on a set bit of a 32-bit register.
@@ -59,7 +64,7 @@ TEST(LampViewHardware, ReadsOnlyTheOutputPortsOfTheLampType)
     for (const Case& c : cases) {
         chip.clearLog();
         const bool wasLocked = chip.locked();
-        const ToolTest::Run run =
+        const ProgramResult run =
             lampview({"--hardware", "--module", SIMULATED_MODULE, "--type", c.type, "--plain"}, env);
         EXPECT_EQ(0, run.status) << run.error;
         EXPECT_EQ(c.expected, run.output);
@@ -81,7 +86,7 @@ TEST(LampViewHardware, RefusesWithoutPortPermission)
 {
     if (std::string(HARDWARE_MODULE).empty())
         GTEST_SKIP() << "no hardware module on this processor";
-    const ToolTest::Run run = unprivilegedLampview({"--hardware", "--module", HARDWARE_MODULE, "--plain"});
+    const ProgramResult run = unprivilegedLampview({"--hardware", "--module", HARDWARE_MODULE, "--plain"});
     EXPECT_EQ(77, run.status) << run.error;
     EXPECT_EQ("", run.output);
     EXPECT_NE(std::string::npos, run.error.find("CAP_SYS_RAWIO")) << run.error;
@@ -93,15 +98,15 @@ TEST(LampViewHardware, FindsTheBuiltModuleAndReportsBadOnes)
     if (std::string(HARDWARE_MODULE).empty())
         GTEST_SKIP() << "no hardware module on this processor";
     // Without --module the build's hardware module is used, never the simulated one beside it.
-    const ToolTest::Run found = unprivilegedLampview({"--hardware"});
+    const ProgramResult found = unprivilegedLampview({"--hardware"});
     EXPECT_EQ(77, found.status) << found.error;
 
-    ToolTest::TempDir dir;
-    const ToolTest::Run missing = lampview({"--hardware", "--module", dir.file("libWinRing0.so"), "--plain"});
+    TempDir dir;
+    const ProgramResult missing = lampview({"--hardware", "--module", dir.file("libWinRing0.so"), "--plain"});
     EXPECT_NE(0, missing.status);
     EXPECT_NE(std::string::npos, missing.error.find("cannot load")) << missing.error;
 
-    const ToolTest::Run both = lampview({"--hardware", "--state", dir.file("chip.state")});
+    const ProgramResult both = lampview({"--hardware", "--state", dir.file("chip.state")});
     EXPECT_NE(0, both.status);
     EXPECT_NE(0, lampview({"--hardware", "--module", SIMULATED_MODULE, "--type", "4"}).status)
         << "a serial lamp has no output ports";

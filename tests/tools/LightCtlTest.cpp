@@ -1,20 +1,22 @@
 // lightctl against a stand-in service on a free port: what it sends, and how it ends.
 
 #include "tests/tools/FakeService.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Contract.h"
 #include "tests/support/TcpClient.h"
-#include "tests/tools/ToolRun.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
+using TestSupport::ProgramResult;
+using TestSupport::runBuilt;
 using ToolTest::FakeService;
 
-ToolTest::Run lightctl(unsigned short port, std::vector<std::string> args)
+ProgramResult lightctl(unsigned short port, std::vector<std::string> args)
 {
     args.insert(args.begin(), {"--port", std::to_string(port)});
-    return ToolTest::runBuilt("lightctl", args);
+    return runBuilt("lightctl", args);
 }
 
 TEST(LightCtl, SendsExactlyTheRequestObjectAndExitsZeroOnSuccess)
@@ -31,7 +33,7 @@ TEST(LightCtl, SendsExactlyTheRequestObjectAndExitsZeroOnSuccess)
     };
     for (const Case& c : cases) {
         FakeService service(FakeService::Mode::Answer, {std::string(Contract::successAnswer)});
-        const ToolTest::Run run = lightctl(service.port(), c.args);
+        const ProgramResult run = lightctl(service.port(), c.args);
         EXPECT_EQ(0, run.status) << c.request << run.error;
         EXPECT_EQ("", run.output) << "an empty log prints nothing";
         EXPECT_EQ(c.request, service.received()) << "no line end, no second object";
@@ -42,7 +44,7 @@ TEST(LightCtl, FailureAnswerPrintsTheLogAndExitsOne)
 {
     const std::string text{Contract::libraryNotLoaded};
     FakeService service(FakeService::Mode::Answer, {Contract::failureAnswer(text)});
-    const ToolTest::Run run = lightctl(service.port(), {"red"});
+    const ProgramResult run = lightctl(service.port(), {"red"});
     EXPECT_EQ(1, run.status) << run.error;
     EXPECT_EQ(text + "\n", run.output);
 }
@@ -52,19 +54,19 @@ TEST(LightCtl, AnswerInPiecesWithBracesInsideItsTextIsReadWhole)
     // The first chunk alone balances if braces inside the string were counted.
     FakeService service(FakeService::Mode::Answer,
                         {"{\n   \"error\" : -1,\n   \"log\" : \"a } b \\\" {", "{ c\"\n", "}\n"});
-    const ToolTest::Run run = lightctl(service.port(), {"blue"});
+    const ProgramResult run = lightctl(service.port(), {"blue"});
     EXPECT_EQ(1, run.status) << run.error;
     EXPECT_EQ("a } b \" {{ c\n", run.output);
 }
 
 TEST(LightCtl, NoServiceOrNoAnswerExitsTwo)
 {
-    const ToolTest::Run refused = lightctl(TestSupport::freeTcpPort(), {"red"});
+    const ProgramResult refused = lightctl(TestSupport::freeTcpPort(), {"red"});
     EXPECT_EQ(2, refused.status);
     EXPECT_NE(std::string::npos, refused.error.find("cannot reach the light service")) << refused.error;
 
     FakeService closing(FakeService::Mode::CloseAtOnce);
-    const ToolTest::Run closed = lightctl(closing.port(), {"red"});
+    const ProgramResult closed = lightctl(closing.port(), {"red"});
     EXPECT_EQ(2, closed.status);
     EXPECT_NE(std::string::npos, closed.error.find("without an answer")) << closed.error;
 
@@ -79,7 +81,7 @@ TEST(LightCtl, SilentServiceTimesOutOnTime)
 {
     for (const auto& [timeout, seconds] : {std::pair<const char*, double>{"0.5", 0.5}, {"1.2", 1.2}}) {
         FakeService silent(FakeService::Mode::Silent);
-        const ToolTest::Run run = lightctl(silent.port(), {"--timeout", timeout, "green"});
+        const ProgramResult run = lightctl(silent.port(), {"--timeout", timeout, "green"});
         EXPECT_EQ(2, run.status);
         EXPECT_NE(std::string::npos, run.error.find("no answer")) << run.error;
         EXPECT_GE(run.seconds, seconds - 0.05);
@@ -105,11 +107,11 @@ TEST(LightCtl, UsageErrorsExitSixtyFourWithoutConnecting)
         {"--frobnicate"},
     };
     for (const auto& args : wrong) {
-        const ToolTest::Run run = ToolTest::runBuilt("lightctl", args);
+        const ProgramResult run = runBuilt("lightctl", args);
         EXPECT_EQ(64, run.status) << (args.empty() ? "(none)" : args[0]);
         EXPECT_NE(std::string::npos, run.error.find("usage: lightctl")) << run.error;
     }
-    const ToolTest::Run help = ToolTest::runBuilt("lightctl", {"--help"});
+    const ProgramResult help = runBuilt("lightctl", {"--help"});
     EXPECT_EQ(0, help.status);
     EXPECT_NE(std::string::npos, help.output.find("usage: lightctl"));
     EXPECT_EQ(0, lightctl(service.port(), {"red"}).status) << "the service was not used up by the usage errors";

@@ -9,6 +9,8 @@
 #include "tests/driver/Chip.h"
 #include "tests/driver/LampExports.h"
 
+#include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 namespace WinTest {
@@ -19,7 +21,14 @@ using BrillLamp = DriverTest::LampExports;
 // The chip's state file named by LAMPSIM_STATE (set by the session), reset to power-on.
 using Chip = DriverTest::Chip;
 
-std::string environment(const char* name); // empty when unset
-int environmentNumber(const char* name); // throws when unset
+// The number in the environment variable the session sets; throws when it is unset.
+inline int environmentNumber(const char* name)
+{
+    char value[1024] = {};
+    const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+    if (length == 0 || length >= sizeof value)
+        throw std::runtime_error(std::string(name) + " is not set (run through tests/windows/wine-session.sh)");
+    return std::atoi(value);
+}
 
 } // namespace WinTest

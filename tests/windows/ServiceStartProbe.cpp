@@ -12,18 +12,10 @@ namespace {
 
 const char* stateName(DWORD state)
 {
-    switch (state) {
-    case SERVICE_STOPPED:
-        return "STOPPED";
-    case SERVICE_START_PENDING:
-        return "START_PENDING";
-    case SERVICE_STOP_PENDING:
-        return "STOP_PENDING";
-    case SERVICE_RUNNING:
-        return "RUNNING";
-    default:
-        return "OTHER";
-    }
+    static_assert(SERVICE_STOPPED == 1 && SERVICE_START_PENDING == 2 && SERVICE_STOP_PENDING == 3 &&
+                  SERVICE_RUNNING == 4);
+    const char* const names[] = {"OTHER", "STOPPED", "START_PENDING", "STOP_PENDING", "RUNNING"};
+    return state <= SERVICE_RUNNING ? names[state] : "OTHER";
 }
 
 bool same(const SERVICE_STATUS_PROCESS& a, const SERVICE_STATUS_PROCESS& b)

@@ -29,13 +29,6 @@ SOCKET connectTo(unsigned short port)
     return probe;
 }
 
-bool listening(unsigned short port)
-{
-    const SOCKET probe = connectTo(port);
-    closesocket(probe);
-    return probe != INVALID_SOCKET;
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -67,7 +60,9 @@ int wmain(int argc, wchar_t** argv)
         std::printf("not stopped after 20 s\n");
         return 1;
     }
-    const bool open = listening(port);
+    const SOCKET probe = connectTo(port);
+    const bool open = probe != INVALID_SOCKET;
+    closesocket(probe);
     const bool lampClosed = chip.locked();
     std::printf("stopped after %lu ms, port %s, lamp connection %s\n", GetTickCount() - since,
                 open ? "still open" : "closed", lampClosed ? "closed" : "still open");

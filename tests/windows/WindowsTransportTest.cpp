@@ -203,10 +203,7 @@ TEST_F(WindowsTransport, HalfClosedClientIsStillThereResetClientHasLeft)
         } else if (client == resetPort && !reset.seen.exchange(true)) {
             reset.entered.set_value();
             reset.peerDone.get_future().wait();
-            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (!server->hasClientLeft(client) && std::chrono::steady_clock::now() < until)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            reset.left.set_value(server->hasClientLeft(client));
+            reset.left.set_value(waitUntil([&] { return server->hasClientLeft(client); }));
         }
     };
     halfClosed.send({'{', '}'});

@@ -21,14 +21,19 @@ using BrillLamp = DriverTest::LampExports;
 // The chip's state file named by LAMPSIM_STATE (set by the session), reset to power-on.
 using Chip = DriverTest::Chip;
 
-// The number in the environment variable the session sets; throws when it is unset.
-inline int environmentNumber(const char* name)
+// The environment variable the session sets; throws when it is unset.
+inline std::string environment(const char* name)
 {
     char value[1024] = {};
     const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
     if (length == 0 || length >= sizeof value)
         throw std::runtime_error(std::string(name) + " is not set (run through tests/windows/wine-session.sh)");
-    return std::atoi(value);
+    return value;
+}
+
+inline int environmentNumber(const char* name)
+{
+    return std::atoi(environment(name).c_str());
 }
 
 } // namespace WinTest

@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 
@@ -24,33 +20,17 @@ namespace {
 
 LogCapture capture;
 
-// The binding is one object per process: every scenario gets a process of its own. The body
-// returns 0 when its own checks passed; the parent checks what the lamp library recorded.
-int inFreshProcess(const std::function<int()>& body)
-{
-    const pid_t child = fork();
-    if (child == 0) {
-        int result = 100;
-        try {
-            result = body();
-        } catch (const std::exception& error) {
-            std::fprintf(stderr, "child: %s\n", error.what());
-        }
-        std::exit(result); // static destructors run: the binding is destroyed here
-    }
-    int status = 0;
-    const bool ended = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status);
-    return ended ? WEXITSTATUS(status) : -1;
-}
-
+// The binding is one object per process: every scenario runs in a child process of its own, where
+// the body's result is the exit status (0 when its own checks passed) and the static destructors
+// destroy the binding; the parent checks what the lamp library recorded.
 Strings recorded(const std::string& name, const std::function<int()>& body)
 {
     const std::string file = scratchDirectory() + "/" + name + ".calls";
     setenv("LOADER_LAMP_RECORD", file.c_str(), 1);
     capture.newLines();
-    EXPECT_EQ(inFreshProcess(body), 0) << name;
+    EXPECT_EXIT(std::exit(body()), testing::ExitedWithCode(0), "") << name;
     unsetenv("LOADER_LAMP_RECORD");
-    return readLines(file);
+    return TestSupport::lines(TestSupport::readFile(file));
 }
 
 void switchEverything(BrillLampLibrary& lamp)
@@ -98,15 +78,14 @@ TEST(BrillLampLibrary, NothingIsCalledWhileNotLoaded)
                     if (&lamp != &BrillLampLibrary::instance() || lamp.isLoaded() || lamp.initBrillLamp(6, 0))
                         return 1;
                     try {
-                        lamp.loadFile(wide(libraryDirectory("unresolved") + "/libBrillLamp.so"));
+                        lamp.loadFile(wide(lampIn("unresolved")));
                         return 2;
                     } catch (const Norvik::Utils::NotLoadedException&) {
                     }
                     switchEverything(lamp);
                     return lamp.isLoaded() || lamp.initBrillLamp(6, 0) ? 3 : 0;
                 }).empty());
-    EXPECT_EQ(withPrefix(capture.newLines(), "INFO поиск библиотеки "),
-              Strings{libraryDirectory("unresolved") + "/libBrillLamp.so"});
+    EXPECT_EQ(withPrefix(capture.newLines(), "INFO поиск библиотеки "), Strings{lampIn("unresolved")});
 }
 
 TEST(BrillLampLibrary, ForwardsArgumentsAndResultsAndCallsNothingAtExit)
@@ -119,9 +98,8 @@ TEST(BrillLampLibrary, ForwardsArgumentsAndResultsAndCallsNothingAtExit)
                            return result != 0 ? result : BrillLampLibrary::instance().initBrillLamp(9, 3) ? 3 : 0;
                        }),
               expected);
-    const std::string file = libraryDirectory("full") + "/libBrillLamp.so";
     EXPECT_EQ(capture.newLines(),
-              (Strings{"INFO поиск библиотеки " + file, "INFO успешно подключено - libBrillLamp.so"}));
+              (Strings{"INFO поиск библиотеки " + lampIn("full"), "INFO успешно подключено - libBrillLamp.so"}));
 }
 
 TEST(BrillLampLibrary, MissingExportsStayUnboundAndTheOthersWork)
@@ -158,21 +136,21 @@ TEST(BrillLampLibrary, RealDriverByBareNameSwitchesTheSimulatedLamp)
     };
     const auto redLit = [&] { return lit(0xA09, 0x08); };
     const auto greenLit = [&] { return lit(0xA04, 0x10); };
-    EXPECT_EQ(inFreshProcess([&] {
-                  BrillLampLibrary& lamp = BrillLampLibrary::instance();
-                  lamp.load(L"");
-                  if (!lamp.isLoaded() || lamp.getDirectory() != L"" || lamp.getFileName() != L"libBrillLamp.so")
-                      return 1;
-                  if (!lamp.initBrillLamp(6, 0) || redLit() || greenLit())
-                      return 2;
-                  lamp.redOpenBrillLamp();
-                  if (!redLit() || greenLit())
-                      return 3;
-                  lamp.redCloseBrillLamp();
-                  lamp.closeConnectBrillLamp();
-                  return !redLit() && LampSim::StateFile(state).locked() ? 0 : 4;
-              }),
-              0);
+    const auto drive = [&] {
+        BrillLampLibrary& lamp = BrillLampLibrary::instance();
+        lamp.load(L"");
+        if (!lamp.isLoaded() || lamp.getDirectory() != L"" || lamp.getFileName() != L"libBrillLamp.so")
+            return 1;
+        if (!lamp.initBrillLamp(6, 0) || redLit() || greenLit())
+            return 2;
+        lamp.redOpenBrillLamp();
+        if (!redLit() || greenLit())
+            return 3;
+        lamp.redCloseBrillLamp();
+        lamp.closeConnectBrillLamp();
+        return !redLit() && LampSim::StateFile(state).locked() ? 0 : 4;
+    };
+    EXPECT_EXIT(std::exit(drive()), testing::ExitedWithCode(0), "");
     unsetenv("LAMPSIM_STATE");
 }
 #endif

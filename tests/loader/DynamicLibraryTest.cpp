@@ -53,11 +53,6 @@ private:
     bool silent;
 };
 
-std::string lampIn(const std::string& variant)
-{
-    return libraryDirectory(variant) + "/" + lampFile;
-}
-
 bool mapped(const std::string& file)
 {
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);

@@ -3,7 +3,6 @@
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,16 +21,15 @@ inline std::string libraryDirectory(const std::string& variant)
     return std::string(LOADER_TEST_LIBS) + "/" + variant;
 }
 
+// The lamp library of one of them.
+inline std::string lampIn(const std::string& variant)
+{
+    return libraryDirectory(variant) + "/libBrillLamp.so";
+}
+
 inline std::wstring wide(const std::string& ascii)
 {
     return std::wstring(ascii.begin(), ascii.end());
-}
-
-inline std::vector<std::string> readLines(const std::string& file, std::size_t from = 0)
-{
-    std::vector<std::string> lines = TestSupport::lines(TestSupport::readFile(file));
-    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(from, lines.size())));
-    return lines;
 }
 
 // Lines that start with prefix, with it removed.
@@ -56,9 +54,10 @@ public:
     }
     std::vector<std::string> newLines()
     {
-        std::vector<std::string> lines = readLines(file, seen);
-        seen += lines.size();
-        return lines;
+        const std::string text = TestSupport::readFile(file);
+        const std::string fresh = text.substr(seen);
+        seen = text.size();
+        return TestSupport::lines(fresh);
     }
 
 private:

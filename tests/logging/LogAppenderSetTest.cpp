@@ -10,10 +10,10 @@
 #include <thread>
 
 using namespace LogTestFiles;
+using Set = Norvik::Utils::LogAppenderSet;
 
 TEST(LogAppenderSet, NamesWhatAPropertiesTextDefinesAsLog4cppReadsIt)
 {
-    using Set = Norvik::Utils::LogAppenderSet;
     const std::string text = "# log4cpp.appender.commented=ConsoleAppender\n"
                              "log4cpp.rootCategory=ERROR, file\n"
                              "  log4cpp.appender.file = DailyRollingFileAppender\r\n"
@@ -37,27 +37,25 @@ TEST(LogAppenderSet, NamesWhatAPropertiesTextDefinesAsLog4cppReadsIt)
 TEST(LogAppenderSet, ConfiguredAppendersAreReplacedWithTheirSettingsAndReleased)
 {
     const TempDir scratch;
-    const std::string directory = scratch.path();
-    const std::string logFile = directory + "/tdriver.log";
+    const std::string logFile = scratch.file("tdriver.log");
     const std::string properties = "log4cpp.rootCategory=ERROR, file\n"
                                    "log4cpp.category.Lamp=INFO, file, console\n"
                                    "log4cpp.appender.console=ConsoleAppender\n"
                                    "log4cpp.appender.console.layout=PatternLayout\n"
                                    "log4cpp.appender.console.layout.ConversionPattern=console %c %m%n\n"
                                    "log4cpp.appender.file=DailyRollingFileAppender\n"
+                                   "log4cpp.appender.file.maxDaysKeep=3\n"
+                                   "log4cpp.appender.file.threshold=WARN\n"
+                                   "log4cpp.appender.file.layout=PatternLayout\n"
+                                   "log4cpp.appender.file.layout.ConversionPattern=[%p] %c %m%n\n"
                                    "log4cpp.appender.file.fileName=" +
-        logFile +
-        "\n"
-        "log4cpp.appender.file.maxDaysKeep=3\n"
-        "log4cpp.appender.file.threshold=WARN\n"
-        "log4cpp.appender.file.layout=PatternLayout\n"
-        "log4cpp.appender.file.layout.ConversionPattern=[%p] %c %m%n\n";
-    const std::string configFile = directory + "/log.properties";
+        logFile + "\n";
+    const std::string configFile = scratch.file("log.properties");
     writeFile(configFile, properties);
 
     testing::internal::CaptureStdout();
     {
-        Norvik::Utils::LogAppenderSet set;
+        Set set;
         // Configured twice: the first generation is released, not leaked with its file open.
         for (int round = 0; round < 2; ++round) {
             log4cpp::PropertyConfigurator::configure(configFile);
@@ -90,17 +88,15 @@ TEST(LogAppenderSet, ConfiguredAppendersAreReplacedWithTheirSettingsAndReleased)
 
 TEST(LogAppenderSet, ARejectedTextIsUndoneAndWhatItBuiltIsFreed)
 {
-    using Set = Norvik::Utils::LogAppenderSet;
     const TempDir scratch;
-    const std::string directory = scratch.path();
-    const std::string logFile = directory + "/tdriver.log";
-    const std::string configFile = directory + "/log.properties";
+    const std::string logFile = scratch.file("tdriver.log");
+    const std::string configFile = scratch.file("log.properties");
     const std::string accepted = "log4cpp.rootCategory=ERROR, file\nlog4cpp.category.Loader=INFO, file\n"
-                                 "log4cpp.appender.file=FileAppender\nlog4cpp.appender.file.fileName=" +
-        logFile +
-        "\n"
-        "log4cpp.appender.file.layout=PatternLayout\n"
-        "log4cpp.appender.file.layout.ConversionPattern=%p %c %m%n\n";
+                                 "log4cpp.appender.file=FileAppender\n"
+                                 "log4cpp.appender.file.layout=PatternLayout\n"
+                                 "log4cpp.appender.file.layout.ConversionPattern=%p %c %m%n\n"
+                                 "log4cpp.appender.file.fileName=" +
+        logFile + "\n";
     // log4cpp applies this up to the unknown level: root and Loader re-pointed, Zed made.
     const std::string rejected = "log4cpp.rootCategory=DEBUG, console\nlog4cpp.category.Loader=WARN, console\n"
                                  "log4cpp.category.Zed=NOSUCHLEVEL\nlog4cpp.appender.console=ConsoleAppender\n"

@@ -1,12 +1,7 @@
 #include "tests/logging/LogTestFiles.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <sstream>
-#include <stdexcept>
 #include <utime.h>
-#include <vector>
 #include <zlib.h>
 
 namespace LogTestFiles {

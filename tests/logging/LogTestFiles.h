@@ -8,18 +8,13 @@
 #include <ctime>
 #include <string>
 
-// Real files in a directory of the test's own for the logging tests.
+// Real files in a directory of the test's own for the logging tests, beside the shared helpers.
 namespace LogTestFiles {
 
-using TestSupport::countOf;
-using TestSupport::fileExists;
-using TestSupport::readFile;
-using TestSupport::TempDir;
-using TestSupport::writeFile;
+using namespace TestSupport;
 void setModificationTime(const std::string& path, std::time_t time);
 // The whole content of a gzip file; empty when it cannot be read.
 std::string readGzip(const std::string& path);
-using TestSupport::waitUntil;
 // "YYYY-MM-DD" of the local day of the time.
 std::string localDate(std::time_t time);
 // Points the data and configuration folders at the directory (before the first log call).

@@ -25,8 +25,7 @@ TEST(Exception, CyrillicTextIsTwoBytesPerLetter)
 TEST(Exception, EmptyOrUnconvertibleMessageNamesTheCode)
 {
     EXPECT_STREQ(Exception(7, L"").what(), "Exception 7");
-    std::wstring lone(1, static_cast<wchar_t>(0xD800));
-    lone += L"tail";
+    const std::wstring lone = std::wstring(1, static_cast<wchar_t>(0xD800)) + L"tail";
     const Exception e(-3, lone);
     EXPECT_STREQ(e.what(), "Exception -3");
     EXPECT_EQ(e.getMessage(), lone);

@@ -98,13 +98,10 @@ TEST(Utf8, InvalidInputStopsTheConversion)
     EXPECT_EQ(toWide(bytes({0x61, 0xE2, 0x82}), Utf8), L"a");
     EXPECT_EQ(toWide(bytes({0x61, 0xC0, 0xAF, 0x62}), Utf8), L"a");
 
-    std::wstring loneHigh = L"ab";
-    loneHigh += static_cast<wchar_t>(0xD800);
-    loneHigh += L"cd";
+    const std::wstring loneHigh = L"ab" + std::wstring(1, static_cast<wchar_t>(0xD800)) + L"cd";
     EXPECT_EQ(toNarrow(loneHigh, Utf8), "ab");
 
-    std::wstring loneLow(1, static_cast<wchar_t>(0xDC00));
-    loneLow += L"x";
+    const std::wstring loneLow = std::wstring(1, static_cast<wchar_t>(0xDC00)) + L"x";
     EXPECT_EQ(toNarrow(loneLow, Utf8), "");
 }
 

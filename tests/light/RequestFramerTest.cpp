@@ -19,19 +19,15 @@ Bytes bytes(const std::string& text)
     return Bytes(text.begin(), text.end());
 }
 
-std::string text(const Bytes& data)
-{
-    return std::string(data.begin(), data.end());
-}
-
 // "R:<bytes>" for a request, "TooLong" for an overlong one, "HTTP:<line>" for an HTTP request line.
 std::vector<std::string> describe(const std::vector<Frame>& frames)
 {
     std::vector<std::string> out;
-    for (const Frame& frame : frames)
-        out.push_back(frame.kind == Frame::TooLong           ? "TooLong"
-                          : frame.kind == Frame::HttpRequest ? "HTTP:" + text(frame.bytes)
-                                                             : "R:" + text(frame.bytes));
+    for (const Frame& frame : frames) {
+        const std::string text(frame.bytes.begin(), frame.bytes.end());
+        out.push_back(frame.kind == Frame::TooLong ? "TooLong"
+                                                   : (frame.kind == Frame::HttpRequest ? "HTTP:" : "R:") + text);
+    }
     return out;
 }
 

@@ -1,5 +1,7 @@
 #include "tests/ports/Recorder.h"
 
+#include <algorithm>
+
 namespace Norvik::Ports::Testing {
 
 void Recorder::add(Event event)
@@ -32,34 +34,25 @@ std::vector<Recorder::Event> Recorder::events() const
     return recorded;
 }
 
-int Recorder::count(Kind kind, unsigned short port) const
+int Recorder::countIf(const std::function<bool(const Event&)>& matches) const
 {
     std::lock_guard<std::mutex> guard(lock);
-    int result = 0;
-    for (const Event& event : recorded) {
-        result += event.kind == kind && event.port() == port;
-    }
-    return result;
+    return static_cast<int>(std::count_if(recorded.begin(), recorded.end(), matches));
+}
+
+int Recorder::count(Kind kind, unsigned short port) const
+{
+    return countIf([&](const Event& event) { return event.kind == kind && event.port() == port; });
 }
 
 int Recorder::count(Kind kind, ClientPort client) const
 {
-    std::lock_guard<std::mutex> guard(lock);
-    int result = 0;
-    for (const Event& event : recorded) {
-        result += event.kind == kind && event.client == client;
-    }
-    return result;
+    return countIf([&](const Event& event) { return event.kind == kind && event.client == client; });
 }
 
 int Recorder::count(Kind kind) const
 {
-    std::lock_guard<std::mutex> guard(lock);
-    int result = 0;
-    for (const Event& event : recorded) {
-        result += event.kind == kind;
-    }
-    return result;
+    return countIf([&](const Event& event) { return event.kind == kind; });
 }
 
 std::vector<std::uint8_t> Recorder::bytes(unsigned short port) const

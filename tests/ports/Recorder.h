@@ -38,6 +38,7 @@ public:
 
 private:
     void add(Event event);
+    int countIf(const std::function<bool(const Event&)>& matches) const;
 
     mutable std::mutex lock;
     std::vector<Event> recorded;

@@ -146,8 +146,7 @@ TEST_F(LifecycleTest, EndedConnectionsAreReapedWhileTheServerRuns)
     // Every connection was announced before any of its data or its end.
     std::map<ClientPort, bool> open;
     for (const auto& event : recorder.events()) {
-        const bool wasOpen = open[event.client];
-        EXPECT_EQ(wasOpen, event.kind != Recorder::Connected) << "port " << event.port();
+        EXPECT_EQ(open[event.client], event.kind != Recorder::Connected) << "port " << event.port();
         if (event.kind != Recorder::Data) {
             open[event.client] = event.kind == Recorder::Connected;
         }

@@ -18,6 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Norvik::Testing::TestLamp;
+using Reliability::ask;
 using Reliability::failureAnswer;
 using Reliability::successAnswer;
 using Reliability::TcpClient;
@@ -101,22 +102,21 @@ std::vector<Case> cases()
 
 class BadInput : public Norvik::Testing::LampServerTest {
 protected:
-    // Known lamp state before each case: green only.
-    void setGreen(TcpClient& connection)
+    // A new connection, and a known lamp state before each case: green only.
+    TcpClient greenConnection()
     {
-        ASSERT_TRUE(connection.trySend(greenOnly));
-        ASSERT_EQ(connection.readAnswer(), successAnswer);
-        ASSERT_EQ(lamp->colours(), greenLit);
+        TcpClient connection(port);
+        EXPECT_EQ(ask(connection, greenOnly), successAnswer);
+        EXPECT_EQ(lamp->colours(), greenLit);
+        return connection;
     }
 
     // The same connection and a new one are both answered normally.
     void expectServing(TcpClient& connection, const char* name)
     {
-        ASSERT_TRUE(connection.trySend(greenOnly)) << name;
-        EXPECT_EQ(connection.readAnswer(), successAnswer) << name;
+        EXPECT_EQ(ask(connection, greenOnly), successAnswer) << name;
         TcpClient other(port);
-        ASSERT_TRUE(other.trySend(R"({"red":true,"green":true,"blue":true})")) << name;
-        EXPECT_EQ(other.readAnswer(), successAnswer) << name;
+        EXPECT_EQ(ask(other, R"({"red":true,"green":true,"blue":true})"), successAnswer) << name;
         EXPECT_EQ(lamp->colours(), (Colours{true, true, true})) << name;
     }
 };
@@ -124,9 +124,8 @@ protected:
 TEST_F(BadInput, EachCaseIsAnsweredAsItShouldAndTheServerGoesOn)
 {
     for (const Case& c : cases()) {
-        TcpClient connection(port);
+        TcpClient connection = greenConnection();
         ASSERT_TRUE(connection.connected());
-        setGreen(connection);
         const auto accessesBefore = lamp->accessCount();
         for (const std::string& chunk : c.chunks) {
             ASSERT_TRUE(connection.trySend(chunk)) << c.name;
@@ -150,8 +149,7 @@ TEST_F(BadInput, EachCaseIsAnsweredAsItShouldAndTheServerGoesOn)
 
 TEST_F(BadInput, RequestSplitAtEveryByteIsAnsweredOnce)
 {
-    TcpClient connection(port);
-    setGreen(connection);
+    TcpClient connection = greenConnection();
     const std::string request = R"({"red" : true, "note" : "{\"}", /* } */ "blue" : 1})";
     for (char byte : request) {
         ASSERT_TRUE(connection.trySend(std::string(1, byte)));
@@ -165,8 +163,7 @@ TEST_F(BadInput, RequestSplitAtEveryByteIsAnsweredOnce)
 
 TEST_F(BadInput, BinaryGarbageGetsOnlyFailuresAndSwitchesNothing)
 {
-    TcpClient connection(port);
-    setGreen(connection);
+    TcpClient connection = greenConnection();
     const auto accessesBefore = lamp->accessCount();
     for (unsigned seed = 1; seed <= 8; ++seed)
         ASSERT_TRUE(connection.trySend(garbage(3000, seed)));
@@ -189,14 +186,12 @@ TEST_F(BadInput, BinaryGarbageGetsOnlyFailuresAndSwitchesNothing)
 
 TEST_F(BadInput, UnclosedBracesAreHeldThenCutOffAtTheBound)
 {
-    TcpClient open(port);
-    setGreen(open);
+    TcpClient open = greenConnection();
     ASSERT_TRUE(open.trySend(R"({"red":true,"more":{"a":)"));
     // Held, not answered, while other clients are served.
     EXPECT_EQ(open.readAnswer(200ms), "");
     TcpClient other(port);
-    ASSERT_TRUE(other.trySend(R"({"blue":true})"));
-    EXPECT_EQ(other.readAnswer(), successAnswer);
+    EXPECT_EQ(ask(other, R"({"blue":true})"), successAnswer);
 
     // Growing past the bound gets one "too long" answer; the rest of that request is skipped.
     const std::string filler(1000, 'x');
@@ -215,8 +210,7 @@ TEST_F(BadInput, HalfARequestThenDisconnectLeavesNoTrace)
     {
         TcpClient half(port);
         halfPort = half.localPort();
-        TcpClient first(port);
-        setGreen(first);
+        TcpClient first = greenConnection();
         ASSERT_TRUE(half.trySend(R"({"red":true,"blue":)"));
     }
     // The end comes after the half request, so the server has read that too.

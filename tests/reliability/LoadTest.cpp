@@ -56,6 +56,16 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return service->threads() < 20; }, 5s));
     }
 
+    // Clients that connect and then wait, each connected before the next one comes.
+    void connectIdle(std::vector<TcpClient>& clients, int count)
+    {
+        clients.reserve(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            clients.emplace_back(servicePort);
+            ASSERT_TRUE(clients.back().connected()) << "connection " << i;
+        }
+    }
+
     std::unique_ptr<Service> service;
 };
 
@@ -96,18 +106,14 @@ Round crowdOfRequests(Service& service, int connections)
             extra += !connection.readAvailable(100ms).empty();
         });
     }
-    Round round;
     // All accepted and receiving before the first request goes out.
     if (waitUntil([&] { return ready == connections; }, 20s))
         waitUntil([&] { return service.threads() >= connections; }, 10s);
-    round.threads = service.threads();
+    const long threads = service.threads();
     go = true;
     for (std::thread& client : clients)
         client.join();
-    round.answered = answered;
-    round.wrong = wrong;
-    round.extra = extra;
-    return round;
+    return {answered, wrong, extra, threads};
 }
 
 TEST_F(Load, TwoHundredConnectionsOfFiveRequestsAreEachAnsweredOnce)
@@ -152,11 +158,7 @@ TEST_F(Load, AtTheLimitTheLongestIdleConnectionsGiveWay)
     constexpr int limit = 512;
     constexpr int crowd = 2000;
     std::vector<TcpClient> idle;
-    idle.reserve(crowd);
-    for (int i = 0; i < crowd; ++i) {
-        idle.emplace_back(servicePort);
-        ASSERT_TRUE(idle.back().connected()) << "connection " << i;
-    }
+    ASSERT_NO_FATAL_FAILURE(connectIdle(idle, crowd));
     EXPECT_TRUE(waitUntil([&] { return service->threads() >= limit; }, 30s)) << service->threads() << " threads";
     // Given up in the order they came: the last ones are held, every earlier one ends.
     int refused = 0;
@@ -171,10 +173,8 @@ TEST_F(Load, AtTheLimitTheLongestIdleConnectionsGiveWay)
     // Another client is served: the longest idle one gives way again.
     EXPECT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
     EXPECT_TRUE(idle[crowd - limit].seesEnd(5s));
-    for (int i : {crowd - limit + 1, crowd - limit / 2, crowd - 1}) {
-        ASSERT_TRUE(idle[static_cast<std::size_t>(i)].trySend("{}"));
-        EXPECT_EQ(idle[static_cast<std::size_t>(i)].readAnswer(), notLoaded) << "connection " << i;
-    }
+    for (int i : {crowd - limit + 1, crowd - limit / 2, crowd - 1})
+        EXPECT_EQ(ask(idle[static_cast<std::size_t>(i)], "{}"), notLoaded) << "connection " << i;
     // A line now and then, not one per connection given up.
     const int lines = countOf(logText(), std::string(Contract::connectionsFull));
     EXPECT_GE(lines, 1) << logText();
@@ -201,11 +201,7 @@ TEST_F(Load, OutOfDescriptorsTheServiceServesAgainOnceClientsLeave)
 
     constexpr int storm = 1100;
     std::vector<TcpClient> crowd;
-    crowd.reserve(storm);
-    for (int i = 0; i < storm; ++i) {
-        crowd.emplace_back(servicePort);
-        ASSERT_TRUE(crowd.back().connected()) << "connection " << i;
-    }
+    ASSERT_NO_FATAL_FAILURE(connectIdle(crowd, storm));
     EXPECT_TRUE(waitUntil(
         [&] { return logText().find("Can't accept a connection on port 48888: ") != std::string::npos; }, 5s));
     std::this_thread::sleep_for(1s);

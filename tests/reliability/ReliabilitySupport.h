@@ -13,6 +13,8 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/Wait.h"
 
+#include <gtest/gtest.h>
+
 namespace Reliability {
 
 using namespace std::chrono_literals;
@@ -57,6 +59,13 @@ private:
     std::string outputPath;
     TestSupport::ChildProcess child;
 };
+
+// Sends text on the connection and reads one answer; a send that fails is a failure of the test.
+inline std::string ask(TcpClient& connection, const std::string& text)
+{
+    EXPECT_TRUE(connection.trySend(text)) << text.substr(0, 40);
+    return connection.readAnswer();
+}
 
 // Raises the soft open-files limit to at least count (up to the hard limit).
 void raiseOpenFilesLimit(rlim_t count);

@@ -52,11 +52,9 @@ TEST_F(ServiceFaults, MissingOrBrokenLampModulesGetTheirTextAndTheServiceGoesOn)
         // The same text for every later request, on old and new connections alike.
         TcpClient kept(servicePort);
         for (int i = 0; i < 3; ++i) {
-            ASSERT_TRUE(kept.trySend(request));
-            EXPECT_EQ(kept.readAnswer(), first) << layout.name;
+            EXPECT_EQ(ask(kept, request), first) << layout.name;
             TcpClient fresh(servicePort);
-            ASSERT_TRUE(fresh.trySend("{}"));
-            EXPECT_EQ(fresh.readAnswer(), first) << layout.name;
+            EXPECT_EQ(ask(fresh, "{}"), first) << layout.name;
         }
         EXPECT_TRUE(service->running()) << layout.name;
         const auto asked = std::chrono::steady_clock::now();
@@ -71,9 +69,8 @@ TEST_F(ServiceFaults, TakenPortIsServedAndReportedReadyWithinASecondOfBeingFreed
 {
     PortHolder holder(servicePort);
     ASSERT_TRUE(holder.held());
-    const std::string notifyPath = home.file("notify");
-    NotifySocket notify(notifyPath);
-    const auto service = startAsIs(binDir(), {}, {{"NOTIFY_SOCKET", notifyPath}});
+    NotifySocket notify(home.file("notify"));
+    const auto service = startAsIs(binDir(), {}, {{"NOTIFY_SOCKET", home.file("notify")}});
     ASSERT_TRUE(
         waitUntil([&] { return service->output().find("Can't listen on port 48888") != std::string::npos; }, 5s));
     EXPECT_FALSE(notify.waitFor("READY=1", 1500ms)) << "ready reported while the port was taken";
@@ -98,8 +95,7 @@ TEST_F(ServiceFaults, KilledServiceStartsAgainOnThePortAtOnce)
     ASSERT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
     // Connections open and closed at the kill leave the port in every state TCP has.
     TcpClient open(servicePort);
-    ASSERT_TRUE(open.trySend(request));
-    ASSERT_EQ(open.readAnswer(), successAnswer);
+    ASSERT_EQ(ask(open, request), successAnswer);
     service->signal(SIGKILL);
     ASSERT_EQ(service->waitExit(5s), 128 + SIGKILL);
 
@@ -115,9 +111,8 @@ TEST_F(ServiceFaults, KilledServiceStartsAgainOnThePortAtOnce)
 
 TEST_F(ServiceFaults, StopRequestUnderTrafficEndsCleanlyWithinTwoSeconds)
 {
-    const std::string notifyPath = home.file("notify");
-    NotifySocket notify(notifyPath);
-    const auto service = start(binDir(), {}, {{"NOTIFY_SOCKET", notifyPath}});
+    NotifySocket notify(home.file("notify"));
+    const auto service = start(binDir(), {}, {{"NOTIFY_SOCKET", home.file("notify")}});
     ASSERT_TRUE(notify.waitFor("READY=1", 10s));
 
     constexpr int clientCount = 32;
@@ -135,22 +130,18 @@ TEST_F(ServiceFaults, StopRequestUnderTrafficEndsCleanlyWithinTwoSeconds)
             TcpClient connection(servicePort);
             tally.connected = connection.connected();
             ++connected;
-            while (connection.connected()) {
-                if (!connection.trySend(i % 2 ? request : "{\"green\":1}"))
-                    break;
+            while (connection.connected() && connection.trySend(i % 2 ? request : "{\"green\":1}")) {
                 ++tally.sent;
                 const std::string answer = connection.readAnswer(3s);
-                if (!answer.empty()) {
-                    ++tally.answered;
-                    ++answeredSoFar;
-                    tally.wrong += answer != successAnswer;
-                    continue;
+                if (answer.empty()) {
+                    tally.hung = !connection.ended();
+                    break;
                 }
-                tally.ended = connection.ended();
-                tally.hung = !tally.ended;
-                break;
+                ++tally.answered;
+                ++answeredSoFar;
+                tally.wrong += answer != successAnswer;
             }
-            tally.ended = tally.ended || connection.seesEnd(3s);
+            tally.ended = connection.ended() || connection.seesEnd(3s);
             tally.partial = connection.partial();
         });
     }
@@ -192,8 +183,7 @@ TEST_F(ServiceFaults, LostOrSpoiltLogConfigurationDoesNotStopTheAnswers)
 
     const auto answersNormally = [&](const char* stage) {
         TcpClient connection(servicePort);
-        ASSERT_TRUE(connection.trySend(request)) << stage;
-        EXPECT_EQ(connection.readAnswer(), successAnswer) << stage;
+        EXPECT_EQ(ask(connection, request), successAnswer) << stage;
     };
 
     std::filesystem::remove(config);
@@ -231,13 +221,10 @@ TEST_F(ServiceFaults, UnwritableLogFolderDoesNotStopTheAnswers)
         const auto service = start(binDir(), {"run"}, env);
         EXPECT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
         TcpClient connection(servicePort);
-        for (int i = 0; i < 3; ++i) {
-            ASSERT_TRUE(connection.trySend(request));
-            EXPECT_EQ(connection.readAnswer(), successAnswer);
-        }
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(ask(connection, request), successAnswer);
         std::this_thread::sleep_for(1200ms);
-        ASSERT_TRUE(connection.trySend(request));
-        EXPECT_EQ(connection.readAnswer(), successAnswer);
+        EXPECT_EQ(ask(connection, request), successAnswer);
         EXPECT_TRUE(service->running());
         service->signal(SIGTERM);
         EXPECT_EQ(service->waitExit(5s), 0);

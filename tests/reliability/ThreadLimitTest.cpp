@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 #include <grp.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,7 +34,8 @@ void setProcessLimit(bool low)
     ::setrlimit(RLIMIT_NPROC, &limit);
 }
 
-[[noreturn]] void serveAsChild(const std::string& home, unsigned short port, int commands, int replies)
+// Answers each command on channel once done; Ready first.
+[[noreturn]] void serveAsChild(const std::string& home, unsigned short port, int channel)
 {
     ::setenv("LAMPSIM_STATE", (home + "/chip.state").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
@@ -47,7 +49,7 @@ void setProcessLimit(bool low)
         ::_exit(3);
     auto server = std::make_unique<Norvik::Server>(port);
     for (char command = Ready;;) {
-        if (::write(replies, &command, 1) != 1 || ::read(commands, &command, 1) != 1)
+        if (::write(channel, &command, 1) != 1 || ::read(channel, &command, 1) != 1)
             ::_exit(4);
         switch (command) {
         case Limit:
@@ -61,7 +63,7 @@ void setProcessLimit(bool low)
         case Quit:
             server.reset();
             command = Done;
-            ::_exit(::write(replies, &command, 1) == 1 ? 0 : 5);
+            ::_exit(::write(channel, &command, 1) == 1 ? 0 : 5);
         default:
             ::_exit(6);
         }
@@ -76,20 +78,20 @@ protected:
             GTEST_SKIP() << "needs root to become an unprivileged user";
         ::chmod(home.path().c_str(), 0777);
         port = Norvik::Testing::freeTcpPort();
-        int toChild[2], fromChild[2];
-        ASSERT_EQ(::pipe(toChild), 0);
-        ASSERT_EQ(::pipe(fromChild), 0);
+        int ends[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
         child = ::fork();
         if (child == 0) {
-            ::close(toChild[1]);
-            ::close(fromChild[0]);
-            serveAsChild(home.path(), port, toChild[0], fromChild[1]);
+            ::close(ends[0]);
+            serveAsChild(home.path(), port, ends[1]);
         }
-        ::close(toChild[0]);
-        ::close(fromChild[1]);
-        commands = toChild[1];
-        replies = fromChild[0];
+        ::close(ends[1]);
+        channel = ends[0];
         ASSERT_EQ(reply(), Ready);
+        // A connection served while threads could still be made.
+        early = TcpClient(port);
+        ASSERT_EQ(ask(early, R"({"green":true})"), successAnswer);
+        ASSERT_EQ(tell(Limit), Limited);
     }
 
     void TearDown() override
@@ -98,32 +100,29 @@ protected:
             ::kill(child, SIGKILL);
             ::waitpid(child, nullptr, 0);
         }
+        if (channel >= 0)
+            ::close(channel);
     }
 
     char reply() const
     {
         char answer = 0;
-        return ::read(replies, &answer, 1) == 1 ? answer : 0;
+        return ::read(channel, &answer, 1) == 1 ? answer : 0;
     }
 
-    char tell(char command) const { return ::write(commands, &command, 1) == 1 ? reply() : 0; }
+    char tell(char command) const { return ::write(channel, &command, 1) == 1 ? reply() : 0; }
 
     std::string logText() const { return readFile(home.path() + "/data" + std::string(Contract::logFile)); }
 
     TempDir home;
     unsigned short port = 0;
     pid_t child = -1;
-    int commands = -1;
-    int replies = -1;
+    int channel = -1;
+    TcpClient early;
 };
 
 TEST_F(ThreadLimit, ConnectionWithoutAThreadIsClosedAndLoggedAndTheServerGoesOn)
 {
-    TcpClient early(port);
-    ASSERT_TRUE(early.trySend(R"({"green":true})"));
-    ASSERT_EQ(early.readAnswer(), successAnswer);
-
-    ASSERT_EQ(tell(Limit), Limited);
     for (int i = 0; i < 3; ++i) {
         TcpClient refused(port);
         ASSERT_TRUE(refused.connected());
@@ -137,14 +136,12 @@ TEST_F(ThreadLimit, ConnectionWithoutAThreadIsClosedAndLoggedAndTheServerGoesOn)
         << logText();
 
     // A connection that has its thread already is still answered, once.
-    ASSERT_TRUE(early.trySend(R"({"red":true})"));
-    EXPECT_NE(early.readAnswer(), "");
+    EXPECT_NE(ask(early, R"({"red":true})"), "");
     EXPECT_EQ(early.readAvailable(200ms), "");
 
     ASSERT_EQ(tell(Unlimit), Unlimited);
     EXPECT_EQ(answerWithin(port, R"({"blue":true})", 5s), successAnswer);
-    ASSERT_TRUE(early.trySend(R"({"red":true})"));
-    EXPECT_EQ(early.readAnswer(), successAnswer);
+    EXPECT_EQ(ask(early, R"({"red":true})"), successAnswer);
     early.close();
 
     ASSERT_EQ(tell(Quit), Done);
@@ -157,12 +154,7 @@ TEST_F(ThreadLimit, ConnectionWithoutAThreadIsClosedAndLoggedAndTheServerGoesOn)
 // A colour whose switching thread cannot be created is not switched, so the answer is a failure.
 TEST_F(ThreadLimit, SwitchingWithoutThreadsIsAnsweredAsAFailure)
 {
-    TcpClient early(port);
-    ASSERT_TRUE(early.trySend(R"({"green":true})"));
-    ASSERT_EQ(early.readAnswer(), successAnswer);
-    ASSERT_EQ(tell(Limit), Limited);
-    ASSERT_TRUE(early.trySend(R"({"red":true})"));
-    const std::string answer = early.readAnswer();
+    const std::string answer = ask(early, R"({"red":true})");
     EXPECT_EQ(answer.rfind(Contract::failureAnswerHead, 0), 0u) << answer;
     ASSERT_EQ(tell(Unlimit), Unlimited);
 }

@@ -48,11 +48,9 @@ TEST_F(LampNotReady, EveryRequestGetsTheStartUpFailure)
 
     TcpClient client(port);
     for (const char* request : {R"({"red":true})", R"({})", R"({"blue":1})"}) {
-        client.send(request);
-        EXPECT_EQ(client.readAnswer(), Testing::failureAnswer(failure)) << request;
+        EXPECT_EQ(client.ask(request), Testing::failureAnswer(failure)) << request;
     }
-    client.send("[true]");
-    EXPECT_EQ(client.readAnswer(), Testing::failureAnswer(Contract::notAnObject));
+    EXPECT_EQ(client.ask("[true]"), Testing::failureAnswer(Contract::notAnObject));
     EXPECT_EQ(console->text().find("START"), std::string::npos);
     EXPECT_EQ(lamp->colours(), (TestLamp::Colours{false, false, false}));
 }

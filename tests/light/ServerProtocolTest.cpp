@@ -27,13 +27,6 @@ protected:
         const auto lines = console->lines();
         return static_cast<int>(std::count(lines.begin(), lines.end(), line));
     }
-
-    // Sends the text and reads one answer.
-    static std::string ask(TcpClient& client, const std::string& text)
-    {
-        client.send(text);
-        return client.readAnswer();
-    }
 };
 
 TEST_F(ServerProtocol, RequestInTwoChunksIsAnsweredOnceAfterTheSecond)
@@ -41,7 +34,7 @@ TEST_F(ServerProtocol, RequestInTwoChunksIsAnsweredOnceAfterTheSecond)
     TcpClient client(port);
     client.send(R"({"red":)");
     EXPECT_EQ(client.readAvailable(100ms), "");
-    EXPECT_EQ(ask(client, "true}"), successAnswer);
+    EXPECT_EQ(client.ask("true}"), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
     EXPECT_EQ(count(R"(Client data {"red":true})"), 1);
     EXPECT_EQ(count("START"), 1);
@@ -64,36 +57,36 @@ TEST_F(ServerProtocol, ConnectionOpeningWithAnHttpRequestIsClosedWithoutSwitchin
     EXPECT_EQ(lamp->colours(), (Colours{false, false, false}));
     EXPECT_EQ(count("START"), 0);
     TcpClient client(port);
-    EXPECT_EQ(ask(client, R"({"green":true})"), successAnswer);
+    EXPECT_EQ(client.ask(R"({"green":true})"), successAnswer);
 }
 
 TEST_F(ServerProtocol, TextThatIsNoObjectIsAnsweredWithoutSwitching)
 {
     TcpClient client(port);
-    ASSERT_EQ(ask(client, R"({"red":true,"green":1,"blue":0.0})"), successAnswer);
+    ASSERT_EQ(client.ask(R"({"red":true,"green":1,"blue":0.0})"), successAnswer);
     ASSERT_EQ(lamp->colours(), (Colours{true, true, false}));
-    ASSERT_EQ(ask(client, R"({"red":null,"green":true /* on */,"yellow":true})"), successAnswer);
+    ASSERT_EQ(client.ask(R"({"red":null,"green":true /* on */,"yellow":true})"), successAnswer);
 
-    EXPECT_EQ(ask(client, "hello"), failureAnswer(Contract::cannotParse));
-    EXPECT_EQ(ask(client, "[true]"), failureAnswer(Contract::notAnObject));
-    EXPECT_EQ(ask(client, R"({"red":"yes"})"), failureAnswer(Contract::redWrongType));
-    EXPECT_EQ(ask(client, "{\"a\":" + std::string(1500, '[') + std::string(1500, ']') + ",\"red\":true}"),
+    EXPECT_EQ(client.ask("hello"), failureAnswer(Contract::cannotParse));
+    EXPECT_EQ(client.ask("[true]"), failureAnswer(Contract::notAnObject));
+    EXPECT_EQ(client.ask(R"({"red":"yes"})"), failureAnswer(Contract::redWrongType));
+    EXPECT_EQ(client.ask("{\"a\":" + std::string(1500, '[') + std::string(1500, ']') + ",\"red\":true}"),
               failureAnswer(Contract::cannotParse));
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
 
     EXPECT_EQ(count("Client data hello"), 1);
     EXPECT_EQ(count("START"), 2);
-    EXPECT_EQ(ask(client, R"({"red":true})"), successAnswer);
+    EXPECT_EQ(client.ask(R"({"red":true})"), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
 }
 
 TEST_F(ServerProtocol, BlankTextAndStrayClosingBracesGetNoAnswer)
 {
     TcpClient client(port);
-    ASSERT_EQ(ask(client, R"({"red":true})"), successAnswer);
+    ASSERT_EQ(client.ask(R"({"red":true})"), successAnswer);
     client.send("\n");
     client.send("} \r\n");
-    EXPECT_EQ(ask(client, R"(xx{"green":true})"), successAnswer);
+    EXPECT_EQ(client.ask(R"(xx{"green":true})"), successAnswer);
     EXPECT_EQ(client.readAvailable(100ms), "");
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
     EXPECT_EQ(count(R"(Client data {"green":true})"), 1);
@@ -103,7 +96,7 @@ TEST_F(ServerProtocol, BlankTextAndStrayClosingBracesGetNoAnswer)
 TEST_F(ServerProtocol, EveryObjectOfAChunkIsAnsweredInOrder)
 {
     TcpClient client(port);
-    EXPECT_EQ(ask(client, R"({"red":true}{"red":false}{"note":"}","blue":true})"), successAnswer);
+    EXPECT_EQ(client.ask(R"({"red":true}{"red":false}{"note":"}","blue":true})"), successAnswer);
     EXPECT_EQ(client.readAnswer(), successAnswer);
     EXPECT_EQ(client.readAnswer(), successAnswer);
     EXPECT_EQ(client.readAvailable(50ms), "");
@@ -118,12 +111,11 @@ TEST_F(ServerProtocol, OddBytesReachTheConsoleEscapedAndLongLinesCut)
 {
     TcpClient client(port);
     const std::string request = "{\"note\":\"\xFF\xC3(\",\"red\":true}";
-    EXPECT_EQ(ask(client, "\xEF\xBB\xBF" + request), successAnswer);
+    EXPECT_EQ(client.ask("\xEF\xBB\xBF" + request), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
     EXPECT_EQ(count(R"(Client data {"note":"\xFF\xC3(","red":true})"), 1);
 
-    client.send("{\"t\":\"\x1B]0;title\x07\x1B[2J\r\nFINISH\n\t\xC2\x9B\x7F\xD0\x96\"}");
-    client.readAnswer();
+    client.ask("{\"t\":\"\x1B]0;title\x07\x1B[2J\r\nFINISH\n\t\xC2\x9B\x7F\xD0\x96\"}");
     EXPECT_EQ(count(R"(Client data {"t":"\x1B]0;title\x07\x1B[2J\r\nFINISH\n\t\xC2\x9B\x7F)"
                     "\xD0\x96\"}"),
               1);
@@ -132,7 +124,7 @@ TEST_F(ServerProtocol, OddBytesReachTheConsoleEscapedAndLongLinesCut)
     // Cut after 1,024 bytes of the line, not inside a character; the whole length is said.
     const std::string pad = std::string(992, 'y') + "\xD0\x96" + std::string(3000, 'y');
     const std::string longRequest = R"({"green":true,"p":")" + pad + R"("})";
-    EXPECT_EQ(ask(client, longRequest), successAnswer);
+    EXPECT_EQ(client.ask(longRequest), successAnswer);
     const std::string line = "Client data " + longRequest;
     EXPECT_EQ(count(line.substr(0, 1023) + "... [" + std::to_string(line.size()) + " bytes]"), 1);
 }
@@ -141,8 +133,8 @@ TEST_F(ServerProtocol, OverlongRequestGetsOneAnswerAndTheConnectionGoesOn)
 {
     TcpClient client(port);
     std::string overlong = R"({"red":true,"pad":")" + std::string(70 * 1024, 'x') + R"(","inner":{"blue":true}})";
-    EXPECT_EQ(ask(client, overlong), failureAnswer(Contract::requestTooLong));
-    EXPECT_EQ(ask(client, R"({"green":true})"), successAnswer);
+    EXPECT_EQ(client.ask(overlong), failureAnswer(Contract::requestTooLong));
+    EXPECT_EQ(client.ask(R"({"green":true})"), successAnswer);
     EXPECT_EQ(client.readAvailable(50ms), "");
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
     EXPECT_EQ(count("START"), 1);
@@ -154,9 +146,9 @@ TEST_F(ServerProtocol, ConnectionsKeepTheirOwnRequests)
     TcpClient second(port);
     first.send(R"({"red":)");
     EXPECT_EQ(first.readAvailable(50ms), "");
-    EXPECT_EQ(ask(second, R"({"green":true})"), successAnswer);
+    EXPECT_EQ(second.ask(R"({"green":true})"), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{false, true, false}));
-    EXPECT_EQ(ask(first, R"(true})"), successAnswer);
+    EXPECT_EQ(first.ask(R"(true})"), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{true, false, false}));
     EXPECT_EQ(second.readAvailable(50ms), "");
 }
@@ -174,7 +166,7 @@ TEST_F(ServerProtocol, ConnectAndDisconnectAreReported)
     EXPECT_TRUE(console->waitForLine("Client disconnected " + std::to_string(clientPort)));
     // A new connection starts with an empty buffer.
     TcpClient client(port);
-    EXPECT_EQ(ask(client, R"({"blue":true})"), successAnswer);
+    EXPECT_EQ(client.ask(R"({"blue":true})"), successAnswer);
     EXPECT_EQ(lamp->colours(), (Colours{false, false, true}));
 }
 
@@ -188,8 +180,7 @@ TEST_F(ServerProtocol, ConcurrentClientsEachGetEveryAnswerOnce)
         workers.emplace_back([&, c] {
             TcpClient client(port);
             for (int r = 0; r < requests; ++r) {
-                client.send(r % 2 ? "[1]" : R"({"red":true,"green":true})");
-                received[c] += client.readAnswer();
+                received[c] += client.ask(r % 2 ? "[1]" : R"({"red":true,"green":true})");
             }
             received[c] += client.readAvailable(20ms);
         });

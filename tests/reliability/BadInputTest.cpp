@@ -106,7 +106,7 @@ protected:
     TcpClient greenConnection()
     {
         TcpClient connection(port);
-        EXPECT_EQ(ask(connection, greenOnly), successAnswer);
+        EXPECT_EQ(connection.ask(greenOnly), successAnswer);
         EXPECT_EQ(lamp->colours(), greenLit);
         return connection;
     }
@@ -114,9 +114,9 @@ protected:
     // The same connection and a new one are both answered normally.
     void expectServing(TcpClient& connection, const char* name)
     {
-        EXPECT_EQ(ask(connection, greenOnly), successAnswer) << name;
+        EXPECT_EQ(connection.ask(greenOnly), successAnswer) << name;
         TcpClient other(port);
-        EXPECT_EQ(ask(other, R"({"red":true,"green":true,"blue":true})"), successAnswer) << name;
+        EXPECT_EQ(other.ask(R"({"red":true,"green":true,"blue":true})"), successAnswer) << name;
         EXPECT_EQ(lamp->colours(), (Colours{true, true, true})) << name;
     }
 };
@@ -191,7 +191,7 @@ TEST_F(BadInput, UnclosedBracesAreHeldThenCutOffAtTheBound)
     // Held, not answered, while other clients are served.
     EXPECT_EQ(open.readAnswer(200ms), "");
     TcpClient other(port);
-    EXPECT_EQ(ask(other, R"({"blue":true})"), successAnswer);
+    EXPECT_EQ(other.ask(R"({"blue":true})"), successAnswer);
 
     // Growing past the bound gets one "too long" answer; the rest of that request is skipped.
     const std::string filler(1000, 'x');

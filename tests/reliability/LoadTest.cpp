@@ -174,7 +174,7 @@ TEST_F(Load, AtTheLimitTheLongestIdleConnectionsGiveWay)
     EXPECT_EQ(answerWithin(servicePort, "{}", 5s), notLoaded);
     EXPECT_TRUE(idle[crowd - limit].seesEnd(5s));
     for (int i : {crowd - limit + 1, crowd - limit / 2, crowd - 1})
-        EXPECT_EQ(ask(idle[static_cast<std::size_t>(i)], "{}"), notLoaded) << "connection " << i;
+        EXPECT_EQ(idle[static_cast<std::size_t>(i)].ask("{}"), notLoaded) << "connection " << i;
     // A line now and then, not one per connection given up.
     const int lines = countOf(logText(), std::string(Contract::connectionsFull));
     EXPECT_GE(lines, 1) << logText();

@@ -60,13 +60,6 @@ private:
     TestSupport::ChildProcess child;
 };
 
-// Sends text on the connection and reads one answer; a send that fails is a failure of the test.
-inline std::string ask(TcpClient& connection, const std::string& text)
-{
-    EXPECT_TRUE(connection.trySend(text)) << text.substr(0, 40);
-    return connection.readAnswer();
-}
-
 // Raises the soft open-files limit to at least count (up to the hard limit).
 void raiseOpenFilesLimit(rlim_t count);
 

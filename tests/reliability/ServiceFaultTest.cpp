@@ -52,9 +52,9 @@ TEST_F(ServiceFaults, MissingOrBrokenLampModulesGetTheirTextAndTheServiceGoesOn)
         // The same text for every later request, on old and new connections alike.
         TcpClient kept(servicePort);
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(ask(kept, request), first) << layout.name;
+            EXPECT_EQ(kept.ask(request), first) << layout.name;
             TcpClient fresh(servicePort);
-            EXPECT_EQ(ask(fresh, "{}"), first) << layout.name;
+            EXPECT_EQ(fresh.ask("{}"), first) << layout.name;
         }
         EXPECT_TRUE(service->running()) << layout.name;
         const auto asked = std::chrono::steady_clock::now();
@@ -95,7 +95,7 @@ TEST_F(ServiceFaults, KilledServiceStartsAgainOnThePortAtOnce)
     ASSERT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
     // Connections open and closed at the kill leave the port in every state TCP has.
     TcpClient open(servicePort);
-    ASSERT_EQ(ask(open, request), successAnswer);
+    ASSERT_EQ(open.ask(request), successAnswer);
     service->signal(SIGKILL);
     ASSERT_EQ(service->waitExit(5s), 128 + SIGKILL);
 
@@ -183,7 +183,7 @@ TEST_F(ServiceFaults, LostOrSpoiltLogConfigurationDoesNotStopTheAnswers)
 
     const auto answersNormally = [&](const char* stage) {
         TcpClient connection(servicePort);
-        EXPECT_EQ(ask(connection, request), successAnswer) << stage;
+        EXPECT_EQ(connection.ask(request), successAnswer) << stage;
     };
 
     std::filesystem::remove(config);
@@ -222,9 +222,9 @@ TEST_F(ServiceFaults, UnwritableLogFolderDoesNotStopTheAnswers)
         EXPECT_EQ(answerWithin(servicePort, request, 5s), successAnswer);
         TcpClient connection(servicePort);
         for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(ask(connection, request), successAnswer);
+            EXPECT_EQ(connection.ask(request), successAnswer);
         std::this_thread::sleep_for(1200ms);
-        EXPECT_EQ(ask(connection, request), successAnswer);
+        EXPECT_EQ(connection.ask(request), successAnswer);
         EXPECT_TRUE(service->running());
         service->signal(SIGTERM);
         EXPECT_EQ(service->waitExit(5s), 0);

@@ -90,7 +90,7 @@ protected:
         ASSERT_EQ(reply(), Ready);
         // A connection served while threads could still be made.
         early = TcpClient(port);
-        ASSERT_EQ(ask(early, R"({"green":true})"), successAnswer);
+        ASSERT_EQ(early.ask(R"({"green":true})"), successAnswer);
         ASSERT_EQ(tell(Limit), Limited);
     }
 
@@ -136,12 +136,12 @@ TEST_F(ThreadLimit, ConnectionWithoutAThreadIsClosedAndLoggedAndTheServerGoesOn)
         << logText();
 
     // A connection that has its thread already is still answered, once.
-    EXPECT_NE(ask(early, R"({"red":true})"), "");
+    EXPECT_NE(early.ask(R"({"red":true})"), "");
     EXPECT_EQ(early.readAvailable(200ms), "");
 
     ASSERT_EQ(tell(Unlimit), Unlimited);
     EXPECT_EQ(answerWithin(port, R"({"blue":true})", 5s), successAnswer);
-    EXPECT_EQ(ask(early, R"({"red":true})"), successAnswer);
+    EXPECT_EQ(early.ask(R"({"red":true})"), successAnswer);
     early.close();
 
     ASSERT_EQ(tell(Quit), Done);
@@ -154,7 +154,7 @@ TEST_F(ThreadLimit, ConnectionWithoutAThreadIsClosedAndLoggedAndTheServerGoesOn)
 // A colour whose switching thread cannot be created is not switched, so the answer is a failure.
 TEST_F(ThreadLimit, SwitchingWithoutThreadsIsAnsweredAsAFailure)
 {
-    const std::string answer = ask(early, R"({"red":true})");
+    const std::string answer = early.ask(R"({"red":true})");
     EXPECT_EQ(answer.rfind(Contract::failureAnswerHead, 0), 0u) << answer;
     ASSERT_EQ(tell(Unlimit), Unlimited);
 }

@@ -90,8 +90,7 @@ TEST_F(ConsoleRunTest, AConsoleNobodyReadsHoldsUpNeitherRequestsNorTheStop)
         const std::string bad = "{" + std::string(1000, 'x') + "}";
         const std::string refused = Contract::failureAnswer(Contract::cannotParse);
         for (int sent = 0; sent < 800; ++sent) {
-            flood.send(bad);
-            ASSERT_EQ(refused, flood.readAnswer()) << "request " << sent;
+            ASSERT_EQ(refused, flood.ask(bad)) << "request " << sent;
         }
     }
     EXPECT_EQ(successAnswer, answerWithin(servicePort, "{\"red\":1}"));

@@ -158,6 +158,12 @@ std::string TcpClient::readAnswer(std::chrono::milliseconds timeout)
     return receiveUntil("}\n", timeout);
 }
 
+std::string TcpClient::ask(const std::string& request)
+{
+    send(request);
+    return readAnswer();
+}
+
 std::string TcpClient::readAvailable(std::chrono::milliseconds quiet)
 {
     while (readSome(static_cast<int>(quiet.count()))) {}

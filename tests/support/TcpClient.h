@@ -38,6 +38,8 @@ public:
     std::string receiveUntil(const std::string& end, std::chrono::milliseconds timeout);
     // One complete answer of the light service (text up to "}\n"); empty on time-out or end.
     std::string readAnswer(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Sends the request and reads one answer; a send that fails throws.
+    std::string ask(const std::string& request);
     // Whatever arrives until nothing has come for the quiet period.
     std::string readAvailable(std::chrono::milliseconds quiet);
     // True when the other end closed (or reset) within the time; what arrives meanwhile is kept.

@@ -1,12 +1,12 @@
 #include "tests/ports/ServerFixture.h"
 #include "tests/support/Contract.h"
+#include "tests/support/Proc.h"
 #include "utils/logging/ConsoleWriter.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <pthread.h>
 #include <netinet/in.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -244,10 +244,7 @@ TEST_F(LifecycleTest, ClientWhoseThreadCannotStartIsClosedAndTheServerGoesOn)
 TEST_F(LifecycleTest, AtTheLimitTheLongestIdleConnectionGivesWay)
 {
     // Both ends of every connection live in this process.
-    rlimit files{};
-    ::getrlimit(RLIMIT_NOFILE, &files);
-    files.rlim_cur = std::max<rlim_t>(files.rlim_cur, std::min<rlim_t>(files.rlim_max, 4096));
-    ::setrlimit(RLIMIT_NOFILE, &files);
+    TestSupport::raiseOpenFilesLimit(4096);
     std::mutex gate;
     std::unique_lock<std::mutex> held(gate);
     recorder.onData = [&](ClientPort, const std::vector<std::uint8_t>&) { std::lock_guard<std::mutex> pass(gate); };

@@ -39,7 +39,7 @@ protected:
     void SetUp() override
     {
         ServiceFixture::SetUp();
-        raiseOpenFilesLimit(8192);
+        TestSupport::raiseOpenFilesLimit(8192);
     }
 
     void TearDown() override

@@ -33,14 +33,4 @@ bool Service::listensOn(unsigned short port) const
     return false;
 }
 
-void raiseOpenFilesLimit(rlim_t count)
-{
-    rlimit limit{};
-    ::getrlimit(RLIMIT_NOFILE, &limit);
-    if (limit.rlim_cur < count) {
-        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY || limit.rlim_max > count ? count : limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
 } // namespace Reliability

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <string>
-#include <sys/resource.h>
 #include <sys/types.h>
 
 #include "tests/support/ChildProcess.h"
@@ -59,8 +58,5 @@ private:
     std::string outputPath;
     TestSupport::ChildProcess child;
 };
-
-// Raises the soft open-files limit to at least count (up to the hard limit).
-void raiseOpenFilesLimit(rlim_t count);
 
 } // namespace Reliability

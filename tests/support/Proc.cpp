@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 #include <string>
 
 namespace TestSupport {
@@ -51,6 +52,16 @@ long cpuTicks(pid_t pid)
             ticks += std::stol(field);
     }
     return ticks;
+}
+
+void raiseOpenFilesLimit(unsigned long count)
+{
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    if (limit.rlim_cur < count) {
+        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY || limit.rlim_max > count ? count : limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 } // namespace TestSupport

@@ -11,4 +11,7 @@ long openDescriptors(pid_t pid);
 // Processor time used so far, in clock ticks (user and system).
 long cpuTicks(pid_t pid);
 
+// Raises this process's soft open-files limit to at least count (up to the hard limit).
+void raiseOpenFilesLimit(unsigned long count);
+
 } // namespace TestSupport

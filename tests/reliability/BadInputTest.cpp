@@ -18,7 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Norvik::Testing::TestLamp;
-using Reliability::ask;
 using Reliability::failureAnswer;
 using Reliability::successAnswer;
 using Reliability::TcpClient;

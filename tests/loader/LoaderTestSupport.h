@@ -3,6 +3,7 @@
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,7 @@ public:
     std::vector<std::string> newLines()
     {
         const std::string text = TestSupport::readFile(file);
-        const std::string fresh = text.substr(seen);
+        const std::string fresh = text.substr(std::min(seen, text.size()));
         seen = text.size();
         return TestSupport::lines(fresh);
     }

@@ -12,8 +12,6 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/Wait.h"
 
-#include <gtest/gtest.h>
-
 namespace Reliability {
 
 using namespace std::chrono_literals;

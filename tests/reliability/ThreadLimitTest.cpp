@@ -5,6 +5,7 @@
 #include "tests/reliability/ReliabilitySupport.h"
 #include "tests/support/Contract.h"
 #include "light/Server.h"
+#include "utils/handle/PosixDescriptor.h"
 
 #include <gtest/gtest.h>
 
@@ -86,7 +87,7 @@ protected:
             serveAsChild(home.path(), port, ends[1]);
         }
         ::close(ends[1]);
-        channel = ends[0];
+        channel.reset(ends[0]);
         ASSERT_EQ(reply(), Ready);
         // A connection served while threads could still be made.
         early = TcpClient(port);
@@ -100,24 +101,22 @@ protected:
             ::kill(child, SIGKILL);
             ::waitpid(child, nullptr, 0);
         }
-        if (channel >= 0)
-            ::close(channel);
     }
 
     char reply() const
     {
         char answer = 0;
-        return ::read(channel, &answer, 1) == 1 ? answer : 0;
+        return ::read(channel.get(), &answer, 1) == 1 ? answer : 0;
     }
 
-    char tell(char command) const { return ::write(channel, &command, 1) == 1 ? reply() : 0; }
+    char tell(char command) const { return ::write(channel.get(), &command, 1) == 1 ? reply() : 0; }
 
     std::string logText() const { return readFile(home.path() + "/data" + std::string(Contract::logFile)); }
 
     TempDir home;
     unsigned short port = 0;
     pid_t child = -1;
-    int channel = -1;
+    Norvik::Utils::UniqueFd channel;
     TcpClient early;
 };
 

@@ -4,6 +4,7 @@
 
 namespace TestSupport {
 
+// A process as /proc shows it, and this process's limits.
 // What /proc shows of a process; -1 when it cannot be read.
 // A field of its status in the field's own unit: "VmRSS" in KiB, "Threads" a count.
 long statusField(pid_t pid, const char* name);
